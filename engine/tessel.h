@@ -1,0 +1,177 @@
+// The engine layer: window, OpenGL drawing, text, held keys, sound and music on SDL 1.2.
+// Everything the game draws, plays or asks about held keys goes through this header.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// ---- set-up and frame bracketing -------------------------------------------------------------
+
+// Opens the window and the OpenGL context. Returns false when no window could be opened
+// (no display); in headless mode it opens nothing and returns true.
+bool TSLInit(int width, int height, int colourDepth, bool flag);
+void TSLOrtho2d(double left, double right, double bottom, double top);
+void TSLBeginRender();
+void TSLEndRender();
+
+// Headless mode: the same objects and state, nothing drawn, no window, no sound device.
+// Tests switch it on before TSLInit.
+void TSLSetHeadless(bool headless);
+bool TSLIsHeadless();
+
+// What PrintText printed since the last TSLBeginRender (or since the start), in call order.
+// Kept in every mode, so tests can read back the texts of a frame.
+struct TSLPrintedText {
+    float x;
+    float y;
+    std::string text;
+};
+const std::vector<TSLPrintedText>& TSLPrintedTexts();
+void TSLClearPrintedTexts();
+
+// ---- materials -------------------------------------------------------------------------------
+
+class TSLMaterial {
+  public:
+    TSLMaterial();
+    // name is kept as the very pointer given: callers compare material identity by it.
+    TSLMaterial(const char* name, float red, float green, float blue, float alpha,
+                const char* textureFile);
+    virtual ~TSLMaterial();
+    TSLMaterial(const TSLMaterial&) = delete;
+    TSLMaterial& operator=(const TSLMaterial&) = delete;
+
+    void SetDiffuseColor(float red, float green, float blue, float alpha);
+    // Binds texture, colour and render mode for drawing (no-op when headless).
+    void Apply() const;
+
+    const char* name = "";
+    int renderMode = 0; // 0: alpha blending; 3008 (GL_ALPHA_TEST): alpha test
+    float diffuse[4] = {1, 1, 1, 1};
+    unsigned texture = 0; // OpenGL texture name, 0 when none was loaded
+};
+
+class TSLMaterialLibrary {
+  public:
+    TSLMaterialLibrary();
+    ~TSLMaterialLibrary();
+    TSLMaterialLibrary(const TSLMaterialLibrary&) = delete;
+    TSLMaterialLibrary& operator=(const TSLMaterialLibrary&) = delete;
+
+    TSLMaterial* NewMaterial(const char* name, float red, float green, float blue, float alpha,
+                             const char* textureFile);
+    // The material made under that name (compared by characters); null when there is none.
+    TSLMaterial* GetMaterial(const char* name);
+
+  private:
+    std::vector<TSLMaterial*> materials;
+};
+
+// ---- sprites ---------------------------------------------------------------------------------
+
+class TSLPolygon {
+  public:
+    TSLPolygon(float x, float y, float depth, float width, float height, float unused);
+    virtual ~TSLPolygon();
+    virtual void Render();
+    void StrafeVertical(float distance) { y += distance; }
+    void StrafeHorizontal(float distance) { x += distance; }
+
+    float x, y, depth, width, height;
+    TSLMaterial* material = nullptr;
+    bool visible = true;
+    float radius = 0;
+};
+
+// A full-screen overlay: captures what has been drawn so far and draws it back softened,
+// tinted by its own material.
+class TSLBlur : public TSLPolygon {
+  public:
+    TSLBlur(float x, float y, float depth, float width, float height, float unused,
+            int textureSize);
+    ~TSLBlur() override;
+    using TSLPolygon::Render;
+    virtual void Render(int windowWidth, int windowHeight);
+
+    TSLMaterial overlayMaterial;
+    int textureSize;
+
+  private:
+    unsigned captureTexture = 0;
+};
+
+// ---- text ------------------------------------------------------------------------------------
+
+class TSLText : public TSLMaterial {
+  public:
+    TSLText();
+    ~TSLText() override;
+    void MakeRasterFont();
+    // One line of text whose bottom-left corner is at logical (x, y).
+    void PrintText(float x, float y, const char* text);
+
+  private:
+    unsigned fontBase = 0;
+};
+
+// ---- fog (constructed, otherwise idle) --------------------------------------------------------
+
+class TSLFog {
+  public:
+    TSLFog(float mode, float start, float end, float density, float red, float green,
+           float blue);
+    float values[7];
+};
+
+// ---- keys ------------------------------------------------------------------------------------
+
+class TSLKeyhandler {
+  public:
+    // True while the key with this SDL symbol is held.
+    bool IsKeydown(int sym);
+
+    // Test seam: SDL_PushEvent does not change SDL's key state, so tests hold keys here.
+    static void SetTestKey(int sym, bool held);
+    static void ClearTestKeys();
+};
+
+// ---- sound and music -------------------------------------------------------------------------
+
+// Opens the audio device; without one the game goes on silently.
+void TSLSoundInit();
+
+class TSLSoundSample {
+  public:
+    TSLSoundSample();
+    ~TSLSoundSample();
+    bool LoadFromFile(const char* file);
+    void Play();
+    // How often Play was called; lets tests count sounds without a sound card.
+    int playCount = 0;
+
+  private:
+    void* chunk = nullptr;
+};
+
+class TSLMusic {
+  public:
+    TSLMusic();
+    ~TSLMusic();
+    void PlayFile(const char* file);
+    // Length and position of the track last started, in milliseconds; 0 when none.
+    // Once the track has ended GetTime equals GetLength.
+    int GetLength();
+    int GetTime();
+
+    // Test seam: pretend the current track has played to its end.
+    void FinishForTest();
+    // The file last passed to PlayFile (empty when none).
+    const std::string& CurrentFile() const { return currentFile; }
+
+  private:
+    void* track = nullptr;
+    std::string currentFile;
+    int lengthMillis = 0;
+    unsigned startTicks = 0;
+    bool finished = false;
+};

@@ -1,0 +1,5 @@
+#pragma once
+
+// Bubbletime, reversed controls, earthquake.
+void startEvent();
+void endEvent();

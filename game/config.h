@@ -1,0 +1,17 @@
+// config.txt: six whitespace-separated values, read once at start-up.
+#pragma once
+
+struct GameConfig {
+    int screenWidth = 800;
+    int screenHeight = 600;
+    int colourDepth = 32;
+    int musicEnabled = 1;
+    bool initFlag = true;
+    bool internetScoresEnabled = true;
+};
+
+// Writes the default file when path cannot be opened for reading, then reads it.
+// A value that is missing, not a number or out of range falls back to its default.
+GameConfig loadConfig(const char* path);
+// The default file's exact bytes.
+extern const char* const defaultConfigText;

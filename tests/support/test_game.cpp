@@ -1,0 +1,67 @@
+#include "tests/support/test_game.h"
+
+#include <SDL.h>
+
+#include "field/fields.h"
+#include "game/game_state.h"
+#include "game/random.h"
+#include "game/startup.h"
+
+namespace {
+bool engineReady = false;
+TSLPolygon* savedBubbles[maxBubbles];
+TSLPolygon* savedSpikes[maxSpikes];
+bool fieldsMade = false;
+
+void resetSprite(TSLPolygon& sprite, float x, float y, float width, float height) {
+    sprite.x = x;
+    sprite.y = y;
+    sprite.width = width;
+    sprite.height = height;
+    sprite.visible = true;
+}
+} // namespace
+
+void resetGameForTest() {
+    if (!engineReady) {
+        TSLSetHeadless(true);
+        if (SDL_WasInit(SDL_INIT_VIDEO) == 0) SDL_Init(SDL_INIT_VIDEO | SDL_INIT_NOPARACHUTE);
+        TSLInit(800, 600, 32, true);
+        createMaterials();
+        engineReady = true;
+    }
+    static_cast<GameValues&>(game) = GameValues{};
+    if (fieldsMade) {
+        game.bubbleCount = maxBubbles;
+        game.spikeCount = maxSpikes;
+        for (int i = 0; i < maxBubbles; ++i) game.bubbles[i] = savedBubbles[i];
+        for (int i = 0; i < maxSpikes; ++i) game.spikes[i] = savedSpikes[i];
+    }
+    resetSprite(game.player, 400, 300, 10, 10);
+    game.player.radius = float(10 * bubbleRadiusFactor);
+    for (auto& line : game.internetScores) line.clear();
+    game.localScores = HighScoreTable();
+    game.blip.playCount = 0;
+    TSLKeyhandler::ClearTestKeys();
+    TSLClearPrintedTexts();
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+    }
+    resetGameRand();
+}
+
+void ensureFieldsForTest() {
+    if (!fieldsMade) {
+        resetGameRand();
+        createBubbles(maxBubbles);
+        createSpikes(maxSpikes);
+        for (int i = 0; i < maxBubbles; ++i) savedBubbles[i] = game.bubbles[i];
+        for (int i = 0; i < maxSpikes; ++i) savedSpikes[i] = game.spikes[i];
+        fieldsMade = true;
+    }
+    game.bubbleCount = maxBubbles;
+    game.spikeCount = maxSpikes;
+    for (int i = 0; i < maxBubbles; ++i) game.bubbles[i] = savedBubbles[i];
+    for (int i = 0; i < maxSpikes; ++i) game.spikes[i] = savedSpikes[i];
+    resetGameRand();
+}
