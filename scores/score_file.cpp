@@ -1,0 +1,130 @@
+// hisc.dat, byte by byte. Each record is the image of an entry whose short name sits inline:
+// score, a reserved slot, sixteen name bytes, the name length and the capacity 15.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "scores/high_score_table.h"
+
+namespace {
+const int scoreOffset = 0;
+const int nameOffset = 8;
+const int lengthOffset = 24;
+const int capacityOffset = 28;
+const uint32_t inlineCapacity = 15;
+const char* const tempSuffix = ".XXXXXX";
+
+void putLittleEndian(unsigned char* at, uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+        at[i] = static_cast<unsigned char>(value >> (8 * i));
+}
+
+uint32_t getLittleEndian(const unsigned char* at) {
+    uint32_t value = 0;
+    for (int i = 0; i < 4; ++i)
+        value |= uint32_t(at[i]) << (8 * i);
+    return value;
+}
+
+void writeRecord(const HighScoreEntry& entry, unsigned char* record) {
+    std::memset(record, 0, HighScoreTable::recordSize);
+    putLittleEndian(record + scoreOffset, static_cast<uint32_t>(entry.score));
+    size_t length = entry.name.size();
+    if (length > size_t(HighScoreTable::maxNameLength))
+        length = HighScoreTable::maxNameLength;
+    std::memcpy(record + nameOffset, entry.name.data(), length);
+    putLittleEndian(record + lengthOffset, static_cast<uint32_t>(length));
+    putLittleEndian(record + capacityOffset, inlineCapacity);
+}
+
+// Bytes 8..23 are always read as characters, never as an address, so a record written by
+// anything else can at worst give a wrong name of at most 15 bytes.
+void readRecord(const unsigned char* record, HighScoreEntry& entry) {
+    entry.score = static_cast<int32_t>(getLittleEndian(record + scoreOffset));
+    uint32_t limit = getLittleEndian(record + lengthOffset);
+    if (limit > uint32_t(HighScoreTable::maxNameLength))
+        limit = HighScoreTable::maxNameLength;
+    const char* name = reinterpret_cast<const char*>(record + nameOffset);
+    entry.name.assign(name, strnlen(name, limit));
+}
+
+bool writeAll(int fd, const unsigned char* bytes, size_t size) {
+    while (size > 0) {
+        ssize_t written = write(fd, bytes, size);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        bytes += written;
+        size -= size_t(written);
+    }
+    return true;
+}
+
+// mkstemp makes the file private; give it the mode a plain fopen would have given.
+void setUsualMode(int fd) {
+    mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+}
+
+// After the rename the directory entry itself must reach the disk too.
+void syncDirectoryOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    std::string directory = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0)
+        return;
+    fsync(fd);
+    close(fd);
+}
+} // namespace
+
+void writeScoresToBytes(const HighScoreTable& table, unsigned char* bytes) {
+    for (int k = 0; k < HighScoreTable::entryCount; ++k)
+        writeRecord(table.entries[k], bytes + k * HighScoreTable::recordSize);
+}
+
+void loadScoresFromBytes(HighScoreTable& table, const unsigned char* bytes, size_t size) {
+    // An incomplete record leaves its entry as it was: part of a score is no score.
+    size_t whole = size / HighScoreTable::recordSize;
+    if (whole > size_t(HighScoreTable::entryCount))
+        whole = HighScoreTable::entryCount;
+    for (size_t k = 0; k < whole; ++k)
+        readRecord(bytes + k * HighScoreTable::recordSize, table.entries[k]);
+}
+
+// The new contents go to a fresh file beside the old one and replace it in one rename, so a
+// crash, a full disk or a failed write leaves the previous table whole.
+void HighScoreTable::save(const char* path) const {
+    unsigned char bytes[fileSize];
+    writeScoresToBytes(*this, bytes);
+    std::string tempPath = std::string(path) + tempSuffix;
+    int fd = mkstemp(&tempPath[0]);
+    if (fd < 0)
+        return;
+    setUsualMode(fd);
+    bool written = writeAll(fd, bytes, sizeof bytes) && fsync(fd) == 0;
+    if (close(fd) != 0)
+        written = false;
+    if (!written || std::rename(tempPath.c_str(), path) != 0) {
+        std::remove(tempPath.c_str());
+        return;
+    }
+    syncDirectoryOf(path);
+}
+
+void HighScoreTable::load(const char* path) {
+    FILE* file = std::fopen(path, "rb");
+    if (!file)
+        return;
+    unsigned char bytes[fileSize];
+    size_t size = std::fread(bytes, 1, sizeof bytes, file);
+    std::fclose(file);
+    loadScoresFromBytes(*this, bytes, size);
+}
