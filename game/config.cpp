@@ -1,0 +1,90 @@
+#include "game/config.h"
+
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+const char* const defaultConfigText = "800\n600\n32\n1\n1\n1";
+
+namespace {
+// Larger than any real screen; beyond it the window request is surely a typo.
+const long maxWindowSide = 16384;
+const long maxColourDepth = 64;
+const size_t maxTokenLength = 32;
+
+// Only when the file cannot be read at all; "x" refuses to truncate a file that exists but
+// could not be opened, so a user's settings are never replaced.
+void writeDefaultConfig(const char* path) {
+    FILE* file = std::fopen(path, "wx");
+    if (!file)
+        return;
+    std::fputs(defaultConfigText, file);
+    std::fclose(file);
+}
+
+// The next whitespace-separated token; empty at the end of the file. A token too long to be
+// any of our numbers comes back cut short with a mark that no number parse accepts, so a
+// garbage file cannot make us hold it all in memory.
+std::string readToken(FILE* file) {
+    int c = std::fgetc(file);
+    while (c != EOF && std::isspace(c))
+        c = std::fgetc(file);
+    std::string token;
+    while (c != EOF && !std::isspace(c)) {
+        if (token.size() < maxTokenLength)
+            token += char(c);
+        else
+            token.back() = '?';
+        c = std::fgetc(file);
+    }
+    return token;
+}
+
+// The next token as a whole decimal integer; false when there is none or it is not one.
+bool readNumber(FILE* file, long& value) {
+    std::string token = readToken(file);
+    if (token.empty())
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtol(token.c_str(), &end, 10);
+    return errno == 0 && *end == '\0';
+}
+
+void readInt(FILE* file, int& target, long low, long high) {
+    long value = 0;
+    if (readNumber(file, value) && value >= low && value <= high)
+        target = int(value);
+}
+
+void readFlag(FILE* file, bool& target) {
+    long value = 0;
+    if (readNumber(file, value) && (value == 0 || value == 1))
+        target = value == 1;
+}
+} // namespace
+
+GameConfig loadConfig(const char* path) {
+    FILE* probe = std::fopen(path, "r");
+    if (probe)
+        std::fclose(probe);
+    else
+        writeDefaultConfig(path);
+
+    GameConfig config;
+    FILE* file = std::fopen(path, "r");
+    if (!file)
+        return config;
+    readInt(file, config.screenWidth, 1, maxWindowSide);
+    readInt(file, config.screenHeight, 1, maxWindowSide);
+    readInt(file, config.colourDepth, 1, maxColourDepth);
+    // Any number is a valid music setting; only exactly 1 starts the music.
+    readInt(file, config.musicEnabled, INT_MIN, INT_MAX);
+    readFlag(file, config.initFlag);
+    readFlag(file, config.internetScoresEnabled);
+    std::fclose(file);
+    return config;
+}

@@ -1,0 +1,108 @@
+#include "game/frame_loop.h"
+
+#include <cstdio>
+
+#include "field/collisions.h"
+#include "field/fields.h"
+#include "game/frame_log.h"
+#include "game/frame_texts.h"
+#include "game/game_state.h"
+#include "game/input.h"
+#include "game/random.h"
+#include "game/ticks.h"
+
+const char* const musicTracks[3] = {"data/surr.mp3", "data/seagull.mp3", "data/organ.mp3"};
+const char* currentTrack = musicTracks[0];
+int quakeOffsetX = 0;
+int quakeOffsetY = 0;
+char multiplierText[textBufferSize] = {};
+
+namespace {
+// Where the overlay rests; an earthquake pulls it down and left by up to four units.
+const float overlayRestX = 400;
+const float overlayRestY = 300;
+const int quakeReach = 5;
+
+void drawSprites() {
+    game.background.Render();
+    game.player.Render();
+    for (int i = 0; i < game.bubbleCount; ++i)
+        game.bubbles[i]->Render();
+    for (int i = 0; i < game.spikeCount; ++i)
+        game.spikes[i]->Render();
+    game.flare.Render();
+}
+
+void drawOverlay() {
+    TSLBlur* overlay = game.blurOverlay;
+    if (!overlay)
+        return;
+    if (game.quakeActive) {
+        overlay->x = overlayRestX - float(quakeOffsetX);
+        overlay->y = overlayRestY - float(quakeOffsetY);
+    }
+    if (game.blurVisible)
+        overlay->Render(game.screenWidth, game.screenHeight);
+}
+
+void drawFrame() {
+    TSLBeginRender();
+    drawSprites();
+    drawOverlay();
+    drawFrameTexts();
+    if (game.inMenu)
+        game.logo.Render();
+    TSLEndRender();
+}
+
+// Drawn every frame, earthquake or not, so the random sequence does not depend on events.
+void drawQuakeOffsets() {
+    quakeOffsetX = gameRand() % quakeReach;
+    quakeOffsetY = gameRand() % quakeReach;
+}
+} // namespace
+
+bool runFramePass(uint32_t now) {
+    // Unsigned difference: still right across a wrap of the tick counter.
+    uint32_t elapsed = now - game.lastTick;
+    if (elapsed == 0)
+        return false;
+    game.frameMillis = elapsed;
+    game.lastTick = now;
+    logFrame();
+
+    moveBubbles(game.bubbleSpeed);
+    moveSpikes(-game.spikeSpeed);
+    handleInput();
+    checkCollisions();
+    std::snprintf(multiplierText, sizeof multiplierText, "Score multiplier: %2.1f",
+                  game.scoreMultiplier);
+    drawFrame();
+    drawQuakeOffsets();
+    rotateMusic();
+    return true;
+}
+
+void runFrameLoop() {
+    while (game.running == 1) {
+        if (runFramePass(getTickCount()))
+            continue;
+#ifndef ORBELLE_SPIN_LOOP
+        waitForNextTick(game.lastTick);
+#endif
+    }
+}
+
+void rotateMusic() {
+    int position = game.music.GetTime();
+    // Both 0 means no track at all, not a finished one.
+    if (position != game.musicLength || game.musicLength <= 0 || position <= 0)
+        return;
+    int next;
+    do {
+        next = gameRand() % 3;
+    } while (musicTracks[next] == currentTrack);
+    game.music.PlayFile(musicTracks[next]);
+    game.musicLength = game.music.GetLength();
+    currentTrack = musicTracks[next];
+}

@@ -1,0 +1,34 @@
+#include <SDL.h>
+#include <cstdio>
+#include <cstdlib>
+
+#include "game/frame_log.h"
+#include "game/frame_loop.h"
+#include "game/game_state.h"
+#include "game/startup.h"
+#include "game/ticks.h"
+
+int main(int, char**) {
+    SDL_Init(SDL_INIT_NOPARACHUTE);
+    std::atexit(SDL_Quit);
+    currentTrack = musicTracks[0];
+    // Read before start-up, so the first frame's time includes it.
+    game.lastTick = getTickCount();
+    if (!initGame()) {
+        std::fprintf(stderr, "orbelle: cannot open the game window (no display?): %s\n",
+                     SDL_GetError());
+        return 1;
+    }
+    openFrameLog();
+    {
+        TSLBlur blur(399, 299, 0, 800, 600, 0, 2048);
+        blur.overlayMaterial.SetDiffuseColor(0.8f, 0.85f, 0.9f, 0.8f);
+        game.blurOverlay = &blur;
+        game.localScores.load(localScoreFile);
+        if (game.running == 1)
+            runFrameLoop();
+        SDL_Quit();
+        game.blurOverlay = nullptr;
+    }
+    return 0;
+}
