@@ -1,0 +1,81 @@
+// The full-screen overlay: a copy of the frame drawn so far, drawn back softened and tinted.
+#include "engine/blur.h"
+
+#include <SDL.h>
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "engine/engine_state.h"
+#include "engine/texture.h"
+
+namespace {
+// Offsets of the softening passes, in logical units: a small diagonal cross.
+const float passOffsets[blurPassCount][2] = {
+    {-1.5f, -1.5f}, {1.5f, 1.5f}, {-1.5f, 1.5f}, {1.5f, -1.5f}};
+
+int powerOfTwoAtLeast(int value) {
+    int size = 1;
+    while (size < value)
+        size *= 2;
+    return size;
+}
+} // namespace
+
+float blurPassAlpha(int pass, int passes, float alpha) {
+    alpha = std::min(1.0f, std::max(0.0f, alpha));
+    if (passes <= 0)
+        return 0;
+    const float share = alpha / passes;
+    const float below = 1 - (passes - 1 - pass) * share;
+    return below > 0 ? share / below : 1;
+}
+
+TSLBlur::TSLBlur(float x, float y, float depth, float width, float height, float unused,
+                 int textureSize)
+    : TSLPolygon(x, y, depth, width, height, unused), overlayMaterial("Blur", 1, 1, 1, 1, nullptr),
+      textureSize(textureSize) {
+    material = &overlayMaterial;
+}
+
+TSLBlur::~TSLBlur() {
+    if (captureTexture && tslCanDraw())
+        glDeleteTextures(1, &captureTexture);
+}
+
+void TSLBlur::Render(int windowWidth, int windowHeight) {
+    if (!visible || !material || !tslCanDraw() || windowWidth <= 0 || windowHeight <= 0)
+        return;
+    // A capture texture smaller than the window would cut the picture off.
+    const int needed =
+        std::max(textureSize, powerOfTwoAtLeast(std::max(windowWidth, windowHeight)));
+    if (!captureTexture || needed != textureSize) {
+        if (captureTexture)
+            glDeleteTextures(1, &captureTexture);
+        textureSize = needed;
+        std::vector<unsigned char> black(std::size_t(textureSize) * textureSize * 4, 0);
+        captureTexture = tslUploadRgbaTexture(black.data(), textureSize, textureSize, true);
+    }
+    glBindTexture(GL_TEXTURE_2D, captureTexture);
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, windowWidth, windowHeight);
+
+    const TSLMaterial& tint = *material;
+    tint.Apply();
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, captureTexture);
+    glDisable(GL_ALPHA_TEST);
+    glEnable(GL_BLEND);
+    const float s1 = float(windowWidth) / textureSize;
+    const float t1 = float(windowHeight) / textureSize;
+    const float halfWidth = width / 2;
+    const float halfHeight = height / 2;
+    for (int pass = 0; pass < blurPassCount; ++pass) {
+        glColor4f(std::min(1.0f, tint.diffuse[0]), std::min(1.0f, tint.diffuse[1]),
+                  std::min(1.0f, tint.diffuse[2]),
+                  blurPassAlpha(pass, blurPassCount, tint.diffuse[3]));
+        const float cx = x + passOffsets[pass][0];
+        const float cy = y + passOffsets[pass][1];
+        tslDrawQuad(cx - halfWidth, cy - halfHeight, cx + halfWidth, cy + halfHeight, 0, 0, s1, t1);
+    }
+}

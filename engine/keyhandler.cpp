@@ -1,0 +1,35 @@
+// Held-key queries: SDL's key state, which the game's own event polling keeps current, plus
+// keys held by tests.
+#include <SDL.h>
+
+#include <set>
+
+#include "engine/tessel.h"
+
+namespace {
+std::set<int>& testKeys() {
+    static std::set<int> keys;
+    return keys;
+}
+} // namespace
+
+bool TSLKeyhandler::IsKeydown(int sym) {
+    if (testKeys().count(sym))
+        return true;
+    if (sym < 0 || SDL_WasInit(SDL_INIT_VIDEO) == 0)
+        return false;
+    int count = 0;
+    const Uint8* state = SDL_GetKeyState(&count);
+    return state && sym < count && state[sym] != 0;
+}
+
+void TSLKeyhandler::SetTestKey(int sym, bool held) {
+    if (held)
+        testKeys().insert(sym);
+    else
+        testKeys().erase(sym);
+}
+
+void TSLKeyhandler::ClearTestKeys() {
+    testKeys().clear();
+}

@@ -1,0 +1,134 @@
+// Materials: a colour, a render mode and a texture loaded from a TGA file.
+#include <SDL.h>
+#include <SDL_image.h>
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/engine_state.h"
+#include "engine/texture.h"
+
+namespace {
+// Byte order R, G, B, A in memory, whatever the machine's endianness.
+SDL_Surface* newRgbaSurface(int width, int height) {
+#if SDL_BYTEORDER == SDL_BIG_ENDIAN
+    return SDL_CreateRGBSurface(SDL_SWSURFACE, width, height, 32, 0xff000000, 0x00ff0000,
+                                0x0000ff00, 0x000000ff);
+#else
+    return SDL_CreateRGBSurface(SDL_SWSURFACE, width, height, 32, 0x000000ff, 0x0000ff00,
+                                0x00ff0000, 0xff000000);
+#endif
+}
+
+float clampUnit(float value) {
+    return std::min(1.0f, std::max(0.0f, value));
+}
+} // namespace
+
+unsigned tslUploadRgbaTexture(const unsigned char* pixels, int width, int height, bool smooth) {
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    const GLint filter = smooth ? GL_LINEAR : GL_NEAREST;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+    return name;
+}
+
+// Rows stay in file order, top row first: quads map the top edge to t = 0.
+unsigned tslLoadTexture(const char* file) {
+    if (!file || !tslCanDraw())
+        return 0;
+    SDL_Surface* image = IMG_Load(file);
+    if (!image)
+        return 0;
+    unsigned name = 0;
+    SDL_Surface* rgba = newRgbaSurface(image->w, image->h);
+    if (rgba) {
+        // Without SDL_SRCALPHA the blit copies the alpha channel instead of blending with it.
+        SDL_SetAlpha(image, 0, SDL_ALPHA_OPAQUE);
+        SDL_BlitSurface(image, nullptr, rgba, nullptr);
+        SDL_LockSurface(rgba);
+        std::vector<unsigned char> pixels(std::size_t(rgba->w) * rgba->h * 4);
+        for (int row = 0; row < rgba->h; ++row)
+            std::memcpy(&pixels[std::size_t(row) * rgba->w * 4],
+                        static_cast<unsigned char*>(rgba->pixels) + row * rgba->pitch,
+                        std::size_t(rgba->w) * 4);
+        SDL_UnlockSurface(rgba);
+        name = tslUploadRgbaTexture(pixels.data(), rgba->w, rgba->h, true);
+        SDL_FreeSurface(rgba);
+    }
+    SDL_FreeSurface(image);
+    return name;
+}
+
+TSLMaterial::TSLMaterial() = default;
+
+TSLMaterial::TSLMaterial(const char* name, float red, float green, float blue, float alpha,
+                         const char* textureFile)
+    : name(name ? name : "") {
+    SetDiffuseColor(red, green, blue, alpha);
+    texture = tslLoadTexture(textureFile);
+}
+
+TSLMaterial::~TSLMaterial() {
+    if (texture && tslCanDraw())
+        glDeleteTextures(1, &texture);
+}
+
+void TSLMaterial::SetDiffuseColor(float red, float green, float blue, float alpha) {
+    diffuse[0] = red;
+    diffuse[1] = green;
+    diffuse[2] = blue;
+    diffuse[3] = alpha;
+}
+
+void TSLMaterial::Apply() const {
+    if (!tslCanDraw())
+        return;
+    if (renderMode == GL_ALPHA_TEST) {
+        glDisable(GL_BLEND);
+        glEnable(GL_ALPHA_TEST);
+        glAlphaFunc(GL_GREATER, 0.5f);
+    } else {
+        glDisable(GL_ALPHA_TEST);
+        glEnable(GL_BLEND);
+    }
+    if (texture) {
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, texture);
+    } else {
+        glDisable(GL_TEXTURE_2D);
+    }
+    // The game hands out colours above 1 (a red of 100 marks bonus bubbles); they draw as 1.
+    glColor4f(clampUnit(diffuse[0]), clampUnit(diffuse[1]), clampUnit(diffuse[2]),
+              clampUnit(diffuse[3]));
+}
+
+TSLMaterialLibrary::TSLMaterialLibrary() = default;
+
+TSLMaterialLibrary::~TSLMaterialLibrary() {
+    for (TSLMaterial* material : materials)
+        delete material;
+}
+
+TSLMaterial* TSLMaterialLibrary::NewMaterial(const char* name, float red, float green, float blue,
+                                             float alpha, const char* textureFile) {
+    materials.push_back(new TSLMaterial(name, red, green, blue, alpha, textureFile));
+    return materials.back();
+}
+
+// Newest first, so a name made twice finds the material made last.
+TSLMaterial* TSLMaterialLibrary::GetMaterial(const char* name) {
+    if (!name)
+        return nullptr;
+    for (auto it = materials.rbegin(); it != materials.rend(); ++it)
+        if (std::strcmp((*it)->name, name) == 0)
+            return *it;
+    return nullptr;
+}

@@ -1,0 +1,57 @@
+// Background music: SDL_mixer plays the track, the engine's clock tells its position.
+#include <SDL.h>
+#include <SDL_mixer.h>
+
+#include <algorithm>
+
+#include "engine/engine_state.h"
+#include "engine/mp3_length.h"
+
+TSLMusic::TSLMusic() = default;
+
+TSLMusic::~TSLMusic() {
+    if (track && tslCanPlay()) {
+        Mix_HaltMusic();
+        Mix_FreeMusic(static_cast<Mix_Music*>(track));
+    }
+}
+
+void TSLMusic::PlayFile(const char* file) {
+    if (track && tslCanPlay()) {
+        Mix_HaltMusic();
+        Mix_FreeMusic(static_cast<Mix_Music*>(track));
+    }
+    track = nullptr;
+    currentFile = file ? file : "";
+    lengthMillis = mp3LengthMillis(file);
+    finished = false;
+    if (lengthMillis > 0 && tslCanPlay()) {
+        track = Mix_LoadMUS(file);
+        if (track && Mix_PlayMusic(static_cast<Mix_Music*>(track), 0) != 0) {
+            Mix_FreeMusic(static_cast<Mix_Music*>(track));
+            track = nullptr;
+        }
+    }
+    startTicks = SDL_GetTicks();
+}
+
+int TSLMusic::GetLength() {
+    return lengthMillis;
+}
+
+// Without a sound device (or when the mixer refused the file) the track "plays" on the
+// clock alone, so the game's rotation among tracks behaves the same everywhere.
+int TSLMusic::GetTime() {
+    if (lengthMillis <= 0)
+        return 0;
+    if (!finished && track && tslCanPlay() && Mix_PlayingMusic() == 0)
+        finished = true;
+    const unsigned elapsed = SDL_GetTicks() - startTicks;
+    if (!finished && elapsed >= unsigned(lengthMillis))
+        finished = true;
+    return finished ? lengthMillis : int(elapsed);
+}
+
+void TSLMusic::FinishForTest() {
+    finished = true;
+}

@@ -1,0 +1,63 @@
+// The audio device and the sound samples.
+#include <SDL.h>
+#include <SDL_mixer.h>
+
+#include <cstdio>
+
+#include "engine/alsa_quiet.h"
+#include "engine/engine_state.h"
+
+namespace {
+const int mixRate = 44100;
+const int mixChannels = 2;
+const int mixChunkSize = 1024;
+
+bool fileReadable(const char* file) {
+    FILE* f = file ? std::fopen(file, "rb") : nullptr;
+    if (f)
+        std::fclose(f);
+    return f != nullptr;
+}
+} // namespace
+
+void TSLSoundInit() {
+    TSLEngineState& state = tslEngine();
+    if (state.headless || state.audioOpen)
+        return;
+    silenceAlsaErrors();
+    const bool startedHere = SDL_WasInit(SDL_INIT_AUDIO) == 0;
+    if (startedHere && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+        return;
+    if (Mix_OpenAudio(mixRate, AUDIO_S16SYS, mixChannels, mixChunkSize) != 0) {
+        if (startedHere)
+            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return;
+    }
+    state.audioOpen = true;
+}
+
+TSLSoundSample::TSLSoundSample() = default;
+
+TSLSoundSample::~TSLSoundSample() {
+    if (chunk && tslCanPlay())
+        Mix_FreeChunk(static_cast<Mix_Chunk*>(chunk));
+}
+
+// Without a sound device the sample is not decoded; the answer then says whether the file
+// could be read at all.
+bool TSLSoundSample::LoadFromFile(const char* file) {
+    if (chunk && tslCanPlay())
+        Mix_FreeChunk(static_cast<Mix_Chunk*>(chunk));
+    chunk = nullptr;
+    if (!tslCanPlay())
+        return fileReadable(file);
+    if (file)
+        chunk = Mix_LoadWAV(file);
+    return chunk != nullptr;
+}
+
+void TSLSoundSample::Play() {
+    ++playCount;
+    if (chunk && tslCanPlay())
+        Mix_PlayChannel(-1, static_cast<Mix_Chunk*>(chunk), 0);
+}

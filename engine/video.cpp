@@ -1,0 +1,104 @@
+// Window, OpenGL context, projection and frame bracketing.
+#include <SDL.h>
+#include <GL/gl.h>
+
+#include "engine/engine_state.h"
+
+namespace {
+const int fallbackWidth = 800;
+const int fallbackHeight = 600;
+
+void setUpGlState(int width, int height) {
+    glViewport(0, 0, width, height);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_LIGHTING);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    glClearColor(0, 0, 0, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+void applyProjection() {
+    const double* o = tslEngine().ortho;
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(o[0], o[1], o[2], o[3], -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+}
+} // namespace
+
+void TSLSetHeadless(bool headless) {
+    tslEngine().headless = headless;
+}
+
+bool TSLIsHeadless() {
+    return tslEngine().headless;
+}
+
+// The flag means "windowed": true (the default configuration) opens a normal window, false
+// asks for full screen and falls back to a window when that is refused.
+bool TSLInit(int width, int height, int colourDepth, bool flag) {
+    TSLEngineState& state = tslEngine();
+    if (width <= 0 || height <= 0) {
+        width = fallbackWidth;
+        height = fallbackHeight;
+    }
+    state.windowWidth = width;
+    state.windowHeight = height;
+    if (state.headless)
+        return true;
+    if (SDL_WasInit(SDL_INIT_VIDEO) == 0 && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+        return false;
+
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    SDL_Surface* screen = nullptr;
+    if (!flag)
+        screen = SDL_SetVideoMode(width, height, colourDepth, SDL_OPENGL | SDL_FULLSCREEN);
+    if (!screen)
+        screen = SDL_SetVideoMode(width, height, colourDepth, SDL_OPENGL);
+    if (!screen)
+        return false;
+
+    state.windowOpen = true;
+    setUpGlState(width, height);
+    applyProjection();
+    return true;
+}
+
+void TSLOrtho2d(double left, double right, double bottom, double top) {
+    double* o = tslEngine().ortho;
+    o[0] = left;
+    o[1] = right;
+    o[2] = bottom;
+    o[3] = top;
+    if (tslCanDraw())
+        applyProjection();
+}
+
+void TSLBeginRender() {
+    TSLClearPrintedTexts();
+    if (!tslCanDraw())
+        return;
+    glClear(GL_COLOR_BUFFER_BIT);
+    applyProjection();
+    glLoadIdentity();
+}
+
+void TSLEndRender() {
+    if (tslCanDraw())
+        SDL_GL_SwapBuffers();
+}
+
+const std::vector<TSLPrintedText>& TSLPrintedTexts() {
+    return tslEngine().printedTexts;
+}
+
+void TSLClearPrintedTexts() {
+    tslEngine().printedTexts.clear();
+}
