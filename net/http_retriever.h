@@ -1,7 +1,34 @@
 // Fetches the body behind an absolute URL (GET or form POST) as one NUL-terminated text.
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
+#include <string>
+
+// Bounds that keep a server which hangs or floods from freezing the game or filling its
+// memory. Tests shorten them.
+struct HttpLimits {
+    long connectMillis = 3000;         // giving up on connecting
+    long requestMillis = 10000;        // giving up on one whole request
+    size_t maxBodyBytes = 1024 * 1024; // what is gathered of a body at most
+    long exchangeMillis = 10000;       // one whole download or upload of scores
+};
+extern HttpLimits httpLimits;
+
+// lastError when retrieve is given no URL at all.
+const uint32_t noUrlError = 0xFFFFFFFF;
+// The body is read in pieces of this size; each piece gives only what stands before its
+// first NUL byte.
+const size_t bodyPieceSize = 8191;
+
+// A POST goes out as plain HTTP on port 80 only and as HTTPS on every other port.
+const char* postSchemeForPort(long port);
+// Where a POST to url really goes: the scheme of its port, host, port, path and query.
+// Empty when the URL cannot be split.
+std::string postTargetUrl(const char* url);
+// The text of a body as the piecewise reading loop gathers it.
+std::string textFromBody(const std::string& body);
 
 class HttpRetriever {
   public:
@@ -15,10 +42,22 @@ class HttpRetriever {
     // The body text, owned by the retriever until its next successful request; null on failure.
     const char* retrieve(const char* url, bool usePost = false, const char* postData = nullptr,
                          long postLength = -1);
+    // The form POST itself, to a URL whose scheme is already chosen.
+    bool sendPost(const char* targetUrl, const char* data, long dataLength);
 
     void* rootHandle = nullptr; // the curl handle, kept for the retriever's whole life
-    void* request = nullptr;
-    void* connection = nullptr;
+    void* request = nullptr;    // the handle while a request's body is held, else null
+    void* connection = nullptr; // the handle once a POST has been made, else null
     char* responseText = nullptr;
     uint32_t lastError = 0;
+    // When set, requests end by this moment, and none is started after it.
+    std::chrono::steady_clock::time_point deadline{};
+
+  private:
+    bool prepare(const char* url);
+    bool perform();
+
+    std::string body;      // the raw body of the current request
+    bool answered = false; // the final response's headers have arrived
+    bool statusIsInterim = false;
 };

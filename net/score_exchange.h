@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 // 1 on success, -1 when the server does not answer, -2 when internet scores are off.
 int downloadInternetScores();
 // -1 when the server does not answer the probe, -2 when internet scores are off; otherwise
@@ -7,3 +9,9 @@ int downloadInternetScores();
 int uploadLocalScores();
 // The score server's host (and port), from the build option or ORBELLE_SCORE_SERVER.
 const char* scoreServerHost();
+// A text made safe for a URL query value: every byte but letters, digits, "-", ".", "_" and
+// "~" becomes %XX with upper-case hex digits.
+std::string encodeQueryValue(const std::string& text);
+
+// The salt that follows name and score in the text whose MD5 signs an uploaded entry.
+extern const char* const scoreSalt;

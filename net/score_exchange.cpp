@@ -1,0 +1,134 @@
+// The download of the internet top ten and the upload of the local table.
+#include "net/score_exchange.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "game/game_state.h"
+#include "net/score_signature.h"
+
+#ifndef ORBELLE_DEFAULT_SCORE_SERVER
+#define ORBELLE_DEFAULT_SCORE_SERVER "127.0.0.1:8765"
+#endif
+
+const char* const scoreSalt = "kovrenaltu37";
+
+namespace {
+const char* const disabledMessage = "You have disabled internet highscores.";
+const char* const downloadingMessage = "Downloading internet highscores. Please wait.";
+const char* const uploadingMessage = "Uploading local highscores. Please wait.";
+const char* const noConnectionMessage = "Could not connect to server.";
+const char* const rankUrlFormat = "http://%s/velmo/orbelle/haeennatykset.php?sija=%d";
+const char* const probeUrlFormat = "http://%s/";
+const char* const uploadUrlFormat =
+    "http://%s/velmo/orbelle/lisaaennatys.php?name=%s&score=%i&hashcheck=%s";
+const char* const hashInputFormat = "%s%i%s";
+const int internetLineCount = 10;
+
+// Gives every request of one exchange the same end, and takes it away again afterwards.
+class ExchangeDeadline {
+  public:
+    explicit ExchangeDeadline(HttpRetriever& retriever) : retriever(retriever) {
+        retriever.deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(httpLimits.exchangeMillis);
+    }
+    ~ExchangeDeadline() { retriever.deadline = {}; }
+
+  private:
+    HttpRetriever& retriever;
+};
+
+// False when the text does not fit, so that a cut URL is never sent.
+template <typename... Values>
+bool formatInto(char (&buffer)[textBufferSize], const char* format, Values... values) {
+    int length = snprintf(buffer, sizeof(buffer), format, values...);
+    return length >= 0 && length < textBufferSize;
+}
+
+const char* retrieveRank(int rank) {
+    char url[textBufferSize];
+    if (!formatInto(url, rankUrlFormat, scoreServerHost(), rank))
+        return nullptr;
+    return game.downloader.retrieve(url);
+}
+
+const char* uploadEntry(const HighScoreEntry& entry, ScoreSignature& signature) {
+    char hashInput[textBufferSize];
+    char url[textBufferSize];
+    const char* name = entry.name.c_str();
+    if (!formatInto(hashInput, hashInputFormat, name, int(entry.score), scoreSalt))
+        return nullptr;
+    signature.compute(hashInput);
+    std::string encodedName = encodeQueryValue(entry.name);
+    if (!formatInto(url, uploadUrlFormat, scoreServerHost(), encodedName.c_str(), int(entry.score),
+                    signature.hexString()))
+        return nullptr;
+    return game.uploader.retrieve(url);
+}
+} // namespace
+
+const char* scoreServerHost() {
+    const char* host = getenv("ORBELLE_SCORE_SERVER");
+    if (host != nullptr && host[0] != '\0')
+        return host;
+    return ORBELLE_DEFAULT_SCORE_SERVER;
+}
+
+std::string encodeQueryValue(const std::string& text) {
+    static const char hexDigits[] = "0123456789ABCDEF";
+    std::string encoded;
+    for (unsigned char c : text) {
+        bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                     c == '-' || c == '.' || c == '_' || c == '~';
+        if (plain) {
+            encoded += char(c);
+        } else {
+            encoded += '%';
+            encoded += hexDigits[c >> 4];
+            encoded += hexDigits[c & 0x0f];
+        }
+    }
+    return encoded;
+}
+
+int downloadInternetScores() {
+    if (!game.internetScoresEnabled) {
+        game.statusMessage = disabledMessage;
+        return -2;
+    }
+    game.statusMessage = downloadingMessage;
+    ExchangeDeadline bound(game.downloader);
+    if (retrieveRank(1) == nullptr) {
+        game.statusMessage = noConnectionMessage;
+        return -1;
+    }
+    // A rank that fails after the test keeps the line it had; the others are still fetched.
+    for (int rank = 1; rank <= internetLineCount; ++rank) {
+        const char* text = retrieveRank(rank);
+        if (text != nullptr)
+            game.internetScores[rank - 1] = text;
+    }
+    game.statusMessage = "";
+    return 1;
+}
+
+int uploadLocalScores() {
+    if (!game.internetScoresEnabled) {
+        game.statusMessage = disabledMessage;
+        return -2;
+    }
+    game.statusMessage = uploadingMessage;
+    ExchangeDeadline bound(game.uploader);
+    char probeUrl[textBufferSize];
+    if (!formatInto(probeUrl, probeUrlFormat, scoreServerHost()) ||
+        game.uploader.retrieve(probeUrl) == nullptr) {
+        game.statusMessage = noConnectionMessage;
+        return -1;
+    }
+    ScoreSignature signature;
+    const char* lastAnswer = nullptr;
+    for (const HighScoreEntry& entry : game.localScores.entries)
+        lastAnswer = uploadEntry(entry, signature);
+    game.statusMessage = "";
+    return lastAnswer != nullptr ? 1 : 0;
+}

@@ -1,0 +1,34 @@
+// The score server's reading of its queries, apart from the HTTP layer so that it can be
+// tested and fuzzed on its own.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+using QueryParams = std::multimap<std::string, std::string>;
+
+const int serverRankCount = 10;
+const size_t serverMaxNameLength = 15;
+
+struct ScoreUpload {
+    std::string name;
+    int32_t score = 0;
+};
+
+enum class UploadCheck { accepted, badRequest, badHashcheck };
+
+// The rank that "sija" asks for, 1 to 10 written without a leading zero; 0 for anything else.
+int parseRankQuery(const QueryParams& params);
+// True for a 32-bit signed integer in its one canonical decimal form ("0", "-5", "123").
+bool parseScoreText(const std::string& text, int32_t* score);
+// True for exactly 32 hex digits, either case.
+bool isHashcheckText(const std::string& text);
+// True for at most 15 bytes and no control characters, which would break the line format.
+bool isAcceptableName(const std::string& name);
+// The 32 lower-case hex digits that the game sends for this name and score text.
+std::string expectedHashcheck(const std::string& name, const std::string& scoreText);
+// Checks an upload query; fills upload only when it is accepted.
+UploadCheck checkUpload(const QueryParams& params, ScoreUpload* upload);
+// One line of the internet list as the game shows it: the name, a blank, the score.
+std::string rankLineText(const std::string& name, int32_t score);

@@ -1,0 +1,76 @@
+#include "server/score_store.h"
+
+#include <sqlite3.h>
+
+namespace {
+const int busyMillis = 2000;
+
+// Names are kept as blobs: the game's names are 8-bit texts, not necessarily UTF-8.
+const char* const schema = "PRAGMA journal_mode=WAL;"
+                           "CREATE TABLE IF NOT EXISTS scores ("
+                           " id INTEGER PRIMARY KEY AUTOINCREMENT,"
+                           " name BLOB NOT NULL,"
+                           " score INTEGER NOT NULL,"
+                           " UNIQUE (name, score));";
+const char* const insertSql = "INSERT OR IGNORE INTO scores (name, score) VALUES (?, ?)";
+const char* const rankSql =
+    "SELECT name, score FROM scores ORDER BY score DESC, id ASC LIMIT 1 OFFSET ?";
+
+bool prepareStatement(sqlite3* db, const char* sql, sqlite3_stmt** statement) {
+    return sqlite3_prepare_v2(db, sql, -1, statement, nullptr) == SQLITE_OK;
+}
+} // namespace
+
+bool openScoreStore(ScoreStore& store, const std::string& path, std::string* error) {
+    if (sqlite3_open(path.c_str(), &store.db) != SQLITE_OK) {
+        *error = store.db ? sqlite3_errmsg(store.db) : "out of memory";
+        closeScoreStore(store);
+        return false;
+    }
+    sqlite3_busy_timeout(store.db, busyMillis);
+    char* message = nullptr;
+    if (sqlite3_exec(store.db, schema, nullptr, nullptr, &message) != SQLITE_OK) {
+        *error = message ? message : "cannot prepare the database";
+        sqlite3_free(message);
+        closeScoreStore(store);
+        return false;
+    }
+    return true;
+}
+
+void closeScoreStore(ScoreStore& store) {
+    std::lock_guard<std::mutex> lock(store.guard);
+    if (store.db != nullptr)
+        sqlite3_close(store.db);
+    store.db = nullptr;
+}
+
+bool storeScore(ScoreStore& store, const ScoreUpload& upload) {
+    std::lock_guard<std::mutex> lock(store.guard);
+    sqlite3_stmt* statement = nullptr;
+    if (!prepareStatement(store.db, insertSql, &statement))
+        return false;
+    sqlite3_bind_blob(statement, 1, upload.name.data(), int(upload.name.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_int64(statement, 2, upload.score);
+    bool done = sqlite3_step(statement) == SQLITE_DONE;
+    sqlite3_finalize(statement);
+    return done;
+}
+
+bool fetchRankLine(ScoreStore& store, int rank, std::string* line) {
+    std::lock_guard<std::mutex> lock(store.guard);
+    sqlite3_stmt* statement = nullptr;
+    if (!prepareStatement(store.db, rankSql, &statement))
+        return false;
+    sqlite3_bind_int(statement, 1, rank - 1);
+    int stepped = sqlite3_step(statement);
+    line->clear();
+    if (stepped == SQLITE_ROW) {
+        const void* name = sqlite3_column_blob(statement, 0);
+        int nameLength = sqlite3_column_bytes(statement, 0);
+        std::string nameText(name ? static_cast<const char*>(name) : "", size_t(nameLength));
+        *line = rankLineText(nameText, int32_t(sqlite3_column_int64(statement, 1)));
+    }
+    sqlite3_finalize(statement);
+    return stepped == SQLITE_ROW || stepped == SQLITE_DONE;
+}
