@@ -1,0 +1,64 @@
+// Helpers for the shell's tests: scratch directories and reading back a frame's texts.
+#pragma once
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "engine/tessel.h"
+
+// A fresh directory under /tmp that the test works in; the previous directory comes back at
+// the end of the scope.
+struct ScratchDirectory {
+    ScratchDirectory() {
+        char pattern[] = "/tmp/orbelle-shell-XXXXXX";
+        path = mkdtemp(pattern);
+        char* previous = getcwd(nullptr, 0);
+        oldDirectory = previous;
+        std::free(previous);
+        if (chdir(path.c_str()) != 0)
+            std::abort();
+    }
+    ~ScratchDirectory() {
+        if (chdir(oldDirectory.c_str()) != 0)
+            std::abort();
+        std::system(("rm -rf '" + path + "'").c_str());
+    }
+    // data/ of the source tree, for tests that load real images and music.
+    void linkData() {
+        std::string data = std::string(std::getenv("ORBELLE_SOURCE_DIR")) + "/data";
+        if (symlink(data.c_str(), "data") != 0)
+            std::abort();
+    }
+    std::string path;
+    std::string oldDirectory;
+};
+
+inline std::string readWholeFile(const char* name) {
+    std::ifstream in(name, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+inline void writeWholeFile(const char* name, const std::string& content) {
+    std::ofstream(name, std::ios::binary) << content;
+}
+
+// The text printed at exactly (x, y) this frame; nullptr when none.
+inline const std::string* textAt(float x, float y) {
+    for (const TSLPrintedText& t : TSLPrintedTexts())
+        if (t.x == x && t.y == y)
+            return &t.text;
+    return nullptr;
+}
+
+inline bool wasPrinted(const std::string& text) {
+    for (const TSLPrintedText& t : TSLPrintedTexts())
+        if (t.text == text)
+            return true;
+    return false;
+}
