@@ -1,19 +1,33 @@
 // The full-screen overlay: a copy of the frame drawn so far, drawn back softened and tinted.
 #include "engine/blur.h"
 
-#include <SDL.h>
 #include <GL/gl.h>
+#include <SDL.h>
 
 #include <algorithm>
 #include <vector>
 
 #include "engine/engine_state.h"
-#include "engine/texture.h"
 
 namespace {
 // Offsets of the softening passes, in logical units: a small diagonal cross.
 const float passOffsets[blurPassCount][2] = {
     {-1.5f, -1.5f}, {1.5f, 1.5f}, {-1.5f, 1.5f}, {1.5f, -1.5f}};
+
+// RGB only: whatever alpha the frame buffer holds must not thin out the overlay.
+unsigned newCaptureTexture(int size) {
+    std::vector<unsigned char> black(std::size_t(size) * size * 3, 0);
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, size, size, 0, GL_RGB, GL_UNSIGNED_BYTE, black.data());
+    return name;
+}
 
 int powerOfTwoAtLeast(int value) {
     int size = 1;
@@ -54,8 +68,7 @@ void TSLBlur::Render(int windowWidth, int windowHeight) {
         if (captureTexture)
             glDeleteTextures(1, &captureTexture);
         textureSize = needed;
-        std::vector<unsigned char> black(std::size_t(textureSize) * textureSize * 4, 0);
-        captureTexture = tslUploadRgbaTexture(black.data(), textureSize, textureSize, true);
+        captureTexture = newCaptureTexture(textureSize);
     }
     glBindTexture(GL_TEXTURE_2D, captureTexture);
     glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, windowWidth, windowHeight);
