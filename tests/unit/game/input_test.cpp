@@ -176,6 +176,13 @@ TEST(Steering, VelocityMovesFirstThenHeldKeysChangeItWithinClamps) {
     handleInput();
     EXPECT_EQ(game.playerVelocityY, 6);
     EXPECT_EQ(game.playerVelocityX, -6);
+    TSLKeyhandler::ClearTestKeys();
+    TSLKeyhandler::SetTestKey(SDLK_DOWN, true);
+    TSLKeyhandler::SetTestKey(SDLK_RIGHT, true);
+    handleInput();
+    handleInput();
+    EXPECT_EQ(game.playerVelocityY, -6);
+    EXPECT_EQ(game.playerVelocityX, 6);
 
     // Reversed: each key clamps only its own direction, so Up alone passes -6.
     startSteering(1000, -0.007f);
