@@ -48,7 +48,8 @@ wait "$pid" || status=$?
 echo "$status" >"$1/game.status"
 SESSION
 
-SDL_AUDIODRIVER=dummy xvfb-run -a -s '-screen 0 1024x768x24' \
+# The unit-test environment asks for SDL's dummy video driver, which has no OpenGL.
+env -u SDL_VIDEODRIVER SDL_AUDIODRIVER=dummy xvfb-run -a -s '-screen 0 1024x768x24' \
     bash "$work/session.sh" "$work" "$game_binary" ||
     fail "session: $(cat "$work/session.err" 2>/dev/null) $(cat "$work/game.err" 2>/dev/null)"
 

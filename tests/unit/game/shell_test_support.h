@@ -48,12 +48,12 @@ inline void writeWholeFile(const char* name, const std::string& content) {
     std::ofstream(name, std::ios::binary) << content;
 }
 
-// The text printed at exactly (x, y) this frame; nullptr when none.
-inline const std::string* textAt(float x, float y) {
+// The text printed at exactly (x, y) this frame; "(nothing)" when none.
+inline std::string textAt(float x, float y) {
     for (const TSLPrintedText& t : TSLPrintedTexts())
         if (t.x == x && t.y == y)
-            return &t.text;
-    return nullptr;
+            return t.text;
+    return "(nothing)";
 }
 
 inline bool wasPrinted(const std::string& text) {
