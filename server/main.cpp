@@ -82,6 +82,8 @@ int main(int argc, char** argv) {
     }
     httplib::Server server;
     addScoreRoutes(server, store);
+    // A game sends its requests back to back; an idle client must not hold a worker long.
+    server.set_keep_alive_timeout(1);
     int port = bindServer(server, options);
     if (port < 0) {
         fprintf(stderr, "orbelle-score-server: cannot listen on %s:%d\n",

@@ -1,0 +1,72 @@
+#!/bin/bash
+# The score server program: options, the line it prints, uploads over HTTP, a clean stop on
+# SIGTERM and SIGINT, and entries that are still there after a restart.
+set -u
+server="${ORBELLE_BUILD_DIR:?}/server/orbelle-score-server"
+work=$(mktemp -d)
+pid=""
+cleanup() {
+    [ -n "$pid" ] && kill "$pid" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+[ -x "$server" ] || fail "no server program at $server"
+
+# Starts the server on a free port and sets pid and port.
+start_server() {
+    "$server" --listen 127.0.0.1 --port 0 --db "$work/scores.db" >"$work/out" 2>"$work/err" &
+    pid=$!
+    port=""
+    for _ in $(seq 50); do
+        port=$(sed -n 's/^orbelle-score-server listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/out")
+        [ -n "$port" ] && return 0
+        sleep 0.1
+    done
+    fail "the server printed no listening line: $(cat "$work/out" "$work/err")"
+}
+
+# Sends a signal and expects the server to end by itself with status 0 within 10 s.
+stop_server() {
+    kill "-$1" "$pid"
+    for _ in $(seq 100); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -0 "$pid" 2>/dev/null && fail "the server ignored SIG$1"
+    wait "$pid"
+    status=$?
+    pid=""
+    [ "$status" -eq 0 ] || fail "the server ended with status $status after SIG$1"
+}
+
+get() {
+    curl -s -m 5 -o "$work/body" -w '%{http_code}' "http://127.0.0.1:$port$1"
+}
+
+hash=$(printf '%s' 'Ann Lee77kovrenaltu37' | md5sum | cut -d' ' -f1)
+
+start_server
+[ "$(get /)" = 200 ] || fail "the root does not answer"
+[ "$(get "/velmo/orbelle/lisaaennatys.php?name=Ann%20Lee&score=77&hashcheck=$hash")" = 200 ] ||
+    fail "a signed upload was refused"
+[ "$(get "/velmo/orbelle/lisaaennatys.php?name=Ann%20Lee&score=78&hashcheck=$hash")" = 403 ] ||
+    fail "an upload with a wrong hashcheck was not refused"
+stop_server TERM
+
+start_server
+[ "$(get '/velmo/orbelle/haeennatykset.php?sija=1')" = 200 ] || fail "rank 1 does not answer"
+[ "$(cat "$work/body")" = "Ann Lee 77" ] || fail "rank 1 after a restart is '$(cat "$work/body")'"
+[ "$(get '/velmo/orbelle/haeennatykset.php?sija=2')" = 200 ] && [ ! -s "$work/body" ] ||
+    fail "rank 2 should be empty"
+stop_server INT
+
+"$server" --port 70000 >/dev/null 2>&1
+[ $? -eq 2 ] || fail "a port out of range was accepted"
+"$server" --colour blue >/dev/null 2>&1
+[ $? -eq 2 ] || fail "an unknown option was accepted"
+echo "score server: all checks passed"
