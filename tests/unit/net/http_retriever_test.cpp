@@ -208,24 +208,6 @@ TEST(HttpPostTarget, PlainHttpOnPort80AndHttpsOnEveryOtherPort) {
     EXPECT_EQ(retriever.lastError, uint32_t(CURLE_URL_MALFORMAT));
 }
 
-TEST(HttpPost, GoesOutAsPlainHttpOnPort80) {
-    RequestLog log;
-    LocalHttpServer local;
-    local.server.Post("/form",
-                      [&log](const httplib::Request& request, httplib::Response& response) {
-                          log.add(request);
-                          response.set_content("posted", "text/plain");
-                      });
-    if (!local.start(80))
-        GTEST_SKIP() << "port 80 is not free here";
-    HttpRetriever retriever;
-    const char* text = retriever.retrieve("http://127.0.0.1/form", true, "name=a%26b", -1);
-    ASSERT_NE(text, nullptr) << "lastError " << retriever.lastError;
-    EXPECT_STREQ(text, "posted");
-    ASSERT_EQ(log.requests().size(), 1u);
-    EXPECT_EQ(log.requests()[0].body, "name=a%26b");
-}
-
 TEST(HttpPost, VerifiesTheCertificateOfAnHttpsServer) {
     // A self-signed certificate for 127.0.0.1: a verifying client must turn it down.
     std::string dir = testing::TempDir();

@@ -62,7 +62,8 @@ bool LocalHttpServer::start(int wantedPort) {
     } else {
         port = server.bind_to_port("127.0.0.1", wantedPort) ? wantedPort : -1;
     }
-    if (port <= 0) return false;
+    if (port <= 0)
+        return false;
     // An idle kept-alive connection would hold up stop() for the whole keep-alive time.
     server.set_keep_alive_max_count(1);
     thread = std::thread([this] { server.listen_after_bind(); });
