@@ -29,9 +29,16 @@ struct ScratchDirectory {
     }
     // data/ of the source tree, for tests that load real images and music.
     void linkData() {
-        std::string data = std::string(std::getenv("ORBELLE_SOURCE_DIR")) + "/data";
+        std::string data = sourceDirectory() + "/data";
         if (symlink(data.c_str(), "data") != 0)
             std::abort();
+    }
+    // From the environment, or else from where this header sits in the tree.
+    static std::string sourceDirectory() {
+        if (const char* dir = std::getenv("ORBELLE_SOURCE_DIR"))
+            return dir;
+        std::string here = __FILE__;
+        return here.substr(0, here.rfind("/tests/unit/game/"));
     }
     std::string path;
     std::string oldDirectory;
