@@ -18,7 +18,7 @@ void startFromScratch() {
 }
 } // namespace
 
-TEST(Startup, SpecialMaterialsAreRecognisableAndFixedSpritesGetTheirs) {
+TEST(Startup, BonusAndMultiplierMaterialsAreRecognisableAndFixedSpritesGetTheirs) {
     resetGameForTest();
     TSLMaterial* bonus = game.materials.GetMaterial("BonusBubble");
     ASSERT_NE(bonus, nullptr);
