@@ -49,9 +49,16 @@ echo "$status" >"$1/game.status"
 SESSION
 
 # The unit-test environment asks for SDL's dummy video driver, which has no OpenGL.
-env -u SDL_VIDEODRIVER SDL_AUDIODRIVER=dummy xvfb-run -a -s '-screen 0 1024x768x24' \
-    bash "$work/session.sh" "$work" "$game_binary" ||
-    fail "session: $(cat "$work/session.err" 2>/dev/null) $(cat "$work/game.err" 2>/dev/null)"
+# xvfb-run -a can lose a race for a display number with another X server starting at the same
+# moment, so a session that never got as far as the game gets two more tries.
+for attempt in 1 2 3; do
+    rm -f "$work/session.err" "$work/game.status" "$work/game.err"
+    env -u SDL_VIDEODRIVER SDL_AUDIODRIVER=dummy xvfb-run -a -s '-screen 0 1024x768x24' \
+        bash "$work/session.sh" "$work" "$game_binary" 2>"$work/xvfb.err" && break
+    [ -s "$work/game.err" ] && break # the game itself ran and complained: no retry
+done
+[ -f "$work/game.status" ] ||
+    fail "session: $(cat "$work/session.err" "$work/xvfb.err" "$work/game.err" 2>/dev/null)"
 
 status=$(cat "$work/game.status")
 [ "$status" = 0 ] || fail "game exited with status $status after SIGTERM: $(cat "$work/game.err")"
