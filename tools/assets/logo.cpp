@@ -116,9 +116,10 @@ Image paintLogo(int width, int height) {
     std::vector<Segment> segments = layOut("Orbelle", wordWidth);
     float margin = strokeRadius + outlineWidth + glowWidth;
     float emPixels = (drawnWidth - 16.0f) / (wordWidth + 2.0f * margin);
-    // Centre the word on the quad; the letters span about -0.05 to 1.05 em vertically.
+    // The menu lines are printed over the lower part of the quad, so the word sits in its
+    // upper part; the letters span about -0.05 to 1.05 em vertically.
     float originX = (drawnWidth - wordWidth * emPixels) / 2.0f;
-    float originY = drawnHeight / 2.0f - 0.5f * emPixels;
+    float originY = drawnHeight * 0.64f - 0.5f * emPixels;
     float pixelEm = 1.0f / emPixels;
 
     for (int y = 0; y < height; ++y) {
