@@ -8,7 +8,8 @@ tests="$build/tests/engine_tests"
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 status=0
-env -u SDL_VIDEODRIVER ORBELLE_ENGINE_ON_SCREEN=1 \
+# The test programs default to the dummy driver; this one needs the real X11 one.
+env SDL_VIDEODRIVER=x11 ORBELLE_ENGINE_ON_SCREEN=1 \
     xvfb-run -a -s '-screen 0 1024x768x24' "$tests" --gtest_filter='OnScreen.*' >"$log" 2>&1 ||
     status=$?
 cat "$log"
