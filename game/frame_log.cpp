@@ -4,9 +4,16 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "game/game_state.h"
+
 namespace {
 FILE* frameLog = nullptr;
 bool firstFrame = true;
+long long monotonicMicros() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return (long long)now.tv_sec * 1000000 + now.tv_nsec / 1000;
+}
 } // namespace
 
 void openFrameLog() {
@@ -15,16 +22,19 @@ void openFrameLog() {
         return;
     frameLog = std::fopen(path, "a");
     // Line-buffered, so a reader sees every frame even if the game is killed.
-    if (frameLog)
-        std::setvbuf(frameLog, nullptr, _IOLBF, 0);
+    if (!frameLog)
+        return;
+    std::setvbuf(frameLog, nullptr, _IOLBF, 0);
+    std::fprintf(frameLog, "start %lld\n", monotonicMicros());
 }
 
 void logFrame() {
     if (!frameLog)
         return;
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    long long micros = (long long)now.tv_sec * 1000000 + now.tv_nsec / 1000;
-    std::fprintf(frameLog, "%lld%s\n", micros, firstFrame ? " first" : "");
+    std::fprintf(frameLog,
+                 "%lld%s menu=%d scores=%d entry=%d over=%d event=%d selection=%d score=%.0f\n",
+                 monotonicMicros(), firstFrame ? " first" : "", game.inMenu,
+                 game.scoreScreenVisible, game.nameEntryActive, game.gameOver, game.eventActive,
+                 game.menuSelection, game.score);
     firstFrame = false;
 }

@@ -1,6 +1,7 @@
-// Optional frame timing log for pacing measurements: ORBELLE_FRAME_LOG=<file> appends one line
-// per drawn frame with the monotonic time in microseconds; the first frame's line ends in
-// " first". Off (and free) when the variable is unset.
+// Optional diagnostic log for pacing measurements and end-to-end tests:
+// ORBELLE_FRAME_LOG=<file> appends "start <micros>" when the game starts, then one line per
+// drawn frame: the monotonic time in microseconds, " first" on the first frame, and the mode
+// flags and score of that frame. Off (and free) when the variable is unset.
 #pragma once
 
 void openFrameLog();

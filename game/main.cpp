@@ -9,6 +9,7 @@
 #include "game/ticks.h"
 
 int main(int, char**) {
+    openFrameLog();
     SDL_Init(SDL_INIT_NOPARACHUTE);
     std::atexit(SDL_Quit);
     currentTrack = musicTracks[0];
@@ -19,7 +20,6 @@ int main(int, char**) {
                      SDL_GetError());
         return 1;
     }
-    openFrameLog();
     {
         TSLBlur blur(399, 299, 0, 800, 600, 0, 2048);
         blur.overlayMaterial.SetDiffuseColor(0.8f, 0.85f, 0.9f, 0.8f);
