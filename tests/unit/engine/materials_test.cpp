@@ -35,11 +35,6 @@ TEST_F(HeadlessEngine, MaterialsKeepTheirNamePointerAndAreFoundByCharacters) {
     EXPECT_EQ(library.GetMaterial("Bubbl"), nullptr);
     EXPECT_EQ(library.GetMaterial("bubble"), nullptr);
     EXPECT_EQ(library.GetMaterial(nullptr), nullptr);
-
-    special->SetDiffuseColor(0.5f, 0.25f, 2, 0.75f);
-    EXPECT_FLOAT_EQ(special->diffuse[1], 0.25f);
-    EXPECT_FLOAT_EQ(special->diffuse[2], 2);
-    EXPECT_FLOAT_EQ(special->diffuse[3], 0.75f);
 }
 
 TEST_F(HeadlessEngine, SpritesMoveByStrafingAndRenderSafelyInEveryState) {
@@ -95,11 +90,4 @@ TEST(BlurPasses, EveryPassGetsAnEqualShareAndTheSceneTheRest) {
     }
     // Colours above 1 are drawn as 1, so an alpha above 1 covers the scene fully.
     EXPECT_FLOAT_EQ(blurPassAlpha(0, blurPassCount, 5), blurPassAlpha(0, blurPassCount, 1));
-}
-
-TEST(Fog, KeepsItsSevenValues) {
-    TSLFog fog(1, 0, 1000, 0.01f, 0.02f, 0.09f, 1);
-    const float expected[7] = {1, 0, 1000, 0.01f, 0.02f, 0.09f, 1};
-    for (int i = 0; i < 7; ++i)
-        EXPECT_FLOAT_EQ(fog.values[i], expected[i]);
 }
