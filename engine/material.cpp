@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/data_root.h"
 #include "engine/engine_state.h"
 #include "engine/texture.h"
 
@@ -44,7 +45,7 @@ unsigned tslUploadRgbaTexture(const unsigned char* pixels, int width, int height
 unsigned tslLoadTexture(const char* file) {
     if (!file || !tslCanDraw())
         return 0;
-    SDL_Surface* image = IMG_Load(file);
+    SDL_Surface* image = IMG_Load(tslDataPath(file).c_str());
     if (!image)
         return 0;
     unsigned name = 0;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "engine/data_root.h"
 #include "engine/engine_state.h"
 #include "engine/mp3_length.h"
 
@@ -23,10 +24,10 @@ void TSLMusic::PlayFile(const char* file) {
     }
     track = nullptr;
     currentFile = file ? file : "";
-    lengthMillis = mp3LengthMillis(file);
+    lengthMillis = mp3LengthMillis(file ? tslDataPath(file).c_str() : nullptr);
     finished = false;
     if (lengthMillis > 0 && tslCanPlay()) {
-        track = Mix_LoadMUS(file);
+        track = Mix_LoadMUS(tslDataPath(file).c_str());
         if (track && Mix_PlayMusic(static_cast<Mix_Music*>(track), 0) != 0) {
             Mix_FreeMusic(static_cast<Mix_Music*>(track));
             track = nullptr;

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "engine/alsa_quiet.h"
+#include "engine/data_root.h"
 #include "engine/engine_state.h"
 
 namespace {
@@ -13,7 +14,7 @@ const int mixChannels = 2;
 const int mixChunkSize = 1024;
 
 bool fileReadable(const char* file) {
-    FILE* f = file ? std::fopen(file, "rb") : nullptr;
+    FILE* f = file ? std::fopen(tslDataPath(file).c_str(), "rb") : nullptr;
     if (f)
         std::fclose(f);
     return f != nullptr;
@@ -52,7 +53,7 @@ bool TSLSoundSample::LoadFromFile(const char* file) {
     if (!tslCanPlay())
         return fileReadable(file);
     if (file)
-        chunk = Mix_LoadWAV(file);
+        chunk = Mix_LoadWAV(tslDataPath(file).c_str());
     return chunk != nullptr;
 }
 

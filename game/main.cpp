@@ -7,9 +7,11 @@
 #include "game/game_state.h"
 #include "game/startup.h"
 #include "game/ticks.h"
+#include "game/user_paths.h"
 
 int main(int, char**) {
     openFrameLog();
+    setUpUserPaths();
     SDL_Init(SDL_INIT_NOPARACHUTE);
     std::atexit(SDL_Quit);
     currentTrack = musicTracks[0];

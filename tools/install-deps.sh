@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool imagemagick lame sox
   clang libclang-rt-14-dev wrk python3 procps
+  desktop-file-utils
 )
 
 missing=()
