@@ -51,7 +51,8 @@ bool readNumber(FILE* file, long& value) {
     char* end = nullptr;
     errno = 0;
     value = std::strtol(token.c_str(), &end, 10);
-    return errno == 0 && *end == '\0';
+    // The whole token, NUL bytes included: "32\0x" is no number.
+    return errno == 0 && end == token.c_str() + token.size();
 }
 
 void readInt(FILE* file, int& target, long low, long high) {
@@ -67,17 +68,8 @@ void readFlag(FILE* file, bool& target) {
 }
 } // namespace
 
-GameConfig loadConfig(const char* path) {
-    FILE* probe = std::fopen(path, "r");
-    if (probe)
-        std::fclose(probe);
-    else
-        writeDefaultConfig(path);
-
+GameConfig readConfig(FILE* file) {
     GameConfig config;
-    FILE* file = std::fopen(path, "r");
-    if (!file)
-        return config;
     readInt(file, config.screenWidth, 1, maxWindowSide);
     readInt(file, config.screenHeight, 1, maxWindowSide);
     readInt(file, config.colourDepth, 1, maxColourDepth);
@@ -85,6 +77,20 @@ GameConfig loadConfig(const char* path) {
     readInt(file, config.musicEnabled, INT_MIN, INT_MAX);
     readFlag(file, config.initFlag);
     readFlag(file, config.internetScoresEnabled);
+    return config;
+}
+
+GameConfig loadConfig(const char* path) {
+    FILE* probe = std::fopen(path, "r");
+    if (probe)
+        std::fclose(probe);
+    else
+        writeDefaultConfig(path);
+
+    FILE* file = std::fopen(path, "r");
+    if (!file)
+        return GameConfig();
+    GameConfig config = readConfig(file);
     std::fclose(file);
     return config;
 }

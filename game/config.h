@@ -1,6 +1,8 @@
 // config.txt: six whitespace-separated values, read once at start-up.
 #pragma once
 
+#include <cstdio>
+
 struct GameConfig {
     int screenWidth = 800;
     int screenHeight = 600;
@@ -13,5 +15,7 @@ struct GameConfig {
 // Writes the default file when path cannot be opened for reading, then reads it.
 // A value that is missing, not a number or out of range falls back to its default.
 GameConfig loadConfig(const char* path);
+// The six values from an open file, read up to the sixth; the same fallbacks as loadConfig.
+GameConfig readConfig(FILE* file);
 // The default file's exact bytes.
 extern const char* const defaultConfigText;

@@ -21,12 +21,8 @@ inline CURL* curlOf(void* handle) {
 
 size_t gatherBody(char* data, size_t size, size_t count, void* user) {
     auto* self = static_cast<std::pair<std::string*, size_t>*>(user);
-    size_t length = size * count;
-    size_t room = self->second - std::min(self->second, self->first->size());
-    size_t kept = std::min(length, room);
-    self->first->append(data, kept);
     // Returning less than was given ends the transfer: the body is long enough.
-    return kept;
+    return appendBodyPiece(*self->first, data, size * count, self->second);
 }
 
 struct HeaderWatch {
@@ -97,6 +93,20 @@ std::string textFromBody(const std::string& body) {
         text.append(piece, nul ? static_cast<const char*>(nul) - piece : length);
     }
     return text;
+}
+
+size_t appendBodyPiece(std::string& body, const char* data, size_t length, size_t limit) {
+    size_t room = limit - std::min(limit, body.size());
+    size_t kept = std::min(length, room);
+    body.append(data, kept);
+    return kept;
+}
+
+char* newResponseText(const std::string& body) {
+    std::string text = textFromBody(body);
+    char* copy = new char[text.size() + 1];
+    memcpy(copy, text.c_str(), text.size() + 1);
+    return copy;
 }
 
 HttpRetriever::HttpRetriever() {
@@ -220,11 +230,10 @@ const char* HttpRetriever::retrieve(const char* url, bool usePost, const char* p
     bool opened = usePost ? openPost(url, postData, postLength) : openGet(url);
     if (!opened)
         return nullptr;
-    std::string text = textFromBody(body);
+    char* text = newResponseText(body);
     body.clear();
     body.shrink_to_fit();
     delete[] responseText;
-    responseText = new char[text.size() + 1];
-    memcpy(responseText, text.c_str(), text.size() + 1);
+    responseText = text;
     return responseText;
 }

@@ -29,6 +29,11 @@ const char* postSchemeForPort(long port);
 std::string postTargetUrl(const char* url);
 // The text of a body as the piecewise reading loop gathers it.
 std::string textFromBody(const std::string& body);
+// Adds to body what fits under limit of one piece as the connection delivers it; returns how
+// many bytes were kept.
+size_t appendBodyPiece(std::string& body, const char* data, size_t length, size_t limit);
+// The text of body as a new NUL-terminated array, for the caller to delete[].
+char* newResponseText(const std::string& body);
 
 class HttpRetriever {
   public:
