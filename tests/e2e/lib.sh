@@ -1,0 +1,230 @@
+# Shared helpers for the end-to-end scripts that play the built game on a virtual X display.
+# Source it after `set -euo pipefail`, then call e2e_setup NAME. It owns a work folder, a
+# private Xvfb, the game process and any helper processes registered with e2e_track, and
+# ends them all when the script exits.
+#
+# The game is driven the way a person plays: real key presses through xdotool, with the
+# pointer inside the window. Progress is read from the game's frame log, never from sleeps.
+
+: "${ORBELLE_SOURCE_DIR:?}" "${ORBELLE_BUILD_DIR:?}"
+
+e2e_game="$ORBELLE_BUILD_DIR/orbelle"
+e2e_work=""
+e2e_run=""
+e2e_frames=""
+e2e_game_pid=""
+e2e_xvfb_pid=""
+e2e_window=""
+e2e_tracked=()
+# ImageMagick itself: only its own convert is trusted for pixel figures.
+e2e_convert=/usr/bin/convert
+
+e2e_cleanup() {
+    local pid
+    [ -n "$e2e_game_pid" ] && kill -KILL "$e2e_game_pid" 2>/dev/null || true
+    for pid in "${e2e_tracked[@]+"${e2e_tracked[@]}"}"; do
+        kill -TERM "$pid" 2>/dev/null || true
+    done
+    [ -n "$e2e_xvfb_pid" ] && kill -TERM "$e2e_xvfb_pid" 2>/dev/null || true
+    wait 2>/dev/null || true
+    [ -n "$e2e_work" ] && rm -rf "$e2e_work"
+}
+
+# Prints the reason with what the game said and where it stood, then ends the script.
+e2e_fail() {
+    echo "FAIL: $*" >&2
+    if [ -n "$e2e_work" ]; then
+        [ -s "$e2e_work/game.err" ] && { echo "game stderr:" >&2; tail -n 5 "$e2e_work/game.err" >&2; }
+        [ -s "$e2e_frames" ] && { echo "last frame: $(tail -n 1 "$e2e_frames")" >&2; }
+    fi
+    exit 1
+}
+
+e2e_setup() {
+    [ -x "$e2e_game" ] || { echo "FAIL: $e2e_game is not built" >&2; exit 1; }
+    e2e_work=$(mktemp -d "/tmp/orbelle-$1-XXXXXX")
+    trap e2e_cleanup EXIT
+    e2e_run="$e2e_work/run"
+    e2e_frames="$e2e_work/frames.log"
+    mkdir "$e2e_run"
+    ln -s "$ORBELLE_SOURCE_DIR/data" "$e2e_run/data"
+}
+
+# Registers a background process of the script to be ended at exit.
+e2e_track() { e2e_tracked+=("$1"); }
+
+e2e_free_port() {
+    python3 -c 'import socket;s=socket.socket();s.bind(("127.0.0.1",0));print(s.getsockname()[1])'
+}
+
+# Starts Xvfb on a free display number. The number comes with a lock file, which Xvfb takes
+# atomically, so a server started by someone else at the same moment makes this one fail and
+# try another number instead of sharing a socket.
+e2e_start_display() {
+    local attempt number=""
+    for attempt in 1 2 3 4 5; do
+        number=$((200 + RANDOM % 700))
+        [ -e "/tmp/.X$number-lock" ] && continue
+        Xvfb ":$number" -screen 0 1024x768x24 -nolisten tcp 2>"$e2e_work/xvfb.err" </dev/null &
+        e2e_xvfb_pid=$!
+        for _ in $(seq 200); do
+            kill -0 "$e2e_xvfb_pid" 2>/dev/null || break
+            if DISPLAY=":$number" xdotool getmouselocation >/dev/null 2>&1; then
+                export DISPLAY=":$number"
+                unset XAUTHORITY
+                return 0
+            fi
+            sleep 0.05
+        done
+        kill -TERM "$e2e_xvfb_pid" 2>/dev/null || true
+        wait "$e2e_xvfb_pid" 2>/dev/null || true
+        e2e_xvfb_pid=""
+    done
+    e2e_fail "Xvfb did not start (display :$number): $(cat "$e2e_work/xvfb.err")"
+}
+
+# The last frame line of the log (the start line until the first frame is drawn).
+e2e_last_frame() { tail -n 1 "$e2e_frames" 2>/dev/null || true; }
+
+e2e_frame_count() { grep -c '^[0-9]' "$e2e_frames" 2>/dev/null || true; }
+
+# True when the line holds every given key=value pair, e.g. menu=1 scores=0.
+e2e_frame_has() {
+    local line=" $1 " pair
+    shift
+    for pair in "$@"; do
+        [[ "$line" == *" $pair "* ]] || return 1
+    done
+}
+
+e2e_game_alive() { [ -n "$e2e_game_pid" ] && kill -0 "$e2e_game_pid" 2>/dev/null; }
+
+# e2e_wait_frame SECONDS key=value...: waits until the latest frame shows all the pairs.
+e2e_wait_frame() {
+    local seconds=$1 deadline
+    shift
+    deadline=$((SECONDS + seconds))
+    while ! e2e_frame_has "$(e2e_last_frame)" "$@"; do
+        e2e_game_alive || e2e_fail "the game ended while waiting for $*"
+        [ "$SECONDS" -lt "$deadline" ] || e2e_fail "no frame with $* within $seconds s"
+        sleep 0.05
+    done
+}
+
+# e2e_wait_frames COUNT SECONDS: waits until COUNT more frames have been drawn, so that a key
+# press already sent has been handled and drawn.
+e2e_wait_frames() {
+    local target=$(($(e2e_frame_count) + $1)) deadline=$((SECONDS + $2))
+    while [ "$(e2e_frame_count)" -lt "$target" ]; do
+        e2e_game_alive || e2e_fail "the game ended while waiting for frames"
+        [ "$SECONDS" -lt "$deadline" ] || e2e_fail "fewer than $1 frames within $2 s"
+        sleep 0.05
+    done
+}
+
+# e2e_start_game [NAME=value...]: starts the game in the run folder with the given extra
+# environment, waits for its first frame and puts the pointer and focus into its window.
+# Unless told otherwise, the score server is a loopback port that nobody listens on.
+e2e_start_game() {
+    local dead_port
+    dead_port=$(e2e_free_port)
+    : >"$e2e_frames"
+    (cd "$e2e_run" && exec env -u SDL_VIDEODRIVER SDL_AUDIODRIVER=dummy \
+        ORBELLE_SCORE_SERVER="127.0.0.1:$dead_port" ORBELLE_FRAME_LOG="$e2e_frames" "$@" \
+        "$e2e_game" >"$e2e_work/game.out" 2>"$e2e_work/game.err" </dev/null) &
+    e2e_game_pid=$!
+    local deadline=$((SECONDS + 60))
+    until grep -q ' first ' "$e2e_frames" 2>/dev/null; do
+        e2e_game_alive || e2e_fail "the game ended before its first frame"
+        [ "$SECONDS" -lt "$deadline" ] || e2e_fail "no first frame within 60 s"
+        sleep 0.05
+    done
+    e2e_window=$(xdotool search --name '^Orbelle$' 2>/dev/null | head -n 1 || true)
+    [ -n "$e2e_window" ] || e2e_fail "the game drew a frame but has no window named Orbelle"
+    xdotool mousemove 400 300
+    xdotool windowfocus "$e2e_window" 2>/dev/null || true
+}
+
+e2e_keydown() { xdotool keydown "$@"; }
+e2e_keyup() { xdotool keyup "$@"; }
+
+# e2e_press KEY [MODIFIER]: a press as a person makes it, held for several frames so that
+# press and release never reach the game within one frame.
+e2e_press() {
+    if [ $# -gt 1 ]; then
+        xdotool keydown "$2"
+        sleep 0.08
+    fi
+    xdotool keydown "$1"
+    sleep 0.08
+    xdotool keyup "$1"
+    if [ $# -gt 1 ]; then
+        sleep 0.08
+        xdotool keyup "$2"
+    fi
+    sleep 0.08
+}
+
+# e2e_wait_exit SECONDS: waits for the game to end by itself; its status goes to e2e_status.
+e2e_status=""
+e2e_wait_exit() {
+    local deadline=$((SECONDS + $1))
+    while e2e_game_alive; do
+        [ "$SECONDS" -lt "$deadline" ] || e2e_fail "the game did not end within $1 s"
+        sleep 0.05
+    done
+    e2e_status=0
+    wait "$e2e_game_pid" || e2e_status=$?
+    e2e_game_pid=""
+}
+
+# e2e_shot FILE: the game's 800x600 window (at the top-left of the screen) as a PNG.
+e2e_shot() {
+    import -window root "$e2e_work/screen.png" || e2e_fail "screenshot failed"
+    "$e2e_convert" "$e2e_work/screen.png" -crop 800x600+0+0 +repage "$1" ||
+        e2e_fail "could not crop the screenshot"
+}
+
+# e2e_spread FILE [GEOMETRY]: the standard deviation of the picture's pixels (0 = uniform).
+e2e_spread() {
+    local spread
+    spread=$("$e2e_convert" "$1" ${2:+-crop "$2" +repage} -format '%[fx:standard_deviation]' info:)
+    [[ "$spread" =~ ^[0-9.e-]+$ ]] || e2e_fail "could not measure $1: $spread"
+    echo "$spread"
+}
+
+# e2e_max_frame_gap: the longest time in seconds between two consecutive frames of the log.
+e2e_max_frame_gap() {
+    awk '/^[0-9]/ { if (seen && $1 - last > gap) gap = $1 - last; last = $1; seen = 1 }
+         END { printf "%.2f\n", gap / 1e6 }' "$e2e_frames"
+}
+
+# e2e_write_scores FILE NAME:SCORE...: a hisc.dat of ten 32-byte records, best first.
+e2e_write_scores() {
+    python3 - "$@" <<'PY'
+import struct, sys
+path, entries = sys.argv[1], sys.argv[2:]
+assert len(entries) == 10, "ten entries needed"
+with open(path, "wb") as f:
+    for entry in entries:
+        name, score = entry.rsplit(":", 1)
+        raw = name.encode("latin-1")
+        f.write(struct.pack("<iI16sII", int(score), 0, raw, len(raw), 15))
+PY
+}
+
+# e2e_read_scores FILE: prints "name<TAB>score" per record, failing on a malformed file.
+e2e_read_scores() {
+    python3 - "$1" <<'PY'
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+if len(data) != 320:
+    sys.exit("hisc.dat holds %d bytes, not 320" % len(data))
+for k in range(10):
+    score, slot, raw, length, capacity = struct.unpack_from("<iI16sII", data, 32 * k)
+    name = raw.split(b"\0", 1)[0]
+    if slot != 0 or capacity != 15 or length != len(name) or raw[len(name):] != bytes(16 - len(name)):
+        sys.exit("record %d is malformed: %s" % (k, data[32 * k:32 * k + 32].hex()))
+    print("%s\t%d" % (name.decode("latin-1"), score))
+PY
+}

@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# One whole round played with real key presses on a virtual display: start from the menu,
+# steer until a spike ball ends the round, type a name with Shift, see it on the high-score
+# screen and in hisc.dat, then leave through "Exit" with status 0.
+# ORBELLE_SCREENSHOT_DIR, when set, receives play.png, event.png (when an event showed up),
+# nameentry.png and highscores.png.
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+
+e2e_setup play
+shots="${ORBELLE_SCREENSHOT_DIR:-$e2e_work/shots}"
+mkdir -p "$shots"
+
+# Negative scores throughout, so that any finished round beats the tenth entry.
+lows=()
+for k in $(seq 10); do lows+=("Low$k:-$k"); done
+e2e_write_scores "$e2e_run/hisc.dat" "${lows[@]}"
+cp "$e2e_run/hisc.dat" "$e2e_work/hisc.before"
+
+e2e_start_display
+e2e_start_game
+e2e_wait_frame 10 menu=1 scores=0 selection=0
+
+e2e_press Return
+e2e_wait_frame 10 menu=0 over=0
+
+# Sweep the field diagonally one way and then the other, with a short straight stretch in
+# between, so that the player crosses the falling spikes and the rising bubbles.
+sweeps=("Right Up" "Left" "Left Down" "Up" "Right Down" "Left Up")
+deadline=$((SECONDS + 120))
+sweep=0
+play_shot=""
+event_shot=""
+over=""
+while [ -z "$over" ]; do
+    [ "$SECONDS" -lt "$deadline" ] || e2e_fail "no spike ball ended the round within 120 s"
+    keys=${sweeps[$((sweep % ${#sweeps[@]}))]}
+    sweep=$((sweep + 1))
+    # shellcheck disable=SC2086 # one word per key
+    e2e_keydown $keys
+    for tick in $(seq 12); do
+        sleep 0.1
+        frame=$(e2e_last_frame)
+        if e2e_frame_has "$frame" over=1; then
+            over=yes
+            break
+        fi
+        e2e_game_alive || e2e_fail "the game ended during play"
+        if [ -z "$play_shot" ] && [ "$tick" -ge 3 ]; then
+            e2e_shot "$shots/play.png"
+            play_shot=yes
+        fi
+        if [ -z "$event_shot" ] && e2e_frame_has "$frame" event=1; then
+            e2e_shot "$shots/event.png"
+            event_shot=yes
+        fi
+    done
+    # shellcheck disable=SC2086
+    e2e_keyup $keys
+done
+[ -n "$play_shot" ] || e2e_fail "the round ended before a screenshot of play could be taken"
+
+e2e_wait_frame 10 over=1 entry=1 menu=0 scores=0
+e2e_wait_frames 3 10
+e2e_shot "$shots/nameentry.png"
+
+# The score of the round as it ended; collects stop once the round is over, so every later
+# frame must show the same figure.
+read -r end_score other_scores < <(awk '/ over=1 / { s = $NF; sub("score=", "", s)
+        if (first == "") first = s; else if (s != first) other = other " " s }
+    END { print first, other }' "$e2e_frames")
+[[ "$end_score" =~ ^[0-9]+$ ]] || e2e_fail "no score in the frame at the end of the round"
+[ -z "${other_scores:-}" ] || e2e_fail "the score changed after the round ended: $other_scores"
+
+e2e_press e
+e2e_press 2
+e2e_press e
+e2e_press a shift
+e2e_press Return
+e2e_wait_frame 20 scores=1 entry=0 menu=1 selection=1
+e2e_wait_frames 3 10
+e2e_shot "$shots/highscores.png"
+
+spread=$(e2e_spread "$shots/highscores.png")
+awk -v s="$spread" 'BEGIN { exit !(s > 0.02) }' ||
+    e2e_fail "the high-score screen looks blank (deviation $spread)"
+
+# The frame log prints the score rounded, the table keeps it cut to a whole number.
+e2e_read_scores "$e2e_run/hisc.dat" >"$e2e_work/table" || e2e_fail "hisc.dat is not a valid table"
+IFS=$'\t' read -r first_name first_score <"$e2e_work/table"
+[ "$first_name" = e2eA ] || e2e_fail "rank 1 is named '$first_name', typed e2eA"
+[ "$first_score" -eq "$end_score" ] || [ "$first_score" -eq $((end_score - 1)) ] ||
+    e2e_fail "rank 1 holds score $first_score, the round ended with $end_score"
+cmp -s <(tail -c +33 "$e2e_run/hisc.dat") <(head -c 288 "$e2e_work/hisc.before") ||
+    e2e_fail "the old entries did not move down by one: $(cut -f1 "$e2e_work/table" | tr '\n' ' ')"
+
+e2e_press Down
+e2e_wait_frame 10 scores=0 selection=2
+e2e_press Down
+e2e_wait_frame 10 selection=3
+e2e_press Return
+e2e_wait_exit 15
+[ "$e2e_status" = 0 ] || e2e_fail "the game ended with status $e2e_status after Exit"
+
+echo "PASS: round ended at score $end_score after $sweep sweeps, stored as e2eA $first_score" \
+    "(event shown: ${event_shot:-no}, high-score screen deviation $spread)"
