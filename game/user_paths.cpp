@@ -16,6 +16,7 @@
 #endif
 
 const char* const dataRootFromExecutable = ORBELLE_DATA_ROOT_FROM_BIN;
+const char* const dataMarkerFile = "data/bg.tga";
 
 namespace {
 bool isDirectory(const std::string& path) {
@@ -32,8 +33,13 @@ std::string canonical(const std::string& path) {
     return realpath(path.c_str(), resolved) ? std::string(resolved) : std::string();
 }
 
+// A folder of that common name is not enough: the game's own background must be in it.
+bool holdsGameData(const std::string& root) {
+    return access((root + "/" + dataMarkerFile).c_str(), R_OK) == 0;
+}
+
 std::string holdingData(const std::string& root) {
-    return !root.empty() && isDirectory(root + "/data") ? canonical(root) : std::string();
+    return !root.empty() && holdsGameData(root) ? canonical(root) : std::string();
 }
 
 std::string executablePath() {
@@ -90,7 +96,7 @@ std::string findInstalledDataRoot(const std::string& executable) {
 }
 
 void setUpUserPaths() {
-    if (isDirectory("data"))
+    if (holdsGameData("."))
         return;
     const std::string dataRoot = findInstalledDataRoot(executablePath());
     if (dataRoot.empty())

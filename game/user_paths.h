@@ -5,6 +5,8 @@
 
 // The installed folder holding data/, relative to the folder of the executable.
 extern const char* const dataRootFromExecutable;
+// A folder holds the game's data when this file is readable below it.
+extern const char* const dataMarkerFile;
 
 // The home folder: $HOME when it is an absolute path, else the account's entry in the user
 // database; empty when neither is known.
@@ -15,12 +17,12 @@ std::string userFilesDir(const char* xdgDataHome, const std::string& home);
 // Creates path and its missing parents, new ones private to the user. True when path is a
 // folder at the end.
 bool makeDirectories(const std::string& path);
-// The folder holding data/ for the game at executable: beside it by the installed layout first
-// (so a moved installation still finds its data), then the folder chosen at build time.
-// Canonical; empty when neither holds a data/ folder.
+// The folder holding the game's data/ for the game at executable: beside it by the installed
+// layout first (so a moved installation still finds its data), then the folder chosen at build
+// time. Canonical; empty when neither holds the data.
 std::string findInstalledDataRoot(const std::string& executable);
 
-// Run from a folder with data/ (the source tree) nothing changes. Otherwise the engine reads
-// data/ from the installed folder and the working directory becomes the per-user folder, where
-// the game's relative config.txt and hisc.dat then land.
+// Run from a folder holding the game's data/ (the source tree) nothing changes. Otherwise the
+// engine reads data/ from the installed folder and the working directory becomes the per-user
+// folder, where the game's relative config.txt and hisc.dat then land.
 void setUpUserPaths();

@@ -71,10 +71,12 @@ TEST(UserPaths, InstalledDataIsFoundBesideTheExecutable) {
     ScratchDirectory dir;
     const std::string root = dir.path + "/prefix/bin/" + dataRootFromExecutable;
     const std::string executable = dir.path + "/prefix/bin/orbelle";
-    // No data/ folder yet: whatever is found, it is not this installation.
+    // No data yet, then an empty data/ folder: whatever is found, it is not this installation.
     ASSERT_TRUE(makeDirectories(dir.path + "/prefix/bin"));
     EXPECT_EQ(findInstalledDataRoot(executable).rfind(dir.path, 0), std::string::npos);
     ASSERT_TRUE(makeDirectories(root + "/data"));
+    EXPECT_EQ(findInstalledDataRoot(executable).rfind(dir.path, 0), std::string::npos);
+    writeWholeFile((root + "/" + dataMarkerFile).c_str(), "picture");
     char canonical[PATH_MAX];
     ASSERT_NE(realpath(root.c_str(), canonical), nullptr);
     EXPECT_EQ(findInstalledDataRoot(executable), canonical);
