@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# Killing the game with SIGKILL while it commits results never leaves a hisc.dat that differs
+# from a complete save: the file is always exactly one of the tables a commit meant to write,
+# and killed saves do not pile up temp files beside it.
+set -euo pipefail
+
+: "${ORBELLE_BUILD_DIR:?}"
+committer="$ORBELLE_BUILD_DIR/tests/fault/orbelle-commit-loop"
+[ -x "$committer" ] || { echo "FAIL: $committer is not built"; exit 1; }
+
+work=$(mktemp -d /tmp/orbelle-kill-commit-XXXXXX)
+pid=""
+cleanup() {
+    [ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+run="$work/run"
+log="$work/intended.log"
+mkdir "$run"
+# Files of the player's own with names like the game's temp files: these must stay.
+keep1=hisc.dat.backup
+keep2=hisc.dat.saving-notes
+echo mine >"$run/$keep1"
+echo mine >"$run/$keep2"
+
+hexOf() { od -An -tx1 -v "$1" | tr -d ' \n'; }
+
+# Every image a commit announced before saving, plus the file as it stands now.
+check_file() {
+    local file="$run/hisc.dat"
+    [ -f "$file" ] || fail "$1: hisc.dat is gone"
+    local size
+    size=$(stat -c %s "$file")
+    [ "$size" = 320 ] || fail "$1: hisc.dat is $size bytes"
+    grep -qxF "$(hexOf "$file")" "$log" || fail "$1: hisc.dat is no table a commit wrote"
+    local temps
+    temps=$(find "$run" -maxdepth 1 -name 'hisc.dat?*' ! -name "$keep1" ! -name "$keep2" | wc -l)
+    [ "$temps" -le 1 ] || fail "$1: $temps temp files beside hisc.dat"
+    [ "$(cat "$run/$keep1" "$run/$keep2")" = $'mine\nmine' ] ||
+        fail "$1: a file of the player's beside hisc.dat was touched"
+}
+
+# A first complete commit, so that there is a file to protect from the start.
+"$committer" "$run" "$log" 1 || fail "the first commit failed"
+check_file "first commit"
+
+kills=0
+finished=0
+commits_before=$(wc -l <"$log")
+for round in $(seq 1 30); do
+    lines=$(wc -l <"$log")
+    "$committer" "$run" "$log" 1000000 2>"$work/err" &
+    pid=$!
+    # Start-up takes longer than a save, so wait for the first commit of the round, then kill
+    # at a random moment of the saves that follow (each takes a few milliseconds).
+    for _ in $(seq 200); do
+        [ "$(wc -l <"$log")" -gt "$lines" ] && break
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.02
+    done
+    sleep "0.0$(printf '%02d' $((RANDOM % 60)))"
+    if kill -KILL "$pid" 2>/dev/null; then
+        kills=$((kills + 1))
+    fi
+    status=0
+    wait "$pid" 2>/dev/null || status=$? # no "Killed" notice from the shell
+    pid=""
+    if [ "$status" != 137 ]; then
+        [ "$status" = 0 ] || fail "round $round: the committer stopped with $status: $(cat "$work/err")"
+        finished=$((finished + 1))
+    fi
+    check_file "round $round"
+done
+
+commits=$(($(wc -l <"$log") - commits_before))
+[ "$kills" -ge 20 ] || fail "only $kills of 30 rounds were killed mid-run"
+# Each round must have got well into its saves, or the kills proved nothing.
+[ "$commits" -ge $((kills * 3)) ] || fail "only $commits commits in $kills killed rounds"
+
+# The survivor still loads and takes further commits.
+"$committer" "$run" "$log" 3 || fail "commits after the kills failed"
+check_file "after the kills"
+echo "PASS: $kills kills during $commits commits ($finished rounds ran out first);" \
+    "hisc.dat was always a complete table"
