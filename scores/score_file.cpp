@@ -1,5 +1,6 @@
 // hisc.dat, byte by byte. Each record is the image of an entry whose short name sits inline:
 // score, a reserved slot, sixteen name bytes, the name length and the capacity 15.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,7 +18,9 @@ const int nameOffset = 8;
 const int lengthOffset = 24;
 const int capacityOffset = 28;
 const uint32_t inlineCapacity = 15;
-const char* const tempSuffix = ".XXXXXX";
+// A name no one gives a file of their own, so that leftovers can be recognised and removed.
+const char* const tempMarker = ".saving-";
+const char* const tempSuffix = "XXXXXX";
 
 void putLittleEndian(unsigned char* at, uint32_t value) {
     for (int i = 0; i < 4; ++i)
@@ -73,11 +76,36 @@ void setUsualMode(int fd) {
     fchmod(fd, 0666 & ~mask);
 }
 
+std::string directoryOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : path.substr(0, slash + 1);
+}
+
+// A save killed between creating its temp file and the rename leaves the file behind; without
+// this every such crash would add one more beside hisc.dat.
+void removeLeftoverTemps(const std::string& path) {
+    size_t slash = path.rfind('/');
+    std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    std::string prefix = path.substr(folder.size()) + tempMarker;
+    DIR* listing = opendir(directoryOf(path).c_str());
+    if (listing == nullptr)
+        return;
+    while (dirent* entry = readdir(listing)) {
+        std::string name = entry->d_name;
+        if (name.size() != prefix.size() + std::strlen(tempSuffix) ||
+            name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        std::string leftover = folder + name;
+        struct stat info;
+        if (lstat(leftover.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+            unlink(leftover.c_str());
+    }
+    closedir(listing);
+}
+
 // After the rename the directory entry itself must reach the disk too.
 void syncDirectoryOf(const std::string& path) {
-    size_t slash = path.rfind('/');
-    std::string directory = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY);
+    int fd = open(directoryOf(path).c_str(), O_RDONLY | O_DIRECTORY);
     if (fd < 0)
         return;
     fsync(fd);
@@ -104,7 +132,8 @@ void loadScoresFromBytes(HighScoreTable& table, const unsigned char* bytes, size
 void HighScoreTable::save(const char* path) const {
     unsigned char bytes[fileSize];
     writeScoresToBytes(*this, bytes);
-    std::string tempPath = std::string(path) + tempSuffix;
+    removeLeftoverTemps(path);
+    std::string tempPath = std::string(path) + tempMarker + tempSuffix;
     int fd = mkstemp(&tempPath[0]);
     if (fd < 0)
         return;
