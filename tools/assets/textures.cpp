@@ -242,8 +242,8 @@ Image paintSpike(int size) {
                 float light = clamp01((-u.x * 0.5f - u.y * 0.6f) / ballRadius * 0.6f + nz * 0.6f);
                 float grey = 0.12f + 0.45f * light;
                 c = {grey * 0.95f, grey, grey * 1.08f, 1.0f};
-                float spec = gaussian(std::hypot(u.x + 0.18f, u.y + 0.2f), 0.1f);
-                blendOver(c, {1.0f, 1.0f, 1.0f, 0.85f * spec});
+                float specular = gaussian(std::hypot(u.x + 0.18f, u.y + 0.2f), 0.1f);
+                blendOver(c, {1.0f, 1.0f, 1.0f, 0.85f * specular});
             } else {
                 // Spike: bright on the lit flank, dark on the other, darker toward the tip.
                 float side = offset > 0 ? 1.0f : -1.0f;

@@ -183,15 +183,15 @@ TEST(DataFiles, IconIsASmallSquarePng) {
 }
 
 TEST(DataFiles, BlipIsAShortClicklessSample) {
-    SDL_AudioSpec spec;
+    SDL_AudioSpec wavFormat;
     Uint8* buffer = nullptr;
     Uint32 length = 0;
-    ASSERT_NE(SDL_LoadWAV(dataPath("blip.wav").c_str(), &spec, &buffer, &length), nullptr)
+    ASSERT_NE(SDL_LoadWAV(dataPath("blip.wav").c_str(), &wavFormat, &buffer, &length), nullptr)
         << SDL_GetError();
-    EXPECT_EQ(spec.freq, 44100);
-    EXPECT_EQ(spec.format, AUDIO_S16LSB);
-    size_t samples = length / 2 / spec.channels;
-    double seconds = static_cast<double>(samples) / spec.freq;
+    EXPECT_EQ(wavFormat.freq, 44100);
+    EXPECT_EQ(wavFormat.format, AUDIO_S16LSB);
+    size_t samples = length / 2 / wavFormat.channels;
+    double seconds = static_cast<double>(samples) / wavFormat.freq;
     EXPECT_GE(seconds, 0.08);
     EXPECT_LE(seconds, 0.15);
     const Sint16* pcm = reinterpret_cast<const Sint16*>(buffer);

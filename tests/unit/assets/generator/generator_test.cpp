@@ -90,14 +90,14 @@ TEST(AssetEncoders, TgaAndPngReadBackPixelForPixel) {
 TEST(AssetEncoders, WavReadsBackThroughSdl) {
     std::vector<int16_t> samples = {0, 1000, -1000, 32767, -32768, 5};
     Bytes bytes = encodeWav(samples, 2, 22050);
-    SDL_AudioSpec spec;
+    SDL_AudioSpec wavFormat;
     Uint8* buffer = nullptr;
     Uint32 length = 0;
     SDL_RWops* rw = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
-    ASSERT_NE(SDL_LoadWAV_RW(rw, 1, &spec, &buffer, &length), nullptr) << SDL_GetError();
-    EXPECT_EQ(spec.freq, 22050);
-    EXPECT_EQ(spec.channels, 2);
-    EXPECT_EQ(spec.format, AUDIO_S16LSB);
+    ASSERT_NE(SDL_LoadWAV_RW(rw, 1, &wavFormat, &buffer, &length), nullptr) << SDL_GetError();
+    EXPECT_EQ(wavFormat.freq, 22050);
+    EXPECT_EQ(wavFormat.channels, 2);
+    EXPECT_EQ(wavFormat.format, AUDIO_S16LSB);
     ASSERT_EQ(length, samples.size() * 2);
     EXPECT_EQ(0, std::memcmp(buffer, samples.data(), length));
     SDL_FreeWAV(buffer);
