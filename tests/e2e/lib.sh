@@ -59,13 +59,14 @@ e2e_free_port() {
 
 # Starts Xvfb on a free display number. The number comes with a lock file, which Xvfb takes
 # atomically, so a server started by someone else at the same moment makes this one fail and
-# try another number instead of sharing a socket.
+# try another number instead of sharing a socket. Without -noreset the server resets when the
+# probing client leaves, and a game connecting during the reset finds no display.
 e2e_start_display() {
     local attempt number=""
     for attempt in 1 2 3 4 5; do
         number=$((200 + RANDOM % 700))
         [ -e "/tmp/.X$number-lock" ] && continue
-        Xvfb ":$number" -screen 0 1024x768x24 -nolisten tcp 2>"$e2e_work/xvfb.err" </dev/null &
+        Xvfb ":$number" -screen 0 1024x768x24 -nolisten tcp -noreset 2>"$e2e_work/xvfb.err" </dev/null &
         e2e_xvfb_pid=$!
         for _ in $(seq 200); do
             kill -0 "$e2e_xvfb_pid" 2>/dev/null || break
@@ -129,7 +130,9 @@ e2e_start_game() {
     local dead_port
     dead_port=$(e2e_free_port)
     : >"$e2e_frames"
-    (cd "$e2e_run" && exec env -u SDL_VIDEODRIVER SDL_AUDIODRIVER=dummy \
+    # No proxy may carry the game's requests away from the loopback servers of the test.
+    (cd "$e2e_run" && exec env -u SDL_VIDEODRIVER -u http_proxy -u HTTP_PROXY -u all_proxy \
+        -u ALL_PROXY SDL_AUDIODRIVER=dummy \
         ORBELLE_SCORE_SERVER="127.0.0.1:$dead_port" ORBELLE_FRAME_LOG="$e2e_frames" "$@" \
         "$e2e_game" >"$e2e_work/game.out" 2>"$e2e_work/game.err" </dev/null) &
     e2e_game_pid=$!
@@ -148,21 +151,34 @@ e2e_start_game() {
 e2e_keydown() { xdotool keydown "$@"; }
 e2e_keyup() { xdotool keyup "$@"; }
 
-# e2e_press KEY [MODIFIER]: a press as a person makes it, held for several frames so that
-# press and release never reach the game within one frame.
+# Lets a key change reach the game on its own: the game reads one event per poll, so a press
+# and its release handled in the same frame cancel each other. A loaded machine can stall a
+# frame for longer than any fixed pause, hence the wait for frames drawn after the change.
+# A game that has ended, as after "Exit", needs no more waiting.
+e2e_settle() {
+    local target deadline=$((SECONDS + 30))
+    sleep 0.08
+    target=$(($(e2e_frame_count) + 2))
+    while [ "$(e2e_frame_count)" -lt "$target" ] && e2e_game_alive; do
+        [ "$SECONDS" -lt "$deadline" ] || e2e_fail "the game drew no frame for 30 s after a key"
+        sleep 0.02
+    done
+}
+
+# e2e_press KEY [MODIFIER]: a press as a person makes it, held over several frames.
 e2e_press() {
     if [ $# -gt 1 ]; then
         xdotool keydown "$2"
-        sleep 0.08
+        e2e_settle
     fi
     xdotool keydown "$1"
-    sleep 0.08
+    e2e_settle
     xdotool keyup "$1"
+    e2e_settle
     if [ $# -gt 1 ]; then
-        sleep 0.08
         xdotool keyup "$2"
+        e2e_settle
     fi
-    sleep 0.08
 }
 
 # e2e_wait_exit SECONDS: waits for the game to end by itself; its status goes to e2e_status.
@@ -191,6 +207,16 @@ e2e_spread() {
     spread=$("$e2e_convert" "$1" ${2:+-crop "$2" +repage} -format '%[fx:standard_deviation]' info:)
     [[ "$spread" =~ ^[0-9.e-]+$ ]] || e2e_fail "could not measure $1: $spread"
     echo "$spread"
+}
+
+# e2e_bright_pixels FILE GEOMETRY: how many pixels of the region are near white, as the
+# game's text is; the sea behind it stays well below.
+e2e_bright_pixels() {
+    local count
+    count=$("$e2e_convert" "$1" -crop "$2" +repage -colorspace gray -threshold 75% \
+        -format '%[fx:round(mean*w*h)]' info:)
+    [[ "$count" =~ ^[0-9]+$ ]] || e2e_fail "could not count bright pixels of $1: $count"
+    echo "$count"
 }
 
 # e2e_max_frame_gap: the longest time in seconds between two consecutive frames of the log.
