@@ -47,13 +47,13 @@ cd "$work/$mode"
 ORBELLE_FRAME_LOG="$frames" "$game_binary" >"$work/$mode.out" 2>"$work/$mode.err" &
 pid=$!
 window=""
-for _ in $(seq 100); do
+for _ in $(seq 200); do
     window=$(xdotool search --name '^Orbelle$' 2>/dev/null | head -n1) && [ -n "$window" ] && break
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.1
 done
 if [ -z "$window" ]; then
-    note "no game window appeared"
+    kill -0 "$pid" 2>/dev/null && note "no game window appeared in 20 s" || note "the game ended at start"
     kill -KILL "$pid" 2>/dev/null
     exit 1
 fi
@@ -119,7 +119,8 @@ for mode in hang flood close garbage; do
         env -u SDL_VIDEODRIVER SDL_AUDIODRIVER=dummy ORBELLE_SCORE_SERVER="127.0.0.1:$port" \
             xvfb-run -a -s '-screen 0 1024x768x24' \
             bash "$work/session.sh" "$work" "$game_binary" "$mode" 2>"$work/xvfb.err" && break
-        [ -s "$work/$mode.frames" ] && break # the game ran: its failure is the result
+        # The game drew: its failure is the result.
+        grep -q '^[0-9]' "$work/$mode.frames" 2>/dev/null && break
     done
     kill -KILL "$server_pid" 2>/dev/null || true
     wait "$server_pid" 2>/dev/null || true
