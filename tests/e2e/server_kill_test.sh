@@ -13,7 +13,10 @@ work=$(mktemp -d /tmp/orbelle-server-kill-XXXXXX)
 pid=""
 clients=()
 cleanup() {
-    [ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null || true
+    if [ -n "$pid" ]; then
+        kill -KILL "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    fi
     for c in "${clients[@]}"; do kill -KILL "$c" 2>/dev/null || true; done
     rm -rf "$work"
 }
