@@ -27,7 +27,13 @@ e2e_cleanup() {
     done
     [ -n "$e2e_xvfb_pid" ] && kill -TERM "$e2e_xvfb_pid" 2>/dev/null || true
     wait 2>/dev/null || true
-    [ -n "$e2e_work" ] && rm -rf "$e2e_work"
+    # E2E_KEEP_WORK=1 keeps the frame log, the game's output and the shots for a look.
+    if [ -n "${E2E_KEEP_WORK:-}" ]; then
+        [ -n "$e2e_work" ] && echo "kept $e2e_work" >&2
+    else
+        [ -n "$e2e_work" ] && rm -rf "$e2e_work"
+    fi
+    return 0
 }
 
 # Prints the reason with what the game said and where it stood, then ends the script.

@@ -3,7 +3,7 @@
 # steer until a spike ball ends the round, type a name with Shift, see it on the high-score
 # screen and in hisc.dat, then leave through "Exit" with status 0.
 # ORBELLE_SCREENSHOT_DIR, when set, receives play.png, event.png (when an event showed up),
-# nameentry.png and highscores.png.
+# nameentry.png (with the name typed) and highscores.png.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
@@ -38,15 +38,15 @@ while [ -z "$over" ]; do
     sweep=$((sweep + 1))
     # shellcheck disable=SC2086 # one word per key
     e2e_keydown $keys
-    for tick in $(seq 12); do
-        sleep 0.1
+    for tick in $(seq 24); do
+        sleep 0.05
         frame=$(e2e_last_frame)
         if e2e_frame_has "$frame" over=1; then
             over=yes
             break
         fi
         e2e_game_alive || e2e_fail "the game ended during play"
-        if [ -z "$play_shot" ] && [ "$tick" -ge 3 ]; then
+        if [ -z "$play_shot" ] && [ "$tick" -ge 6 ]; then
             e2e_shot "$shots/play.png"
             play_shot=yes
         fi
@@ -62,7 +62,7 @@ done
 
 e2e_wait_frame 10 over=1 entry=1 menu=0 scores=0
 e2e_wait_frames 3 10
-e2e_shot "$shots/nameentry.png"
+e2e_shot "$e2e_work/prompt.png"
 
 # The score of the round as it ended; collects stop once the round is over, so every later
 # frame must show the same figure.
@@ -76,6 +76,14 @@ e2e_press e
 e2e_press 2
 e2e_press e
 e2e_press a shift
+e2e_wait_frames 3 10
+e2e_shot "$shots/nameentry.png"
+# The typed name stands under the prompt, from x 390.
+name_area=60x22+388+300
+before=$(e2e_bright_pixels "$e2e_work/prompt.png" "$name_area")
+typed=$(e2e_bright_pixels "$shots/nameentry.png" "$name_area")
+[ "$typed" -gt $((before + 40)) ] ||
+    e2e_fail "the typed name is not drawn ($typed bright pixels, $before before typing)"
 e2e_press Return
 e2e_wait_frame 20 scores=1 entry=0 menu=1 selection=1
 e2e_wait_frames 3 10
