@@ -10,7 +10,7 @@ packages=(
   libcurl4-openssl-dev libmpg123-dev libsqlite3-dev libcpp-httplib-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool imagemagick lame sox
-  clang libclang-rt-14-dev wrk python3 procps
+  clang libclang-rt-14-dev wrk python3 procps curl
   desktop-file-utils
 )
 
