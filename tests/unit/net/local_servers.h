@@ -4,63 +4,60 @@
 #include <httplib.h>
 
 #include <atomic>
+#include <chrono>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
-// A cpp-httplib server running on its own thread while the object lives.
-class LocalHttpServer {
-  public:
-    LocalHttpServer();
-    explicit LocalHttpServer(httplib::Server* server); // e.g. an SSLServer; takes ownership
-    ~LocalHttpServer();
-    // Binds 127.0.0.1 (port 0: any free port) and serves; false when the port is taken.
-    bool start(int port = 0);
-    std::string baseUrl() const;
-    std::string hostAndPort() const;
+// A loopback address on which nothing listens: connections to it are refused.
+const char* const refusingHost = "127.0.0.1:1";
 
+// A cpp-httplib server (or an SSLServer it takes over) serving on its own thread while it lives.
+struct LocalHttpServer {
+    explicit LocalHttpServer(httplib::Server* given = new httplib::Server)
+        : owned(given), server(*given) {}
+    ~LocalHttpServer() { stop(); }
+    bool start() {
+        port = server.bind_to_any_port("127.0.0.1");
+        // An idle kept-alive connection would hold up stop() for the whole keep-alive time.
+        server.set_keep_alive_max_count(1);
+        thread = std::thread([this] { server.listen_after_bind(); });
+        // stop() is lost on a server that has not begun its loop, so wait for it.
+        for (int i = 0; i < 300 && !server.is_running(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return port > 0 && server.is_running();
+    }
+    void stop() {
+        stopping = true;
+        if (thread.joinable()) {
+            server.stop();
+            thread.join();
+        }
+    }
+    std::string hostAndPort() const { return "127.0.0.1:" + std::to_string(port); }
+    std::string url(const std::string& path) const { return "http://" + hostAndPort() + path; }
+    // Handlers call this to record the requests they see.
+    void log(const httplib::Request& request) {
+        std::lock_guard<std::mutex> lock(guard);
+        seen.push_back(request);
+    }
+    std::vector<httplib::Request> requests() {
+        std::lock_guard<std::mutex> lock(guard);
+        return seen;
+    }
+    // Waits up to maxMillis, in short steps, unless the server is stopping.
+    void sleepUnlessStopping(int maxMillis) {
+        for (int waited = 0; !stopping && waited < maxMillis; waited += 10)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+
+    std::unique_ptr<httplib::Server> owned;
     httplib::Server& server;
     int port = -1;
     std::atomic<bool> stopping{false};
-
-  private:
-    std::unique_ptr<httplib::Server> owned;
     std::thread thread;
-};
-
-// Records the target of every request, in order of arrival.
-class RequestLog {
-  public:
-    void add(const httplib::Request& request);
-    std::vector<std::string> targets();
-    std::vector<httplib::Request> requests();
-
-  private:
     std::mutex guard;
     std::vector<httplib::Request> seen;
 };
-
-// Sends raw bytes for the odd cases that a proper server never produces: after reading a
-// request's headers it sends reply, then keeps the connection open for holdMillis (or until
-// destruction) before closing it.
-class RawReplyServer {
-  public:
-    RawReplyServer(std::string reply, int holdMillis);
-    ~RawReplyServer();
-    int port = -1;
-    std::atomic<int> connections{0};
-
-  private:
-    void serve();
-    std::string reply;
-    int holdMillis;
-    int listener = -1;
-    std::atomic<bool> stopping{false};
-    std::thread thread;
-};
-
-// A loopback port on which nothing listens.
-int closedPort();
-// Waits up to maxMillis, in short steps, while the flag is clear.
-void sleepUnless(const std::atomic<bool>& flag, int maxMillis);

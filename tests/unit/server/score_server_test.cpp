@@ -1,54 +1,41 @@
+// Our score server on a loopback port, over a database that outlives it.
 #include <gtest/gtest.h>
 
-#include <httplib.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
-#include <thread>
-
+#include "server/score_request.h"
 #include "server/score_server.h"
+#include "tests/unit/net/local_servers.h"
 
 namespace {
-std::string uploadTarget(const std::string& name, int score, const std::string& hash) {
+std::string upload(const std::string& name, const std::string& score, const std::string& hash) {
     return std::string(scoreUploadPath) + "?name=" + httplib::detail::encode_query_param(name) +
-           "&score=" + std::to_string(score) + "&hashcheck=" + hash;
+           "&score=" + score + "&hashcheck=" + hash;
 }
 
-std::string signedTarget(const std::string& name, int score) {
-    return uploadTarget(name, score, expectedHashcheck(name, std::to_string(score)));
+std::string signedUpload(const std::string& name, int score) {
+    return upload(name, std::to_string(score), expectedHashcheck(name, std::to_string(score)));
 }
 
-std::string rankTarget(const std::string& rank) {
+std::string rank(const std::string& rank) {
     return std::string(scoreRankPath) + "?sija=" + rank;
 }
 
-// Our server on a free loopback port, over a database that outlives it.
-class RunningServer {
-  public:
+struct RunningServer : LocalHttpServer {
     explicit RunningServer(const std::string& database) {
-        std::string error;
-        opened = openScoreStore(store, database, &error);
+        EXPECT_TRUE(openScoreStore(store, database, &error)) << error;
         addScoreRoutes(server, store);
-        server.set_keep_alive_max_count(1);
-        port = server.bind_to_any_port("127.0.0.1");
-        thread = std::thread([this] { server.listen_after_bind(); });
-        for (int i = 0; i < 300 && !server.is_running(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_TRUE(start());
     }
     ~RunningServer() {
-        server.stop();
-        thread.join();
+        stop();
         closeScoreStore(store);
     }
     // The status and body of a GET; status -1 when there was no answer.
     std::pair<int, std::string> get(const std::string& target) {
-        httplib::Client client("127.0.0.1", port);
-        client.set_connection_timeout(2);
-        client.set_read_timeout(5);
-        auto result = client.Get(target.c_str());
-        if (!result)
-            return {-1, ""};
-        return {result->status, result->body};
+        auto result = httplib::Client("127.0.0.1", port).Get(target.c_str());
+        return result ? std::make_pair(result->status, result->body) : std::make_pair(-1, "");
     }
     int storedCount() {
         std::lock_guard<std::mutex> lock(store.guard);
@@ -58,100 +45,74 @@ class RunningServer {
         sqlite3_finalize(statement);
         return count;
     }
-
-    bool opened = false;
+    std::string error;
     ScoreStore store;
-    httplib::Server server;
-    int port = -1;
-    std::thread thread;
 };
 
 class ScoreServerTest : public testing::Test {
   protected:
-    void SetUp() override {
-        database = testing::TempDir() + "orbelle_server_" + std::to_string(getpid()) + "_" +
-                   testing::UnitTest::GetInstance()->current_test_info()->name() + ".db";
-        removeDatabase();
-    }
-    void TearDown() override { removeDatabase(); }
-    void removeDatabase() {
+    void TearDown() override {
         for (const char* suffix : {"", "-wal", "-shm"})
             remove((database + suffix).c_str());
     }
-    std::string database;
+    const std::string database = testing::TempDir() + "orbelle_server_" + std::to_string(getpid()) +
+                                 "_" +
+                                 testing::UnitTest::GetInstance()->current_test_info()->name();
 };
 } // namespace
 
-TEST_F(ScoreServerTest, RanksAreBestFirstWithEarlierEntriesFirstAmongEquals) {
-    RunningServer running(database);
-    ASSERT_TRUE(running.opened);
-    EXPECT_EQ(running.get("/").first, 200);
-    EXPECT_FALSE(running.get("/").second.empty());
-    EXPECT_EQ(running.get(rankTarget("1")), std::make_pair(200, std::string()));
-    for (auto entry : {std::make_pair("low", -7), std::make_pair("first", 50),
-                       std::make_pair("second", 50), std::make_pair("best", 900)})
-        EXPECT_EQ(running.get(signedTarget(entry.first, entry.second)).first, 200);
-    EXPECT_EQ(running.get(rankTarget("1")).second, "best 900");
-    EXPECT_EQ(running.get(rankTarget("2")).second, "first 50");
-    EXPECT_EQ(running.get(rankTarget("3")).second, "second 50");
-    EXPECT_EQ(running.get(rankTarget("4")).second, "low -7");
-    EXPECT_EQ(running.get(rankTarget("5")), std::make_pair(200, std::string()));
-    EXPECT_EQ(running.get(rankTarget("10")).first, 200);
+TEST_F(ScoreServerTest, RanksAreBestFirstStoredOnceAndSurviveARestart) {
+    {
+        RunningServer running(database);
+        EXPECT_EQ(running.get("/").first, 200);
+        for (auto [name, score] :
+             {std::pair("low", -7), {"a&b %c", 50}, {"second", 50}, {"a&b %c", 50}, {"best", 900}})
+            EXPECT_EQ(running.get(signedUpload(name, score)).first, 200);
+    }
+    RunningServer restarted(database);
+    EXPECT_EQ(restarted.storedCount(), 4);
+    const char* const expected[] = {"best 900", "a&b %c 50", "second 50", "low -7", "", ""};
+    for (int k = 1; k <= 6; ++k)
+        EXPECT_EQ(restarted.get(rank(std::to_string(k))),
+                  std::make_pair(200, std::string(expected[k - 1])));
 }
 
 TEST_F(ScoreServerTest, BadQueriesAreRefusedAndChangeNothing) {
     RunningServer running(database);
-    ASSERT_TRUE(running.opened);
-    for (const char* rank : {"0", "11", "01", "x", ""})
-        EXPECT_EQ(running.get(rankTarget(rank)).first, 400) << rank;
-    EXPECT_EQ(running.get(scoreRankPath).first, 400);
-
-    std::string good = expectedHashcheck("Ann", "10");
-    EXPECT_EQ(running.get(uploadTarget("Ann", 11, good)).first, 403);
-    std::string upload = std::string(scoreUploadPath) + "?name=Ann";
-    for (std::string bad :
-         {upload + "&score=10&hashcheck=" + good.substr(2), upload + "&score=10",
-          upload + "&score=010&hashcheck=" + good, upload + "&score=4294967306&hashcheck=" + good,
-          signedTarget(std::string(16, 'A'), 10)})
-        EXPECT_EQ(running.get(bad).first, 400) << bad;
-    EXPECT_EQ(running.storedCount(), 0);
-}
-
-TEST_F(ScoreServerTest, EntriesAreStoredOnceAndSurviveARestart) {
-    {
-        RunningServer running(database);
-        ASSERT_TRUE(running.opened);
-        EXPECT_EQ(running.get(signedTarget("a&b %c", 42)).first, 200);
-        EXPECT_EQ(running.get(signedTarget("a&b %c", 42)).first, 200);
-        EXPECT_EQ(running.get(signedTarget("a&b %c", 43)).first, 200);
-        EXPECT_EQ(running.storedCount(), 2);
-    }
-    RunningServer restarted(database);
-    ASSERT_TRUE(restarted.opened);
-    EXPECT_EQ(restarted.storedCount(), 2);
-    EXPECT_EQ(restarted.get(rankTarget("1")).second, "a&b %c 43");
-    EXPECT_EQ(restarted.get(rankTarget("2")).second, "a&b %c 42");
+    ASSERT_EQ(running.get(signedUpload("Ann", 10)).first, 200);
+    const std::string hash = expectedHashcheck("Ann", "10");
+    std::vector<std::string> bad = {rank("0"),
+                                    rank("11"),
+                                    rank("01"),
+                                    rank("x"),
+                                    rank("1&sija=2"),
+                                    upload("Ann", "10", hash.substr(1)),
+                                    std::string(scoreUploadPath) + "?name=Ann&score=10",
+                                    upload("Ann", "10", hash) + "&name=Bob",
+                                    signedUpload(std::string(16, 'A'), 10)};
+    for (const char* score : {"2147483648", "01", "-0", "+1", "", "1e3"})
+        bad.push_back(upload("Ann", score, expectedHashcheck("Ann", score)));
+    for (const std::string& target : bad)
+        EXPECT_EQ(running.get(target).first, 400) << target;
+    EXPECT_EQ(running.get(upload("Ann", "11", hash)).first, 403); // not signed as the game signs
+    EXPECT_EQ(running.storedCount(), 1);
+    EXPECT_EQ(running.get(rank("1")).second, "Ann 10");
 }
 
 TEST_F(ScoreServerTest, ConcurrentUploadsAreAllStored) {
     RunningServer running(database);
-    ASSERT_TRUE(running.opened);
-    const int threads = 4, perThread = 15;
     std::vector<std::thread> uploaders;
     std::atomic<int> refused{0};
-    for (int t = 0; t < threads; ++t) {
+    for (int t = 0; t < 4; ++t)
         uploaders.emplace_back([&running, &refused, t] {
-            for (int i = 0; i < perThread; ++i) {
-                // Every thread also sends one entry that all of them share.
-                int score = i == 0 ? 1 : 1000 + t * 100 + i;
-                if (running.get(signedTarget("racer", score)).first != 200)
-                    ++refused;
-            }
+            for (int i = 0; i < 15; ++i) // every thread also sends one entry all of them share
+                refused +=
+                    running.get(signedUpload("racer", i == 0 ? 1 : 1000 + t * 100 + i)).first !=
+                    200;
         });
-    }
     for (auto& uploader : uploaders)
         uploader.join();
     EXPECT_EQ(refused, 0);
-    EXPECT_EQ(running.storedCount(), threads * (perThread - 1) + 1);
-    EXPECT_EQ(running.get(rankTarget("1")).second, "racer 1314");
+    EXPECT_EQ(running.storedCount(), 4 * 14 + 1);
+    EXPECT_EQ(running.get(rank("1")).second, "racer 1314");
 }
