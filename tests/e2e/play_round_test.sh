@@ -46,7 +46,9 @@ while [ -z "$over" ]; do
             break
         fi
         e2e_game_alive || e2e_fail "the game ended during play"
-        if [ -z "$play_shot" ] && [ "$tick" -ge 6 ]; then
+        # Once early, so that there is a shot of play however short the round, and again
+        # when the fields have filled the screen, if the player lasts that long.
+        if [ "$tick" = 6 ] && { [ "$sweep" = 1 ] || [ "$sweep" = 3 ]; }; then
             e2e_shot "$shots/play.png"
             play_shot=yes
         fi
