@@ -1,103 +1,106 @@
+// Field creation, motion, collisions and events on small scenes of our own sprites.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <algorithm>
 
+#include "field/collisions.h"
+#include "field/events.h"
 #include "field/fields.h"
-#include "tests/unit/field/field_test_support.h"
+#include "game/game_state.h"
+#include "game/random.h"
+#include "tests/support/test_game.h"
 
 namespace {
-// createBubbles and createSpikes free what the slots hold; keep the shared fields out of reach.
-void emptyFieldSlots() {
-    for (auto& slot : game.bubbles)
-        slot = nullptr;
-    for (auto& slot : game.spikes)
-        slot = nullptr;
+TSLPolygon sprite(float x, float y, float size, float radius) {
+    TSLPolygon made(x, y, 1, size, size, 0);
+    made.radius = radius;
+    return made;
 }
 
-void freeFieldSlots() {
-    for (auto& slot : game.bubbles)
-        delete slot, slot = nullptr;
-    for (auto& slot : game.spikes)
-        delete slot, slot = nullptr;
+void useSprites(std::initializer_list<TSLPolygon*> bubbles,
+                std::initializer_list<TSLPolygon*> spikes = {}) {
+    game.bubbleCount = int(std::copy(bubbles.begin(), bubbles.end(), game.bubbles) - game.bubbles);
+    game.spikeCount = int(std::copy(spikes.begin(), spikes.end(), game.spikes) - game.spikes);
+}
+
+// Play with empty fields, no network, and the player at (100, 100) with radius 2.
+void startPlayScene() {
+    resetGameForTest();
+    game.inMenu = game.internetScoresEnabled = false;
+    useSprites({});
+    game.player.x = game.player.y = 100;
+    game.player.radius = 2;
+}
+
+// Puts the generator in a state whose next draws modulo `modulus` are the given values.
+void seedDrawing(std::initializer_list<int> values, int modulus) {
+    auto draws = [&](int value) { return gameRand() % modulus == value; };
+    for (uint32_t state = 1;; ++state)
+        if (resetGameRand(state), std::all_of(values.begin(), values.end(), draws))
+            return resetGameRand(state);
+}
+
+TSLMaterial* material(const char* name) {
+    return game.materials.GetMaterial(name);
+}
+
+// createBubbles frees what the slots hold: keep the shared field out of reach, and free what
+// a test made.
+void clearBubbleSlots(bool free) {
+    for (TSLPolygon*& slot : game.bubbles)
+        delete (free ? slot : nullptr), slot = nullptr;
 }
 } // namespace
 
-TEST(FieldCreation, BubblesDrawSizePositionThenSpecialsInOrder) {
+TEST(FieldCreation, SizesPositionsThenSpecialsInDrawOrderWithinTheArray) {
     resetGameForTest();
-    emptyFieldSlots();
+    clearBubbleSlots(false);
     createBubbles(5);
     resetGameRand();
-    int size[5];
     for (int i = 0; i < 5; ++i) {
-        size[i] = std::max(10, gameRand() % 100);
-        EXPECT_EQ(game.bubbles[i]->x, gameRand() % 800);
-        EXPECT_EQ(game.bubbles[i]->y, -(gameRand() % 32000));
+        const TSLPolygon& b = *game.bubbles[i];
+        int size = std::max(10, gameRand() % 100), x = gameRand() % 800, y = -(gameRand() % 32000);
+        EXPECT_TRUE(b.width == size && b.height == size && b.x == x && b.y == y) << i;
+        EXPECT_EQ(b.radius, float(size * 0.45454545454545453));
     }
     for (int i = 0; i < 5; ++i) {
-        const TSLPolygon& bubble = *game.bubbles[i];
         int bonusDraw = gameRand() % 100, multiplyDraw = gameRand() % 100;
-        const char* name = multiplyDraw > 97 ? multiplyBubbleMaterialName
-                           : bonusDraw > 86  ? bonusBubbleMaterialName
-                                             : bubbleMaterialName;
-        EXPECT_EQ(bubble.material, material(name));
-        EXPECT_EQ(bubble.width, size[i]);
-        EXPECT_EQ(bubble.height, size[i]);
-        EXPECT_EQ(bubble.radius, float(size[i] * 0.45454545454545453));
+        const char* name = bonusDraw > 86 ? bonusBubbleMaterialName : bubbleMaterialName;
+        EXPECT_EQ(game.bubbles[i]->material,
+                  material(multiplyDraw > 97 ? multiplyBubbleMaterialName : name));
     }
-    freeFieldSlots();
 
     // No bubbles, no draws; a count beyond the array is held to its size.
     resetGameRand();
     createBubbles(0);
-    int nextDraw = gameRand();
-    resetGameRand();
-    EXPECT_EQ(nextDraw, gameRand());
+    EXPECT_EQ(gameRand(), 41);
     createBubbles(maxBubbles + 50);
     EXPECT_EQ(game.bubbleCount, maxBubbles);
-    freeFieldSlots();
-}
+    clearBubbleSlots(true);
 
-TEST(FieldCreation, DrawsOf90And99MakeAMultiplyBubble) {
-    resetGameForTest();
     TSLPolygon bubble = sprite(0, 0, 20, 1);
-    bubble.material = material(bubbleMaterialName);
-    useBubbles({&bubble});
-    resetGameRand(stateDrawing({90, 99}, 100));
+    useSprites({&bubble});
+    seedDrawing({90, 99}, 100);
     assignSpecialBubbles();
     EXPECT_EQ(bubble.material, material(multiplyBubbleMaterialName));
-    resetGameRand(stateDrawing({90, 50}, 100));
-    assignSpecialBubbles();
-    EXPECT_EQ(bubble.material, material(bonusBubbleMaterialName));
 }
 
-TEST(FieldCreation, SpikesStartAtOrBelowTheBottomWithAlphaTest) {
-    resetGameForTest();
-    emptyFieldSlots();
-    createSpikes(8);
-    resetGameRand();
-    for (int i = 0; i < 8; ++i) {
-        int size = std::max(20, gameRand() % 100), x = gameRand() % 800, y = gameRand() % 32000;
-        if (y > 0)
-            y = -(gameRand() % 32000);
-        EXPECT_EQ(game.spikes[i]->width, size);
-        EXPECT_EQ(game.spikes[i]->radius, float(size * 0.4));
-        EXPECT_EQ(game.spikes[i]->x, x);
-        EXPECT_EQ(game.spikes[i]->y, y);
-    }
-    EXPECT_EQ(material(spikeMaterialName)->renderMode, 3008);
-    freeFieldSlots();
-}
-
-TEST(FieldMotion, BubblesRecycleStrictlyAbove900AndEscapesSpeedUp) {
-    resetGameForTest();
-    game.inMenu = false;
+TEST(FieldMotion, RecyclingBoundsAndEscapeSpeedUpsUpToTheCap) {
+    startPlayScene();
     TSLPolygon atLimit = sprite(5, 899, 20, 1), escaping = sprite(5, 899.5f, 20, 1);
-    useBubbles({&atLimit, &escaping});
+    TSLPolygon spikeAtLimit = sprite(5, -99, 40, 1), leaving = sprite(5, -100, 40, 1);
+    useSprites({&atLimit, &escaping}, {&spikeAtLimit, &leaving});
     moveBubbles(1);
-    EXPECT_EQ(atLimit.y, 900);
+    moveSpikes(-1);
+    EXPECT_TRUE(atLimit.y == 900 && spikeAtLimit.y == -100);
     resetGameRand();
     EXPECT_EQ(escaping.y, -(gameRand() % 32000));
     EXPECT_EQ(escaping.x, gameRand() % 800);
+    int y = gameRand() % 32000;
+    EXPECT_EQ(leaving.x, gameRand() % 800);
+    while (y < 900)
+        y = gameRand() % 32000;
+    EXPECT_EQ(leaving.y, y);
     EXPECT_FLOAT_EQ(game.bubbleSpeed, 1.009f);
     EXPECT_FLOAT_EQ(game.spikeSpeed, 2.01f);
 
@@ -111,58 +114,120 @@ TEST(FieldMotion, BubblesRecycleStrictlyAbove900AndEscapesSpeedUp) {
     EXPECT_FLOAT_EQ(game.bubbleSpeed, 1.009f);
 
     game.inMenu = false;
-    game.bubbleSpeed = 29.995f;
-    game.spikeSpeed = 29.995f;
-    for (int escapes = 0; escapes < 2; ++escapes) {
-        escaping.y = 950;
-        moveBubbles(0);
-        EXPECT_EQ(game.bubbleSpeed, 30);
-        EXPECT_EQ(game.spikeSpeed, 30);
-    }
-}
-
-TEST(FieldMotion, SpikesRecycleStrictlyBelowMinus100ToAbove900) {
-    resetGameForTest();
-    TSLPolygon atLimit = sprite(5, -99, 40, 1), leaving = sprite(5, -100, 40, 1);
-    useSpikes({&atLimit, &leaving});
-    moveSpikes(-1);
-    EXPECT_EQ(atLimit.y, -100);
-    EXPECT_GE(leaving.y, 900);
-    EXPECT_LT(leaving.y, 32000);
-    resetGameRand();
-    int y = gameRand() % 32000;
-    EXPECT_EQ(leaving.x, gameRand() % 800);
-    while (y < 900)
-        y = gameRand() % 32000;
-    EXPECT_EQ(leaving.y, y);
-    EXPECT_FLOAT_EQ(game.spikeSpeed, 2);
+    game.bubbleSpeed = game.spikeSpeed = 29.995f;
+    escaping.y = 950;
+    moveBubbles(0);
+    EXPECT_TRUE(game.bubbleSpeed == 30 && game.spikeSpeed == 30);
 }
 
 TEST(FieldMotion, ResetRoundKeepsHiddenBubblesAndRestartsTheRound) {
     resetGameForTest();
     ensureFieldsForTest();
-    game.bubbles[7]->visible = false;
-    game.eventKind = 2;
+    game.bubbles[7]->visible = game.player.visible = false;
     game.eventActive = game.quakeActive = game.blurVisible = game.gameOver = true;
-    game.savedBubbleSpeed = 4;
-    game.player.visible = false;
-    game.player.width = game.player.height = 14;
-    game.score = 321;
+    game.eventKind = 2;
+    game.savedBubbleSpeed = game.bubbleSpeed = game.score = game.player.width = 14;
     game.steerAcceleration = -0.007f;
-    game.bubbleSpeed = 9;
     resetRound();
-    EXPECT_FALSE(game.bubbles[7]->visible);
-    for (int i = 0; i < game.bubbleCount; ++i)
-        EXPECT_LE(game.bubbles[i]->y, 0);
-    for (int i = 0; i < game.spikeCount; ++i)
-        EXPECT_GE(game.spikes[i]->y, 900);
-    EXPECT_FALSE(game.eventActive || game.quakeActive || game.blurVisible || game.gameOver ||
-                 game.inMenu);
-    EXPECT_EQ(game.eventKind, 2);
-    EXPECT_EQ(game.savedBubbleSpeed, 4);
-    EXPECT_TRUE(game.player.visible);
-    EXPECT_EQ(game.player.radius, float(10 * 0.45454545454545453));
-    EXPECT_EQ(game.bubbleSpeed, 1);
-    EXPECT_FLOAT_EQ(game.steerAcceleration, 0.007f);
+    for (int i = 0; i < maxBubbles; ++i)
+        EXPECT_TRUE(game.bubbles[i]->y <= 0 && (i >= maxSpikes || game.spikes[i]->y >= 900)) << i;
+    EXPECT_FALSE(game.bubbles[7]->visible || game.eventActive || game.quakeActive ||
+                 game.blurVisible || game.gameOver || game.inMenu || !game.player.visible);
+    EXPECT_TRUE(game.eventKind == 2 && game.savedBubbleSpeed == 14 && game.bubbleSpeed == 1);
+    EXPECT_TRUE(game.player.radius == float(10 * 0.45454545454545453) &&
+                game.steerAcceleration == 0.007f);
     EXPECT_STREQ(game.scoreText, "Score:      0");
+}
+
+TEST(Collisions, CollectOnlyPastTouchingWithMultiplierStepsAndBubbletime) {
+    startPlayScene();
+    // 3-4-5 triangles: each distance equals the sum of the radii exactly.
+    TSLPolygon grazing = sprite(103, 104, 50, 3), spike = sprite(97, 96, 20, 3);
+    useSprites({&grazing}, {&spike});
+    checkCollisions();
+    EXPECT_TRUE(grazing.visible && game.player.visible && game.score == 0);
+    grazing.y = 103.9f;
+    useSprites({&grazing});
+    checkCollisions();
+    EXPECT_TRUE(!grazing.visible && game.player.width == 10.5f && game.player.height == 10.5f);
+    EXPECT_STREQ(game.scoreText, "Score:     50");
+
+    TSLPolygon bubble = sprite(100, 100, 20, 1);
+    bubble.material = material(multiplyBubbleMaterialName);
+    useSprites({&bubble});
+    game.scoreMultiplier = 2.5f;
+    for (float expected : {3.0f, 3.1f, 3.2f}) {
+        bubble.visible = true;
+        checkCollisions();
+        EXPECT_FLOAT_EQ(game.scoreMultiplier, expected);
+    }
+    EXPECT_FLOAT_EQ(game.score, 50 + 20 * (3.0f + 3.1f + 3.2f));
+
+    // The first bonus of a run restores the start speeds, then Bubbletime slows the field.
+    bubble.material = material(bonusBubbleMaterialName);
+    bubble.visible = true;
+    seedDrawing({0}, 3);
+    checkCollisions();
+    EXPECT_FLOAT_EQ(game.bubbleSpeed, 0.707f);
+    EXPECT_TRUE(game.savedBubbleSpeed == 1.0f && game.savedSpikeSpeed == 2.0f);
+}
+
+TEST(Collisions, TwoSpikesInOneFrameEndTheRoundOnceAndQualifyByWholePoints) {
+    for (float score : {120.9f, 121.5f}) {
+        startPlayScene();
+        TSLPolygon spikeA = sprite(101, 100, 20, 2), spikeB = sprite(99, 100, 20, 2);
+        useSprites({}, {&spikeA, &spikeB});
+        game.score = score;
+        game.localScores.entries[9].score = 120;
+        game.eventActive = true;
+        std::fill_n(game.playerName, sizeof game.playerName, 'x');
+        checkCollisions();
+        EXPECT_TRUE(game.blip.playCount == 1 && game.gameOver && !game.player.visible &&
+                    !game.eventActive);
+        EXPECT_EQ(game.nameEntryActive && game.namePromptVisible, score > 121) << score;
+        EXPECT_EQ(game.scoreScreenVisible, score < 121) << score;
+    }
+    EXPECT_EQ(game.nameCursor, 0);
+    EXPECT_EQ(std::string(game.playerName, sizeof game.playerName), std::string(16, '\0'));
+}
+
+TEST(Events, EachKindSetsItsRulesAndTheSixthPopEndsItEvenAfterTheRound) {
+    startPlayScene();
+    game.bubbleSpeed = game.savedBubbleSpeed = 1.5f;
+    game.spikeSpeed = game.savedSpikeSpeed = 2.5f;
+    const char* banners[] = {"Bubbletime!", "OH NOES!!1 Controls reversed!",
+                             "EARTHQUAKE! Watch out for 'em tsunamis!"};
+    const float steering[] = {0.003f, -0.007f, 0.007f};
+    seedDrawing({0, 1, 2}, 3);
+    for (int kind = 0; kind < 3; ++kind) {
+        startEvent();
+        EXPECT_STREQ(game.eventBanner, banners[kind]);
+        EXPECT_FLOAT_EQ(game.steerAcceleration, steering[kind]);
+        // Bubbletime's speeds are put back before the next event begins.
+        EXPECT_TRUE(game.blurVisible && game.quakeActive == (kind == 2) &&
+                    game.spikeSpeed == (kind ? 2.5f : 0.85f));
+    }
+
+    // Two spikes on one bubble pop it once; pops go on after the round, but not in the menu.
+    // After the round the player, on the bubble, does not collect it; in the menu, nor dies.
+    game.gameOver = true;
+    game.player.visible = false;
+    game.player.x = game.player.y = 300;
+    TSLPolygon bubble = sprite(300, 300, 20, 5);
+    TSLPolygon spikeA = sprite(302, 300, 20, 5), spikeB = sprite(298, 300, 20, 5);
+    useSprites({&bubble}, {&spikeA, &spikeB});
+    for (int pop = 1; pop <= 7; ++pop) {
+        bubble.visible = true;
+        checkCollisions();
+        EXPECT_EQ(game.blip.playCount, pop);
+        EXPECT_EQ(game.eventActive, pop < 6) << "pop " << pop;
+    }
+    EXPECT_FALSE(game.quakeActive || game.blurVisible || bubble.visible);
+    EXPECT_TRUE(game.eventCountdown == -1 && game.eventKind == 2 && !*game.eventBanner);
+    EXPECT_NEAR(game.bubbleSpeed, 1.5f + 7 * 0.008f, 1e-5);
+    EXPECT_NEAR(game.spikeSpeed, 2.5f + 7 * 0.009f, 1e-5);
+    game.gameOver = false;
+    game.inMenu = bubble.visible = game.player.visible = true;
+    checkCollisions();
+    EXPECT_TRUE(bubble.visible && game.player.visible && !game.gameOver && game.score == 0);
 }

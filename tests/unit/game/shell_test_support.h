@@ -5,20 +5,18 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 
 #include "engine/tessel.h"
 
-// A fresh directory under /tmp that the test works in; the previous directory comes back at
-// the end of the scope.
+// A fresh directory under /tmp that the test works in until the end of the scope.
 struct ScratchDirectory {
     ScratchDirectory() {
         char pattern[] = "/tmp/orbelle-shell-XXXXXX";
         path = mkdtemp(pattern);
-        char* previous = getcwd(nullptr, 0);
-        oldDirectory = previous;
-        std::free(previous);
+        char previous[4096];
+        oldDirectory = getcwd(previous, sizeof previous);
         if (chdir(path.c_str()) != 0)
             std::abort();
     }
@@ -29,26 +27,19 @@ struct ScratchDirectory {
     }
     // data/ of the source tree, for tests that load real images and music.
     void linkData() {
-        std::string data = sourceDirectory() + "/data";
-        if (symlink(data.c_str(), "data") != 0)
+        if (symlink((sourceDirectory() + "/data").c_str(), "data") != 0)
             std::abort();
     }
-    // From the environment, or else from where this header sits in the tree.
     static std::string sourceDirectory() {
-        if (const char* dir = std::getenv("ORBELLE_SOURCE_DIR"))
-            return dir;
-        std::string here = __FILE__;
-        return here.substr(0, here.rfind("/tests/unit/game/"));
+        const char* dir = std::getenv("ORBELLE_SOURCE_DIR");
+        return dir ? dir : ORBELLE_TEST_SOURCE_DIR;
     }
-    std::string path;
-    std::string oldDirectory;
+    std::string path, oldDirectory;
 };
 
 inline std::string readWholeFile(const char* name) {
     std::ifstream in(name, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 inline void writeWholeFile(const char* name, const std::string& content) {
