@@ -6,6 +6,7 @@
 # within the request time-out.
 # ORBELLE_SCREENSHOT_DIR, when set, receives internet.png and noserver.png.
 set -euo pipefail
+# shellcheck source=tests/e2e/lib.sh
 source "$(dirname "$0")/lib.sh"
 
 server="$ORBELLE_BUILD_DIR/server/orbelle-score-server"

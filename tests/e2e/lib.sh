@@ -5,6 +5,7 @@
 #
 # The game is driven the way a person plays: real key presses through xdotool, with the
 # pointer inside the window. Progress is read from the game's frame log, never from sleeps.
+# shellcheck disable=SC2034 # the e2e_ variables are read by the scripts that source this file
 
 : "${ORBELLE_SOURCE_DIR:?}" "${ORBELLE_BUILD_DIR:?}"
 
@@ -21,11 +22,11 @@ e2e_convert=/usr/bin/convert
 
 e2e_cleanup() {
     local pid
-    [ -n "$e2e_game_pid" ] && kill -KILL "$e2e_game_pid" 2>/dev/null || true
+    if [ -n "$e2e_game_pid" ]; then kill -KILL "$e2e_game_pid" 2>/dev/null || true; fi
     for pid in "${e2e_tracked[@]+"${e2e_tracked[@]}"}"; do
         kill -TERM "$pid" 2>/dev/null || true
     done
-    [ -n "$e2e_xvfb_pid" ] && kill -TERM "$e2e_xvfb_pid" 2>/dev/null || true
+    if [ -n "$e2e_xvfb_pid" ]; then kill -TERM "$e2e_xvfb_pid" 2>/dev/null || true; fi
     wait 2>/dev/null || true
     # E2E_KEEP_WORK=1 keeps the frame log, the game's output and the shots for a look.
     if [ -n "${E2E_KEEP_WORK:-}" ]; then
@@ -68,8 +69,8 @@ e2e_free_port() {
 # try another number instead of sharing a socket. Without -noreset the server resets when the
 # probing client leaves, and a game connecting during the reset finds no display.
 e2e_start_display() {
-    local attempt number=""
-    for attempt in 1 2 3 4 5; do
+    local number=""
+    for _ in 1 2 3 4 5; do
         number=$((200 + RANDOM % 700))
         [ -e "/tmp/.X$number-lock" ] && continue
         Xvfb ":$number" -screen 0 1024x768x24 -nolisten tcp -noreset 2>"$e2e_work/xvfb.err" </dev/null &
@@ -195,8 +196,9 @@ e2e_wait_exit() {
         [ "$SECONDS" -lt "$deadline" ] || e2e_fail "the game did not end within $1 s"
         sleep 0.05
     done
-    e2e_status=0
-    wait "$e2e_game_pid" || e2e_status=$?
+    local status=0
+    wait "$e2e_game_pid" || status=$?
+    e2e_status=$status
     e2e_game_pid=""
 }
 

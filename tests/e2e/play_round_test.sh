@@ -5,6 +5,7 @@
 # ORBELLE_SCREENSHOT_DIR, when set, receives play.png, event.png (when an event showed up),
 # nameentry.png (with the name typed) and highscores.png.
 set -euo pipefail
+# shellcheck source=tests/e2e/lib.sh
 source "$(dirname "$0")/lib.sh"
 
 e2e_setup play
