@@ -10,8 +10,6 @@ const uint64_t nanosPerSecond = 1000000000;
 const uint64_t millisPerSecond = 1000;
 const uint64_t nanosPerStep = nanosPerSecond / timerStepsPerSecond; // exactly 15625000
 
-uint32_t (*testSource)() = nullptr;
-
 uint64_t monotonicNanos() {
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
@@ -34,21 +32,12 @@ void sleepUntilStep(uint64_t step) {
 } // namespace
 
 uint32_t getTickCount() {
-    if (testSource)
-        return testSource();
     // Whole steps converted back to milliseconds, truncated: 0, 15, 31, 46, 62, 78, ...
     // The 32-bit result wraps like the system's, which frame timing handles.
     return uint32_t(timerStepAt(monotonicNanos()) * millisPerSecond / timerStepsPerSecond);
 }
 
 void waitForNextTick(uint32_t lastSeen) {
-    // A test clock only moves when the test moves it; waiting on it would never end.
-    if (testSource)
-        return;
     while (getTickCount() == lastSeen)
         sleepUntilStep(timerStepAt(monotonicNanos()) + 1);
-}
-
-void setTickSourceForTest(uint32_t (*source)()) {
-    testSource = source;
 }

@@ -7,5 +7,3 @@
 uint32_t getTickCount();
 // Sleeps until the tick count has moved on from lastSeen.
 void waitForNextTick(uint32_t lastSeen);
-// Test seam: a fixed value returned by getTickCount instead of the clock (nullptr: clock).
-void setTickSourceForTest(uint32_t (*source)());
