@@ -71,6 +71,7 @@ void TSLBlur::Render(int windowWidth, int windowHeight) {
         textureSize = needed;
         captureTexture = newCaptureTexture(textureSize);
     }
+    tslSettleClear(false);
     glBindTexture(GL_TEXTURE_2D, captureTexture);
     glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, windowWidth, windowHeight);
 

@@ -1,7 +1,9 @@
 #include "engine/engine_state.h"
 
-#include <SDL.h>
 #include <GL/gl.h>
+#include <SDL.h>
+
+#include <algorithm>
 
 TSLEngineState& tslEngine() {
     static TSLEngineState state;
@@ -16,6 +18,28 @@ bool tslCanDraw() {
 bool tslCanPlay() {
     const TSLEngineState& state = tslEngine();
     return !state.headless && state.audioOpen && SDL_WasInit(SDL_INIT_AUDIO) != 0;
+}
+
+void tslSettleClear(bool coversView) {
+    TSLEngineState& state = tslEngine();
+    if (!state.clearPending)
+        return;
+    state.clearPending = false;
+    if (!coversView)
+        glClear(GL_COLOR_BUFFER_BIT);
+}
+
+// The ortho box may run either way (left above right), so compare against its extremes.
+bool tslOutsideView(float left, float bottom, float right, float top) {
+    const double* o = tslEngine().ortho;
+    return right < std::min(o[0], o[1]) || left > std::max(o[0], o[1]) ||
+           top < std::min(o[2], o[3]) || bottom > std::max(o[2], o[3]);
+}
+
+bool tslCoversView(float left, float bottom, float right, float top) {
+    const double* o = tslEngine().ortho;
+    return left <= std::min(o[0], o[1]) && right >= std::max(o[0], o[1]) &&
+           bottom <= std::min(o[2], o[3]) && top >= std::max(o[2], o[3]);
 }
 
 void tslDrawQuad(float left, float bottom, float right, float top, float s0, float t0, float s1,

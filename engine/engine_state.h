@@ -12,6 +12,9 @@ struct TSLEngineState {
     int windowWidth = 0;
     int windowHeight = 0;
     double ortho[4] = {0, 800, 0, 600}; // left, right, bottom, top
+    // The frame's clear waits for the first drawing: when that is an opaque picture over the
+    // whole view, clearing first would only cost the software rasteriser a full-screen pass.
+    bool clearPending = false;
     std::vector<TSLPrintedText> printedTexts;
 };
 
@@ -22,6 +25,14 @@ TSLEngineState& tslEngine();
 bool tslCanDraw();
 // The same guard for SDL_mixer calls.
 bool tslCanPlay();
+
+// Clears the frame if TSLBeginRender's clear is still owed, unless what is about to be drawn
+// covers the whole view opaquely anyway. Every drawing path calls it before touching pixels.
+void tslSettleClear(bool coversView);
+// True when the rectangle lies entirely outside the logical view, so drawing it changes nothing.
+bool tslOutsideView(float left, float bottom, float right, float top);
+// True when the rectangle covers the whole logical view.
+bool tslCoversView(float left, float bottom, float right, float top);
 
 // Draws the bound texture (or plain colour) as an axis-aligned quad. Texture coordinates
 // run from (s0, t0) at the bottom-left corner to (s1, t1) at the top-right.

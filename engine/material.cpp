@@ -1,7 +1,7 @@
 // Materials: a colour, a render mode and a texture loaded from a TGA file.
+#include <GL/gl.h>
 #include <SDL.h>
 #include <SDL_image.h>
-#include <GL/gl.h>
 
 #include <algorithm>
 #include <cstring>
@@ -42,7 +42,8 @@ unsigned tslUploadRgbaTexture(const unsigned char* pixels, int width, int height
 }
 
 // Rows stay in file order, top row first: quads map the top edge to t = 0.
-unsigned tslLoadTexture(const char* file) {
+unsigned tslLoadTexture(const char* file, bool* opaque) {
+    *opaque = false;
     if (!file || !tslCanDraw())
         return 0;
     SDL_Surface* image = IMG_Load(tslDataPath(file).c_str());
@@ -61,6 +62,9 @@ unsigned tslLoadTexture(const char* file) {
                         static_cast<unsigned char*>(rgba->pixels) + row * rgba->pitch,
                         std::size_t(rgba->w) * 4);
         SDL_UnlockSurface(rgba);
+        *opaque = true;
+        for (std::size_t alpha = 3; alpha < pixels.size() && *opaque; alpha += 4)
+            *opaque = pixels[alpha] == 255;
         name = tslUploadRgbaTexture(pixels.data(), rgba->w, rgba->h, true);
         SDL_FreeSurface(rgba);
     }
@@ -74,7 +78,7 @@ TSLMaterial::TSLMaterial(const char* name, float red, float green, float blue, f
                          const char* textureFile)
     : name(name ? name : "") {
     SetDiffuseColor(red, green, blue, alpha);
-    texture = tslLoadTexture(textureFile);
+    texture = tslLoadTexture(textureFile, &opaqueTexture);
 }
 
 TSLMaterial::~TSLMaterial() {
@@ -96,6 +100,11 @@ void TSLMaterial::Apply() const {
         glDisable(GL_BLEND);
         glEnable(GL_ALPHA_TEST);
         glAlphaFunc(GL_GREATER, 0.5f);
+    } else if (Opaque()) {
+        // Blending an alpha of 1 gives the source colour exactly; skipping it saves the
+        // software rasteriser reading back every pixel underneath.
+        glDisable(GL_ALPHA_TEST);
+        glDisable(GL_BLEND);
     } else {
         glDisable(GL_ALPHA_TEST);
         glEnable(GL_BLEND);
@@ -109,6 +118,10 @@ void TSLMaterial::Apply() const {
     // The game hands out colours above 1 (a red of 100 marks bonus bubbles); they draw as 1.
     glColor4f(clampUnit(diffuse[0]), clampUnit(diffuse[1]), clampUnit(diffuse[2]),
               clampUnit(diffuse[3]));
+}
+
+bool TSLMaterial::Opaque() const {
+    return texture && opaqueTexture && renderMode != GL_ALPHA_TEST && diffuse[3] >= 1;
 }
 
 TSLMaterialLibrary::TSLMaterialLibrary() = default;

@@ -1,6 +1,6 @@
 // Sprites: textured quads centred on their position.
-#include <SDL.h>
 #include <GL/gl.h>
+#include <SDL.h>
 
 #include "engine/engine_state.h"
 
@@ -10,12 +10,20 @@ TSLPolygon::TSLPolygon(float x, float y, float depth, float width, float height,
 TSLPolygon::~TSLPolygon() = default;
 
 // A material whose picture could not be loaded leaves the sprite blank rather than a
-// coloured box over the scene.
+// coloured box over the scene. Most of the game's sprites wait far outside the view; they are
+// dropped here, before any GL call.
 void TSLPolygon::Render() {
     if (!visible || !material || !material->texture || !tslCanDraw())
         return;
-    material->Apply();
     const float halfWidth = width / 2;
     const float halfHeight = height / 2;
-    tslDrawQuad(x - halfWidth, y - halfHeight, x + halfWidth, y + halfHeight, 0, 1, 1, 0);
+    const float left = x - halfWidth;
+    const float bottom = y - halfHeight;
+    const float right = x + halfWidth;
+    const float top = y + halfHeight;
+    if (tslOutsideView(left, bottom, right, top))
+        return;
+    tslSettleClear(material->Opaque() && tslCoversView(left, bottom, right, top));
+    material->Apply();
+    tslDrawQuad(left, bottom, right, top, 0, 1, 1, 0);
 }

@@ -44,11 +44,15 @@ class TSLMaterial {
     void SetDiffuseColor(float red, float green, float blue, float alpha);
     // Binds texture, colour and render mode for drawing (no-op when headless).
     void Apply() const;
+    // True when drawing with it hides whatever lies underneath: a fully opaque texture in
+    // blending mode at full alpha.
+    bool Opaque() const;
 
     const char* name = "";
     int renderMode = 0; // 0: alpha blending; 3008 (GL_ALPHA_TEST): alpha test
     float diffuse[4] = {1, 1, 1, 1};
-    unsigned texture = 0; // OpenGL texture name, 0 when none was loaded
+    unsigned texture = 0;       // OpenGL texture name, 0 when none was loaded
+    bool opaqueTexture = false; // every pixel of the texture has full alpha
 };
 
 class TSLMaterialLibrary {
@@ -118,8 +122,7 @@ class TSLText : public TSLMaterial {
 
 class TSLFog {
   public:
-    TSLFog(float mode, float start, float end, float density, float red, float green,
-           float blue);
+    TSLFog(float mode, float start, float end, float density, float red, float green, float blue);
     float values[7];
 };
 

@@ -1,6 +1,6 @@
 // Text drawn with the game's own bitmap font from a texture atlas.
-#include <SDL.h>
 #include <GL/gl.h>
+#include <SDL.h>
 
 #include "engine/engine_state.h"
 #include "engine/raster_font.h"
@@ -27,6 +27,7 @@ void TSLText::PrintText(float x, float y, const char* text) {
     tslEngine().printedTexts.push_back({x, y, text});
     if (!fontBase || !tslCanDraw())
         return;
+    tslSettleClear(false);
     Apply();
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, fontBase);

@@ -4,5 +4,6 @@
 // Uploads width x height RGBA bytes as a new texture; returns its GL name.
 unsigned tslUploadRgbaTexture(const unsigned char* pixels, int width, int height, bool smooth);
 // Loads an image file (TGA with alpha) into a texture; 0 when the file is missing or
-// unreadable, or when there is nothing to draw on.
-unsigned tslLoadTexture(const char* file);
+// unreadable, or when there is nothing to draw on. *opaque tells whether every pixel has full
+// alpha.
+unsigned tslLoadTexture(const char* file, bool* opaque);

@@ -1,6 +1,6 @@
 // Window, OpenGL context, projection and frame bracketing.
-#include <SDL.h>
 #include <GL/gl.h>
+#include <SDL.h>
 
 #include "engine/engine_state.h"
 
@@ -85,14 +85,16 @@ void TSLBeginRender() {
     TSLClearPrintedTexts();
     if (!tslCanDraw())
         return;
-    glClear(GL_COLOR_BUFFER_BIT);
+    tslEngine().clearPending = true;
     applyProjection();
     glLoadIdentity();
 }
 
 void TSLEndRender() {
-    if (tslCanDraw())
-        SDL_GL_SwapBuffers();
+    if (!tslCanDraw())
+        return;
+    tslSettleClear(false); // a frame with nothing drawn still shows a cleared screen
+    SDL_GL_SwapBuffers();
 }
 
 const std::vector<TSLPrintedText>& TSLPrintedTexts() {
