@@ -31,6 +31,8 @@ bool tslCanPlay();
 void tslSettleClear(bool coversView);
 // True when the rectangle lies entirely outside the logical view, so drawing it changes nothing.
 bool tslOutsideView(float left, float bottom, float right, float top);
+// True when the rectangle is exactly the logical view.
+bool tslIsView(float left, float bottom, float right, float top);
 // True when the rectangle covers the whole logical view.
 bool tslCoversView(float left, float bottom, float right, float top);
 

@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include "engine/engine_state.h"
+#include "engine/view_picture.h"
 
 TSLPolygon::TSLPolygon(float x, float y, float depth, float width, float height, float)
     : x(x), y(y), depth(depth), width(width), height(height) {}
@@ -25,5 +26,14 @@ void TSLPolygon::Render() {
         return;
     tslSettleClear(material->Opaque() && tslCoversView(left, bottom, right, top));
     material->Apply();
+    if (material->renderMode != GL_ALPHA_TEST && tslIsView(left, bottom, right, top)) {
+        if (const unsigned copy = tslViewSizedTexture(*material)) {
+            glBindTexture(GL_TEXTURE_2D, copy);
+            // Window rows run bottom up, as the copy was drawn.
+            tslDrawQuad(left, bottom, right, top, 0, 0, 1, 1);
+            return;
+        }
+        material->Apply();
+    }
     tslDrawQuad(left, bottom, right, top, 0, 1, 1, 0);
 }

@@ -53,6 +53,11 @@ class TSLMaterial {
     float diffuse[4] = {1, 1, 1, 1};
     unsigned texture = 0;       // OpenGL texture name, 0 when none was loaded
     bool opaqueTexture = false; // every pixel of the texture has full alpha
+    // The texture resampled at the window's size for drawing over the whole view; 0 until
+    // first needed.
+    unsigned viewTexture = 0;
+    int viewTextureWidth = 0;
+    int viewTextureHeight = 0;
 };
 
 class TSLMaterialLibrary {
