@@ -27,8 +27,9 @@ Pixel pixelAt(float x, float y) {
     return {rgba[0], rgba[1]};
 }
 
-// A square texture, the left half opaque red and the right half fully transparent.
-TSLMaterial* halfRedMaterial(TSLMaterialLibrary& library, int size) {
+// A square texture, the left half opaque red and the right half fully transparent (or opaque
+// green).
+TSLMaterial* halfRedMaterial(TSLMaterialLibrary& library, int size, bool opaque = false) {
     const char* const path = "/tmp/orbelle-engine-half-red.tga";
     FILE* f = std::fopen(path, "wb");
     const unsigned char side = static_cast<unsigned char>(size);
@@ -36,7 +37,10 @@ TSLMaterial* halfRedMaterial(TSLMaterialLibrary& library, int size) {
                                       0, 0, 0, side, 0, side, 0, 32, 0x28};
     std::fwrite(header, 1, sizeof header, f);
     for (int i = 0; i < size * size; ++i)
-        std::fwrite(i % size < size / 2 ? "\0\0\xff\xff" : "\0\0\xff\0", 1, 4, f); // BGRA
+        std::fwrite(i % size < size / 2 ? "\0\0\xff\xff"
+                    : opaque            ? "\0\xff\0\xff"
+                                        : "\0\0\xff\0",
+                    1, 4, f); // BGRA
     std::fclose(f);
     TSLMaterial* red = library.NewMaterial("Red", 1, 1, 1, 1, path);
     std::remove(path);
@@ -118,4 +122,23 @@ TEST_F(OnScreen, BlurCoversTheSceneTintedAndSoftensEdges) {
     const int edge = pixelAt(398.9f, 300).r; // copies shifted either way mix red and black
     EXPECT_GT(edge, 20);
     EXPECT_LT(edge, 110);
+}
+
+// An opaque picture over the whole view stands in for the frame's clear; anything less must not.
+TEST_F(OnScreen, FramesStartClearedUnlessAnOpaquePictureCoversTheView) {
+    TSLMaterial* picture = halfRedMaterial(library, 64, true);
+    TSLPolygon full(400, 300, 0, 800, 600, 0);
+    full.material = picture;
+    for (int frame = 0; frame < 2; ++frame) { // the second frame draws from the resampled copy
+        full.Render();
+        EXPECT_GT(pixelAt(200, 300).r, 240);
+        EXPECT_GT(pixelAt(600, 300).g, 240);
+        EXPECT_LT(pixelAt(600, 300).r, 15);
+        TSLEndRender();
+        TSLBeginRender();
+    }
+    TSLPolygon small(100, 100, 0, 40, 40, 0);
+    small.material = picture;
+    small.Render();
+    EXPECT_LT(pixelAt(600, 300).g, 15); // the last frame's picture is gone
 }
