@@ -5,7 +5,6 @@
 #include <SDL.h>
 
 #include <algorithm>
-#include <vector>
 
 #include "engine/engine_state.h"
 
@@ -15,9 +14,9 @@ namespace {
 // each extra full-screen pass costs llvmpipe several milliseconds.
 const float passOffsets[blurPassCount][2] = {{-1.25f, -0.75f}, {1.25f, 0.75f}};
 
-// RGB only: whatever alpha the frame buffer holds must not thin out the overlay.
+// RGB only: whatever alpha the frame buffer holds must not thin out the overlay. Its contents
+// start undefined: only the captured window area is ever sampled.
 unsigned newCaptureTexture(int size) {
-    std::vector<unsigned char> black(std::size_t(size) * size * 3, 0);
     GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
@@ -26,7 +25,7 @@ unsigned newCaptureTexture(int size) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, size, size, 0, GL_RGB, GL_UNSIGNED_BYTE, black.data());
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, size, size, 0, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
     return name;
 }
 
@@ -81,8 +80,11 @@ void TSLBlur::Render(int windowWidth, int windowHeight) {
     glBindTexture(GL_TEXTURE_2D, captureTexture);
     glDisable(GL_ALPHA_TEST);
     glEnable(GL_BLEND);
-    const float s1 = float(windowWidth) / textureSize;
-    const float t1 = float(windowHeight) / textureSize;
+    // Half a texel in from the edges, so linear filtering never reaches past the capture.
+    const float s0 = 0.5f / textureSize;
+    const float t0 = 0.5f / textureSize;
+    const float s1 = (windowWidth - 0.5f) / textureSize;
+    const float t1 = (windowHeight - 0.5f) / textureSize;
     const float halfWidth = width / 2;
     const float halfHeight = height / 2;
     for (int pass = 0; pass < blurPassCount; ++pass) {
@@ -91,6 +93,6 @@ void TSLBlur::Render(int windowWidth, int windowHeight) {
                   blurPassAlpha(pass, blurPassCount, tint.diffuse[3]));
         const float cx = x + passOffsets[pass][0];
         const float cy = y + passOffsets[pass][1];
-        tslDrawQuad(cx - halfWidth, cy - halfHeight, cx + halfWidth, cy + halfHeight, 0, 0, s1, t1);
+        tslDrawQuad(cx - halfWidth, cy - halfHeight, cx + halfWidth, cy + halfHeight, s0, t0, s1, t1);
     }
 }
