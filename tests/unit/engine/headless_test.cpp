@@ -30,8 +30,9 @@ TEST(Keyhandler, TestKeysAreHeldUntilReleasedAndOddSymbolsNever) {
     for (int round = 0; round < 2; ++round) {
         for (int symbol : {-1, int(SDLK_LAST), 1 << 20, int(SDLK_LEFT)})
             EXPECT_FALSE(keys.IsKeydown(symbol)) << symbol << " round " << round;
-        if (!videoWasUp)
+        if (!videoWasUp) {
             ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+        }
     }
     if (!videoWasUp)
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
@@ -137,8 +138,9 @@ TEST(RasterFont, GlyphsAreDistinctAndTheAtlasDrawsEachDotOneWideTwoTall) {
                 const bool expected =
                     x >= 1 && x <= glyphColumns && glyphPicture(c)[y / 2][x - 1] == 'X';
                 ASSERT_EQ(pixel[3] != 0, expected) << code << " at " << x << "," << y;
-                if (expected) // opaque white, so the material colour alone tints the text
+                if (expected) { // opaque white, so the material colour alone tints the text
                     ASSERT_EQ(pixel[0] + pixel[1] + pixel[2], 3 * 255);
+                }
             }
     }
 }
