@@ -1,8 +1,82 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test headless.
+# Installs what is missing, builds, and runs every test headless: the whole suite on a plain
+# build, the whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer, then
+# each fuzzer for a short while. A failing stage does not stop the later ones; the script
+# ends with the stage times and ctest's closing lines, and fails if any stage failed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-tools/install-deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j"$(nproc)"
-ctest --test-dir build --output-on-failure -j2
+root=$(pwd)
+
+logs=$(mktemp -d /tmp/orbelle-test-all-XXXXXX)
+trap 'rm -rf "$logs"' EXIT
+times=()
+failed=()
+
+# Runs a stage, noting its wall time; a failure is remembered rather than ending the script.
+stage() {
+    local name=$1 start=$SECONDS status=0
+    shift
+    echo "==== $name"
+    "$@" || status=$?
+    times+=("$(printf '%-22s %5d s%s' "$name" $((SECONDS - start)) "$([ $status -eq 0 ] || echo '  FAILED')")")
+    [ $status -eq 0 ] || failed+=("$name")
+    return 0
+}
+
+runTests() { # build dir, log name
+    ctest --test-dir "$1" --output-on-failure -j2 2>&1 | tee "$logs/$2.log"
+}
+
+# With the sanitizers every report goes to a file as well as failing its program: a report
+# from a program whose exit status a script does not look at still fails the run.
+runSanitizedTests() {
+    local reports="$logs/sanitizer-reports" status=0
+    mkdir -p "$reports"
+    ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:log_path=$reports/asan" \
+        UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:log_path=$reports/ubsan" \
+        LSAN_OPTIONS="suppressions=$root/tests/sanitizer/lsan.supp:print_suppressions=0" \
+        runTests build-asan sanitized || status=$?
+    if compgen -G "$reports/*" >/dev/null; then
+        echo "Sanitizer reports:"
+        for report in "$reports"/*; do
+            echo "--- $(basename "$report")"
+            head -n 80 "$report"
+        done
+        status=1
+    fi
+    return $status
+}
+
+# The last lines of a ctest run: its summary, the failed tests and the total time.
+ctestSummary() {
+    [ -f "$logs/$1.log" ] || { echo "(not run)"; return 0; }
+    sed -n '/tests passed, /,$p' "$logs/$1.log"
+}
+
+stage "install deps" tools/install-deps.sh
+[ ${#failed[@]} -eq 0 ] || { echo "could not install the packages needed"; exit 1; }
+
+stage "plain build" bash -c 'cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
+    cmake --build build -j"$(nproc)"'
+[[ " ${failed[*]} " == *" plain build "* ]] || stage "plain ctest" runTests build plain
+
+# -O1 keeps the sanitized build and run quick; the benchmarks are not needed here.
+stage "sanitized build" bash -c 'cmake -S . -B build-asan -DORBELLE_SANITIZE=ON \
+    -DORBELLE_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g" >/dev/null &&
+    cmake --build build-asan -j"$(nproc)"'
+[[ " ${failed[*]} " == *" sanitized build "* ]] || stage "sanitized ctest" runSanitizedTests
+
+stage "fuzz" tools/fuzz.sh
+
+echo
+echo "==== Stage times"
+printf '%s\n' "${times[@]}"
+[ ${#failed[@]} -eq 0 ] || echo "FAILED: ${failed[*]}"
+echo
+echo "==== ctest, plain build"
+ctestSummary plain
+echo
+echo "==== ctest, sanitized build"
+ctestSummary sanitized
+[ ${#failed[@]} -eq 0 ]
