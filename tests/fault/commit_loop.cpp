@@ -52,8 +52,9 @@ int main(int argc, char** argv) {
     for (long i = 0; i < count; ++i) {
         // Always a new best, so every commit changes the file.
         int32_t score = game.localScores.entries[0].score + 1;
-        char name[playerNameSize] = {};
-        snprintf(name, sizeof name, "p%d-%ld", int(getpid() % 100000), i);
+        // At most 13 characters: "p", five digits, "-", six digits.
+        std::string name =
+            "p" + std::to_string(getpid() % 100000) + "-" + std::to_string(i % 1000000);
 
         HighScoreTable intended = game.localScores;
         if (intended.insert(HighScoreEntry(score, name)) != 0) {
@@ -68,7 +69,8 @@ int main(int argc, char** argv) {
         }
 
         game.score = float(score);
-        std::memcpy(game.playerName, name, sizeof name);
+        std::memset(game.playerName, 0, sizeof game.playerName);
+        std::memcpy(game.playerName, name.c_str(), name.size());
         commitResult();
         if (!sameTable(game.localScores, intended)) {
             fprintf(stderr, "orbelle-commit-loop: commit %ld placed the entry elsewhere\n", i);
