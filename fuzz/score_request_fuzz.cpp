@@ -1,73 +1,18 @@
 // Upload and rank queries of any content reaching the score server: nothing crashes, and an
-// upload is accepted exactly when its name, score and hashcheck are all valid and the
-// hashcheck is the one the game signs with.
+// upload is accepted exactly when each key comes once, the name is at most 15 bytes without
+// control characters, the score is an int32 in its one decimal spelling and the hashcheck is
+// the game's signature in 32 hex digits of either case.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cctype>
 #include <charconv>
 #include <string>
+#include <vector>
 
 #include "fuzz/fuzz_check.h"
 #include "net/score_exchange.h"
 #include "net/score_signature.h"
 #include "server/score_request.h"
-
-namespace {
-bool validName(const std::string& name) {
-    if (name.size() > 15)
-        return false;
-    for (unsigned char c : name)
-        if (std::iscntrl(c))
-            return false;
-    return true;
-}
-
-// One spelling per score: what printing the int32 gives back.
-bool canonicalScore(const std::string& text, int32_t& score) {
-    auto result = std::from_chars(text.data(), text.data() + text.size(), score);
-    return result.ec == std::errc() && result.ptr == text.data() + text.size() &&
-           std::to_string(score) == text;
-}
-
-bool hexDigits(const std::string& text) {
-    if (text.size() != 32)
-        return false;
-    for (unsigned char c : text)
-        if (!std::isxdigit(c))
-            return false;
-    return true;
-}
-
-// The signature as the game makes it, over the bytes of name, score and salt.
-std::string gameSignature(const std::string& name, const std::string& scoreText) {
-    std::string input = name + scoreText + scoreSalt;
-    Md5Context context;
-    md5Init(&context);
-    md5Update(&context, reinterpret_cast<const unsigned char*>(input.data()), input.size());
-    unsigned char digest[16];
-    md5Final(digest, &context);
-    static const char digits[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned char byte : digest) {
-        hex += digits[byte >> 4];
-        hex += digits[byte & 15];
-    }
-    return hex;
-}
-
-std::string lowerCase(std::string text) {
-    for (char& c : text)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-// Puts key in the query none, one or two times.
-void addKey(QueryParams& params, const char* key, const std::string& value, int times,
-            FuzzedDataProvider& input) {
-    for (int i = 0; i < times; ++i)
-        params.emplace(key, i == 0 ? value : input.ConsumeRandomLengthString(40));
-}
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
     FuzzedDataProvider input(data, size);
@@ -75,44 +20,50 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
     std::string scoreText = input.ConsumeRandomLengthString(16);
     std::string hashcheck = input.ConsumeRandomLengthString(40);
     std::string rankText = input.ConsumeRandomLengthString(8);
-    int signing = input.ConsumeIntegralInRange(0, 2);
-    if (signing == 1)
-        hashcheck = gameSignature(name, scoreText);
-    else if (signing == 2)
-        for (char& c : hashcheck = gameSignature(name, scoreText))
-            c = char(std::toupper(static_cast<unsigned char>(c)));
-    int nameTimes = input.ConsumeIntegralInRange(0, 3) ? 1 : input.ConsumeIntegralInRange(0, 2);
-    int scoreTimes = input.ConsumeIntegralInRange(0, 3) ? 1 : input.ConsumeIntegralInRange(0, 2);
-    int hashTimes = input.ConsumeIntegralInRange(0, 3) ? 1 : input.ConsumeIntegralInRange(0, 2);
+    // The signature as the game makes it, with the game's own salt; sent as is or upper-cased.
+    ScoreSignature signature;
+    signature.compute((name + scoreText + scoreSalt).c_str());
+    std::string signedHex = signature.hexString(), upperHex = signedHex;
+    for (char& c : upperHex)
+        c = char(std::toupper(c));
+    hashcheck = std::vector{hashcheck, signedHex, upperHex}[input.ConsumeIntegralInRange(0, 2)];
 
+    // Each key goes in once, or now and then none or two times.
     QueryParams params;
-    addKey(params, "name", name, nameTimes, input);
-    addKey(params, "score", scoreText, scoreTimes, input);
-    addKey(params, "hashcheck", hashcheck, hashTimes, input);
-    ScoreUpload upload;
-    upload.name = "untouched";
+    const char* keys[] = {"name", "score", "hashcheck"};
+    const std::string* values[] = {&name, &scoreText, &hashcheck};
+    for (int k = 0; k < 3; ++k) {
+        int times = input.ConsumeIntegralInRange(0, 3) ? 1 : input.ConsumeIntegralInRange(0, 2);
+        for (int i = 0; i < times; ++i)
+            params.emplace(keys[k], i == 0 ? *values[k] : input.ConsumeRandomLengthString(40));
+    }
+    ScoreUpload upload{"untouched", 0};
     UploadCheck check = checkUpload(params, &upload);
 
+    // One spelling per score: what printing the int32 gives back.
     int32_t score = 0;
-    bool wellFormed = nameTimes == 1 && scoreTimes == 1 && hashTimes == 1 && validName(name) &&
-                      canonicalScore(scoreText, score) && hexDigits(hashcheck);
-    if (!wellFormed) {
+    auto parsed = std::from_chars(scoreText.data(), scoreText.data() + scoreText.size(), score);
+    bool wellFormed = params.count("name") == 1 && params.count("score") == 1 &&
+                      params.count("hashcheck") == 1 && name.size() <= 15 &&
+                      parsed.ec == std::errc() && std::to_string(score) == scoreText &&
+                      hashcheck.size() == 32 &&
+                      hashcheck.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
+    for (unsigned char c : name)
+        wellFormed = wellFormed && !std::iscntrl(c);
+    for (char& c : hashcheck)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    if (!wellFormed)
         FUZZ_CHECK(check == UploadCheck::badRequest);
-    } else if (lowerCase(hashcheck) != gameSignature(name, scoreText)) {
+    else if (hashcheck != signedHex)
         FUZZ_CHECK(check == UploadCheck::badHashcheck);
-    } else {
-        FUZZ_CHECK(check == UploadCheck::accepted);
-        FUZZ_CHECK(upload.name == name && upload.score == score);
-    }
-    if (check != UploadCheck::accepted)
-        FUZZ_CHECK(upload.name == "untouched");
+    else
+        FUZZ_CHECK(check == UploadCheck::accepted && upload.name == name && upload.score == score);
+    FUZZ_CHECK(check == UploadCheck::accepted || upload.name == "untouched");
 
-    QueryParams rankQuery{{"sija", rankText}};
-    int rank = parseRankQuery(rankQuery);
-    FUZZ_CHECK(rank >= 0 && rank <= serverRankCount);
-    FUZZ_CHECK(rank == 0 || std::to_string(rank) == rankText);
+    // A rank is answered only for "1" to "10" exactly.
+    int expectedRank = 0;
     for (int r = 1; r <= serverRankCount; ++r)
-        if (rankText == std::to_string(r))
-            FUZZ_CHECK(rank == r);
+        expectedRank = rankText == std::to_string(r) ? r : expectedRank;
+    FUZZ_CHECK(parseRankQuery(QueryParams{{"sija", rankText}}) == expectedRank);
     return 0;
 }

@@ -4,37 +4,34 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 
 #include "engine/tessel.h"
 
-// A fresh directory under /tmp that the test works in until the end of the scope.
+// A fresh directory under /tmp that the test works in until the end of the scope. Failing to
+// enter or leave it throws, which fails the test (or, on leaving, ends the program).
 struct ScratchDirectory {
-    ScratchDirectory() {
+    ScratchDirectory() : oldDirectory(std::filesystem::current_path()) {
         char pattern[] = "/tmp/orbelle-shell-XXXXXX";
         path = mkdtemp(pattern);
-        char previous[4096];
-        oldDirectory = getcwd(previous, sizeof previous);
-        if (chdir(path.c_str()) != 0)
-            std::abort();
+        std::filesystem::current_path(path);
     }
     ~ScratchDirectory() {
-        if (chdir(oldDirectory.c_str()) != 0)
-            std::abort();
-        std::system(("rm -rf '" + path + "'").c_str());
+        std::filesystem::current_path(oldDirectory);
+        std::filesystem::remove_all(path);
     }
     // data/ of the source tree, for tests that load real images and music.
     void linkData() {
-        if (symlink((sourceDirectory() + "/data").c_str(), "data") != 0)
-            std::abort();
+        std::filesystem::create_directory_symlink(sourceDirectory() + "/data", "data");
     }
     static std::string sourceDirectory() {
         const char* dir = std::getenv("ORBELLE_SOURCE_DIR");
         return dir ? dir : ORBELLE_TEST_SOURCE_DIR;
     }
-    std::string path, oldDirectory;
+    std::string oldDirectory, path;
 };
 
 inline std::string readWholeFile(const char* name) {

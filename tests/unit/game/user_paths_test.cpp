@@ -1,102 +1,62 @@
 #include <gtest/gtest.h>
 #include <pwd.h>
-#include <sys/stat.h>
 
-#include <climits>
 #include <cstdlib>
-#include <fstream>
+#include <filesystem>
 
 #include "engine/data_root.h"
 #include "engine/tessel.h"
 #include "game/user_paths.h"
 #include "tests/unit/game/shell_test_support.h"
 
-namespace {
-// Sets an environment variable for one scope; nullptr unsets it.
-struct EnvironmentValue {
-    EnvironmentValue(const char* name, const char* value) : name(name) {
-        if (const char* old = std::getenv(name))
-            saved = old, hadValue = true;
-        value ? setenv(name, value, 1) : unsetenv(name);
-    }
-    ~EnvironmentValue() { hadValue ? setenv(name, saved.c_str(), 1) : unsetenv(name); }
-    const char* name;
-    std::string saved;
-    bool hadValue = false;
-};
+namespace fs = std::filesystem;
 
-mode_t permissions(const std::string& path) {
-    struct stat info;
-    return stat(path.c_str(), &info) == 0 ? info.st_mode & 0777 : 0;
-}
-} // namespace
-
-TEST(UserPaths, UserFolderFollowsXdgDataHomeOnlyWhenAbsolute) {
+// XDG_DATA_HOME counts only when absolute, HOME only when absolute (else the account's home).
+TEST(UserPaths, UserFolderFollowsAbsoluteXdgDataHomeAndHome) {
     EXPECT_EQ(userFilesDir("/x/data", "/home/p"), "/x/data/orbelle");
-    EXPECT_EQ(userFilesDir(nullptr, "/home/p"), "/home/p/.local/share/orbelle");
-    EXPECT_EQ(userFilesDir("", "/home/p"), "/home/p/.local/share/orbelle");
-    EXPECT_EQ(userFilesDir("relative/data", "/home/p"), "/home/p/.local/share/orbelle");
+    for (const char* xdg : {(const char*)nullptr, "", "relative/data"})
+        EXPECT_EQ(userFilesDir(xdg, "/home/p"), "/home/p/.local/share/orbelle") << xdg;
     EXPECT_EQ(userFilesDir(nullptr, ""), "");
     EXPECT_EQ(userFilesDir("/x/data", ""), "/x/data/orbelle");
-}
 
-TEST(UserPaths, HomeFallsBackToTheAccountWhenHomeIsMissingOrRelative) {
     const passwd* account = getpwuid(getuid());
     ASSERT_NE(account, nullptr);
-    const std::string accountHome = account->pw_dir;
-    {
-        EnvironmentValue home("HOME", "/somewhere/else");
-        EXPECT_EQ(homeDir(), "/somewhere/else");
+    const std::string saved = std::getenv("HOME") ? std::getenv("HOME") : "";
+    for (const char* value : {"/somewhere/else", "", "relative", (const char*)nullptr}) {
+        value ? setenv("HOME", value, 1) : unsetenv("HOME");
+        EXPECT_EQ(homeDir(), value && *value == '/' ? value : account->pw_dir) << value;
     }
-    for (const char* value : {(const char*)nullptr, "", "relative"}) {
-        EnvironmentValue home("HOME", value);
-        EXPECT_EQ(homeDir(), accountHome) << (value ? value : "(unset)");
-    }
+    saved.empty() ? unsetenv("HOME") : setenv("HOME", saved.c_str(), 1);
 }
 
 TEST(UserPaths, MakeDirectoriesCreatesPrivateParentsAndRefusesFiles) {
     ScratchDirectory dir;
     const std::string deep = dir.path + "/home/.local/share/orbelle";
-    EXPECT_TRUE(makeDirectories(deep));
-    EXPECT_EQ(permissions(deep), 0700u);
-    EXPECT_EQ(permissions(dir.path + "/home/.local"), 0700u);
-    EXPECT_TRUE(makeDirectories(deep)); // already there
+    EXPECT_TRUE(makeDirectories(deep) && makeDirectories(deep)); // the second time already there
+    for (const std::string& made : {deep, dir.path + "/home/.local"})
+        EXPECT_EQ(fs::status(made).permissions(), fs::perms::owner_all) << made;
     writeWholeFile("plain", "x");
-    EXPECT_FALSE(makeDirectories(dir.path + "/plain"));
-    EXPECT_FALSE(makeDirectories(dir.path + "/plain/orbelle"));
-    EXPECT_FALSE(makeDirectories(""));
+    EXPECT_FALSE(makeDirectories(dir.path + "/plain") || makeDirectories(dir.path + "/plain/x") ||
+                 makeDirectories(""));
 }
 
-TEST(UserPaths, InstalledDataIsFoundBesideTheExecutable) {
+// An empty data/ folder beside the executable is no installation; one with its marker is. The
+// engine then reads the game's relative data names from the root, but with data/ in the working
+// directory nothing moves.
+TEST(UserPaths, InstalledDataIsFoundAndSourceTreeRunsStayPut) {
     ScratchDirectory dir;
-    const std::string root = dir.path + "/prefix/bin/" + dataRootFromExecutable;
-    const std::string executable = dir.path + "/prefix/bin/orbelle";
-    // No data yet, then an empty data/ folder: whatever is found, it is not this installation.
-    ASSERT_TRUE(makeDirectories(dir.path + "/prefix/bin"));
-    EXPECT_EQ(findInstalledDataRoot(executable).rfind(dir.path, 0), std::string::npos);
+    const std::string bin = dir.path + "/prefix/bin/", root = bin + dataRootFromExecutable;
     ASSERT_TRUE(makeDirectories(root + "/data"));
-    EXPECT_EQ(findInstalledDataRoot(executable).rfind(dir.path, 0), std::string::npos);
+    EXPECT_EQ(findInstalledDataRoot(bin + "orbelle").rfind(dir.path, 0), std::string::npos);
     writeWholeFile((root + "/" + dataMarkerFile).c_str(), "picture");
-    char canonical[PATH_MAX];
-    ASSERT_NE(realpath(root.c_str(), canonical), nullptr);
-    EXPECT_EQ(findInstalledDataRoot(executable), canonical);
-}
+    EXPECT_EQ(findInstalledDataRoot(bin + "orbelle"), fs::canonical(root).string());
 
-// The engine reads the game's relative data names from the root, wherever the game runs; with
-// data/ in the working directory nothing moves.
-TEST(UserPaths, EngineReadsDataFromTheRootAndSourceTreeRunsStayPut) {
-    ScratchDirectory dir;
-    TSLSoundSample sample;
-    EXPECT_FALSE(sample.LoadFromFile("data/blip.wav"));
+    TSLSoundSample sample; // the scratch folder has no data/ of its own
     TSLSetDataRoot(ScratchDirectory::sourceDirectory());
     EXPECT_TRUE(sample.LoadFromFile("data/blip.wav"));
-    EXPECT_EQ(tslDataPath("/abs/file"), "/abs/file");
     TSLSetDataRoot("");
-
     dir.linkData();
     setUpUserPaths();
-    char* cwd = getcwd(nullptr, 0);
-    EXPECT_EQ(std::string(cwd), dir.path);
-    std::free(cwd);
+    EXPECT_EQ(fs::current_path().string(), dir.path);
     EXPECT_EQ(tslDataPath("data/bg.tga"), "data/bg.tga");
 }
