@@ -12,6 +12,10 @@ hostile="$ORBELLE_SOURCE_DIR/tests/fault/hostile_server.py"
 
 max_gap_micros=12000000 # the 10 s exchange bound and some slack for a loaded machine
 max_hwm_kb=153600       # 150 MB
+# AddressSanitizer's shadow memory and quarantine take a few times the game's own memory.
+if ldd "$game_binary" | grep -q libasan; then
+    max_hwm_kb=$((max_hwm_kb * 4))
+fi
 
 work=$(mktemp -d /tmp/orbelle-hostile-XXXXXX)
 server_pid=""
