@@ -17,9 +17,8 @@ TEST(Keyhandler, TestKeysAreHeldUntilReleasedAndOddSymbolsNever) {
     TSLKeyhandler::ClearTestKeys();
     TSLKeyhandler::SetTestKey(SDLK_UP, true);
     TSLKeyhandler::SetTestKey(SDLK_ESCAPE, true);
-    EXPECT_TRUE(other.IsKeydown(SDLK_UP)); // the seam is shared by every handler
-    EXPECT_TRUE(keys.IsKeydown(27));
-    EXPECT_FALSE(keys.IsKeydown(SDLK_DOWN));
+    // The seam is shared by every handler.
+    EXPECT_TRUE(other.IsKeydown(SDLK_UP) && keys.IsKeydown(27) && !keys.IsKeydown(SDLK_DOWN));
     TSLKeyhandler::SetTestKey(SDLK_UP, false);
     EXPECT_FALSE(keys.IsKeydown(SDLK_UP));
     TSLKeyhandler::ClearTestKeys();
@@ -49,8 +48,8 @@ TEST(Headless, MaterialsSpritesAndPrintedTexts) {
     TSLMaterial* bonus = library.NewMaterial("BonusBubble", 100, 1, 1, 1, "data/x.tga");
     EXPECT_EQ(multiplyBubble->name, multiply); // the very pointer, not a copy
     EXPECT_FLOAT_EQ(bonus->diffuse[0], 100);   // kept unclamped: the game looks for exactly 100
-    const std::string lookup = "MultiplyBubble"; // same characters, other storage
-    EXPECT_EQ(library.GetMaterial(lookup.c_str()), multiplyBubble);
+    // The same characters in other storage find it.
+    EXPECT_EQ(library.GetMaterial(std::string("MultiplyBubble").c_str()), multiplyBubble);
     EXPECT_EQ(library.GetMaterial("Bubble"), bubble);
     for (const char* missing : {"Bubbl", "bubble", static_cast<const char*>(nullptr)})
         EXPECT_EQ(library.GetMaterial(missing), nullptr);
@@ -59,8 +58,7 @@ TEST(Headless, MaterialsSpritesAndPrintedTexts) {
     TSLPolygon sprite(400, 300, 1, 10, 12, 0);
     sprite.StrafeVertical(-2.5f);
     sprite.StrafeHorizontal(7);
-    EXPECT_FLOAT_EQ(sprite.x, 407);
-    EXPECT_FLOAT_EQ(sprite.y, 297.5f);
+    EXPECT_TRUE(sprite.x == 407 && sprite.y == 297.5f);
     sprite.material = bubble;
     sprite.Render();
     TSLBlur blur(399, 299, 0, 800, 600, 0, 2048);
@@ -77,12 +75,8 @@ TEST(Headless, MaterialsSpritesAndPrintedTexts) {
     font.PrintText(10, 20, "\x01\xff bytes outside the font");
     const std::vector<TSLPrintedText>& texts = TSLPrintedTexts();
     ASSERT_EQ(texts.size(), 3u);
-    EXPECT_EQ(texts[0].text, "Score:      0");
-    EXPECT_FLOAT_EQ(texts[0].x, 5);
-    EXPECT_FLOAT_EQ(texts[0].y, 2);
-    EXPECT_EQ(texts[1].text, "");
-    EXPECT_FLOAT_EQ(texts[1].x, 150.5f);
-    EXPECT_FLOAT_EQ(texts[1].y, 300);
+    EXPECT_TRUE(texts[0].text == "Score:      0" && texts[0].x == 5 && texts[0].y == 2);
+    EXPECT_TRUE(texts[1].text.empty() && texts[1].x == 150.5f && texts[1].y == 300);
     EXPECT_EQ(texts[2].text, "\x01\xff bytes outside the font");
     TSLEndRender();
     TSLBeginRender();
@@ -121,14 +115,13 @@ TEST(RasterFont, GlyphsAreDistinctAndTheAtlasDrawsEachDotOneWideTwoTall) {
         EXPECT_EQ(flat.find('X') == std::string::npos, code == ' ') << char(code);
         EXPECT_TRUE(seen.insert(flat).second) << char(code) << " repeats another glyph";
     }
-    EXPECT_EQ(glyphPicture(127), glyphPicture(0)); // unprintable bytes share the box
-    EXPECT_EQ(glyphPicture(255), glyphPicture(0));
+    // Unprintable bytes share the box.
+    EXPECT_TRUE(glyphPicture(127) == glyphPicture(0) && glyphPicture(255) == glyphPicture(0));
     EXPECT_EQ(glyphAtlasCell(255), fontGlyphCount);
 
     const std::vector<unsigned char> atlas = buildFontAtlas();
     ASSERT_EQ(atlas.size(), std::size_t(fontAtlasSize) * fontAtlasSize * 4);
-    for (int code : {int('A'), int('g'), int('~'), 0}) {
-        const unsigned char c = static_cast<unsigned char>(code);
+    for (unsigned char c : {'A', 'g', '~', '\0'}) {
         const int cell = glyphAtlasCell(c);
         const int left = (cell % fontAtlasColumns) * fontCellWidth;
         const int top = (cell / fontAtlasColumns) * fontCellHeight;
@@ -137,7 +130,7 @@ TEST(RasterFont, GlyphsAreDistinctAndTheAtlasDrawsEachDotOneWideTwoTall) {
                 const unsigned char* pixel = &atlas[((top + y) * fontAtlasSize + left + x) * 4];
                 const bool expected =
                     x >= 1 && x <= glyphColumns && glyphPicture(c)[y / 2][x - 1] == 'X';
-                ASSERT_EQ(pixel[3] != 0, expected) << code << " at " << x << "," << y;
+                ASSERT_EQ(pixel[3] != 0, expected) << c << " at " << x << "," << y;
                 if (expected) { // opaque white, so the material colour alone tints the text
                     ASSERT_EQ(pixel[0] + pixel[1] + pixel[2], 3 * 255);
                 }

@@ -73,21 +73,18 @@ TEST_F(ScoreExchangeTest, ElevenRequestsEachWay) {
 
 TEST_F(ScoreExchangeTest, SwitchedOffOrUnreachableChangesNothingAndSaysSo) {
     start();
-    game.internetScoresEnabled = false;
-    EXPECT_EQ(downloadInternetScores(), -2);
-    EXPECT_STREQ(game.statusMessage, "You have disabled internet highscores.");
-    game.statusMessage = "";
-    EXPECT_EQ(uploadLocalScores(), -2);
-    EXPECT_STREQ(game.statusMessage, "You have disabled internet highscores.");
+    for (bool enabled : {false, true}) {
+        game.internetScoresEnabled = enabled;
+        if (enabled) // the switched-off exchanges went to a live server
+            setenv("ORBELLE_SCORE_SERVER", refusingHost, 1);
+        for (auto exchange : {downloadInternetScores, uploadLocalScores}) {
+            game.statusMessage = "";
+            EXPECT_EQ(exchange(), enabled ? -1 : -2);
+            EXPECT_STREQ(game.statusMessage, enabled ? "Could not connect to server."
+                                                     : "You have disabled internet highscores.");
+        }
+    }
     EXPECT_TRUE(local.requests().empty());
-
-    game.internetScoresEnabled = true;
-    setenv("ORBELLE_SCORE_SERVER", refusingHost, 1);
-    EXPECT_EQ(downloadInternetScores(), -1);
-    EXPECT_STREQ(game.statusMessage, "Could not connect to server.");
-    game.statusMessage = "";
-    EXPECT_EQ(uploadLocalScores(), -1);
-    EXPECT_STREQ(game.statusMessage, "Could not connect to server.");
     expectOldLines();
 }
 

@@ -7,13 +7,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
-#include <iterator>
 
-#include "engine/tessel.h"
 #include "game/game_state.h"
 #include "scores/high_score_table.h"
 #include "scores/result_screen.h"
@@ -25,10 +23,10 @@ const char* const file = "hisc.dat";
 const Bytes alRecord = {0x39, 0x30, 0, 0, 0, 0, 0, 0, 0x41, 0x6C, 0, 0, 0,    0, 0, 0,
                         0,    0,    0, 0, 0, 0, 0, 0, 0x02, 0,    0, 0, 0x0F, 0, 0, 0};
 
-HighScoreTable tableOf(const std::vector<int32_t>& scores) {
+HighScoreTable tableOf(const std::vector<int32_t>& scores, std::vector<std::string> names = {}) {
     HighScoreTable table;
     for (size_t k = 0; k < scores.size(); ++k)
-        table.entries[k] = HighScoreEntry(scores[k], "old" + std::to_string(k));
+        table.entries[k] = {scores[k], k < names.size() ? names[k] : "old" + std::to_string(k)};
     return table;
 }
 
@@ -45,8 +43,7 @@ Bytes readFile(const char* path) {
 }
 
 void writeFile(const char* path, const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    std::ofstream(path, std::ios::binary).write((const char*)bytes.data(), bytes.size());
 }
 
 // The printed text at (x, y), or "?" when there is none.
@@ -57,44 +54,26 @@ std::string textAt(float x, float y) {
     return "?";
 }
 
-void drawFrame() {
-    TSLClearPrintedTexts();
-    drawHighScoreScreen();
-}
-
-class Scores : public testing::Test {
-  protected:
+struct Scores : testing::Test {
     void SetUp() override {
         resetGameForTest();
-        ASSERT_TRUE(getcwd(previousDir, sizeof previousDir) && mkdtemp(dir) && !chdir(dir));
+        ASSERT_TRUE(getcwd(back, sizeof back) && mkdtemp(&dir[0]) && !chdir(dir.c_str()));
     }
-    void TearDown() override {
-        ASSERT_EQ(chdir(previousDir), 0);
-        std::system(("rm -rf '" + std::string(dir) + "'").c_str());
-    }
-    char previousDir[4096], dir[32] = "/tmp/orbelle-scores-XXXXXX";
+    void TearDown() override { EXPECT_EQ(chdir(back) + system(("rm -rf " + dir).c_str()), 0); }
+    char back[4096];
+    std::string dir = "/tmp/orbelle-scores-XXXXXX";
 };
 } // namespace
 
 TEST(HighScoreTable, NewcomerGoesAboveEqualsAndTheTenthIsTheBar) {
-    HighScoreTable fresh;
-    EXPECT_EQ(fresh.qualifies(1), -1);
-    EXPECT_EQ(fresh.qualifies(2), 1);
-
-    HighScoreTable ties = tableOf({50, 40, 40, 40, 30, 20, 10, 5, 3, 2});
-    EXPECT_EQ(ties.insert(HighScoreEntry(40, "new")), 0);
-    EXPECT_EQ(describe(ties), "50:old0 40:new 40:old1 40:old2 40:old3 30:old4 20:old5 10:old6 "
-                              "5:old7 3:old8 ");
-
-    HighScoreTable tenth = tableOf({90, 80, 70, 60, 50, 40, 30, 20, 7, 5});
-    EXPECT_EQ(tenth.insert(HighScoreEntry(5, "tenth")), 0);
-    EXPECT_EQ(tenth.entries[8].name + " " + tenth.entries[9].name, "old8 tenth");
-    const std::string before = describe(tenth);
-    EXPECT_EQ(tenth.insert(HighScoreEntry(4, "low")), -1);
-    EXPECT_EQ(describe(tenth), before);
-
-    HighScoreTable negative = tableOf({5, 0, -1, -2, -3, -4, -5, -6, -7, -100});
-    EXPECT_EQ(negative.insert(HighScoreEntry(-50, "neg")), 0); // a signed comparison
+    // A newcomer goes above its equals; an equal of the tenth takes tenth place and one below
+    // is refused, leaving the table as it was; negative scores compare signed.
+    HighScoreTable table = tableOf({50, 40, 40, 40, 30, 20, 10, 5, -7, -9});
+    EXPECT_EQ(table.insert(HighScoreEntry(40, "new")), 0);
+    EXPECT_EQ(table.insert(HighScoreEntry(-7, "tenth")), 0);
+    EXPECT_EQ(table.insert(HighScoreEntry(-8, "low")), -1);
+    EXPECT_EQ(describe(table), "50:old0 40:new 40:old1 40:old2 40:old3 30:old4 20:old5 10:old6 "
+                               "5:old7 -7:tenth ");
 
     // As a hand-edited file might leave it: the first place not above the newcomer is taken.
     HighScoreTable unordered = tableOf({30, 100, 2, 50, 1, 40, 0, 30, -1, 20});
@@ -104,109 +83,69 @@ TEST(HighScoreTable, NewcomerGoesAboveEqualsAndTheTenthIsTheBar) {
                                    "30:old7 -1:old8 ");
 }
 
-TEST_F(Scores, RecordBytesRoundTripAndOddFiles) {
-    HighScoreTable saved = tableOf({12345, -2, 15, INT32_MIN, INT32_MAX, 0, -1, 7, 8, 9});
-    saved.entries[0].name = "Al";
-    saved.entries[1].name = "";
-    saved.entries[2].name = "ABCDEFGHIJKLMNO";
-    const mode_t mask = umask(022);
-    saved.save(file);
-    umask(mask);
-    const Bytes full = readFile(file);
-    ASSERT_EQ(full.size(), 320u);
-    EXPECT_EQ(Bytes(full.begin(), full.begin() + 32), alRecord);
-    struct stat info;
-    ASSERT_EQ(stat(file, &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0644u);
-    HighScoreTable table;
-    table.load(file);
-    EXPECT_EQ(describe(table), describe(saved));
-
-    table = HighScoreTable();
-    writeFile(file, {});
-    table.load(file);
-    table.load("missing.dat");
-    EXPECT_EQ(describe(table), describe(HighScoreTable()));
-    writeFile(file, Bytes(full.begin(), full.begin() + 100)); // three records and a bit
-    table.load(file);
-    for (int k = 0; k < 3; ++k)
-        EXPECT_EQ(table.entries[k].name, saved.entries[k].name);
-    EXPECT_EQ(table.entries[3].name, "Tester");
-
-    Bytes garbled = full;
-    garbled.resize(400, 0xAB);
-    garbled[4] = 0xFF;            // reserved slot after the score
-    for (int i = 24; i < 28; ++i) // length beyond any name
-        garbled[i] = 0xFF;
-    for (int i = 40; i <= 56; ++i) // 16 name bytes with no terminator, and a length of 'N'
-        garbled[i] = 'N';
-    writeFile(file, garbled);
-    table.load(file);
-    EXPECT_EQ(table.entries[0].name, "Al");
-    EXPECT_EQ(table.entries[0].score, 12345);
-    EXPECT_EQ(table.entries[1].name, std::string(15, 'N'));
-    for (int k = 2; k < 10; ++k)
-        EXPECT_EQ(table.entries[k].name, saved.entries[k].name);
-}
-
-TEST_F(Scores, FailedSaveLeavesTheOldFileAndNoLitter) {
-    tableOf({3, 2, 1}).save(file);
-    const Bytes before = readFile(file);
-    const HighScoreTable changed = tableOf({77});
-
-    // A file size limit stops the write after 100 bytes, as a full disk would.
-    rlimit saved;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    signal(SIGXFSZ, SIG_IGN);
-    const rlimit small{100, saved.rlim_max};
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    changed.save(file);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    EXPECT_EQ(readFile(file), before);
-
-    // A directory in the way: the rename fails and the temp file goes away.
-    ASSERT_EQ(mkdir("taken.dat", 0755), 0);
-    changed.save("taken.dat");
-    EXPECT_EQ(std::system("test $(ls -A | wc -l) -eq 2"), 0);
-
+TEST_F(Scores, RecordsRoundTripOddFilesAreReadSafelyAndFailedSavesChangeNothing) {
     // A temp file that a killed save left behind is harmless and cleared by the next save.
     const char* const leftover = "hisc.dat.saving-Ab12Cd";
     writeFile(leftover, Bytes(50, 0xEE));
-    changed.save(file);
+    const HighScoreTable saved = tableOf({12345, -2, 15, INT32_MIN, INT32_MAX, 0, -1, 7, 8, 9},
+                                         {"Al", "", "ABCDEFGHIJKLMNO"});
+    saved.save(file);
     EXPECT_NE(access(leftover, F_OK), 0);
+    const Bytes full = readFile(file);
+    ASSERT_EQ(full.size(), 320u);
+    EXPECT_EQ(Bytes(full.begin(), full.begin() + 32), alRecord);
+
+    // A file size limit stops the write after 100 bytes, as a full disk would.
+    rlimit limit;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit small{100, limit.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    tableOf({77}).save(file);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    EXPECT_EQ(readFile(file), full);
+    // A directory in the way: the rename fails and the temp file goes away.
+    ASSERT_EQ(mkdir("taken.dat", 0755), 0);
+    tableOf({77}).save("taken.dat");
+    EXPECT_EQ(std::system("test $(ls -A | wc -l) -eq 2"), 0);
+
+    // Odd files: whole records are taken in order, the rest keeps the defaults.
+    HighScoreTable shortened, garbledTable = saved;
+    std::copy_n(saved.entries, 3, shortened.entries);
+    garbledTable.entries[1].name = std::string(15, 'N');
+    Bytes garbled = full;
+    garbled.resize(400, 0xAB);
+    garbled[4] = 0xFF;                           // reserved slot after the score
+    std::fill(&garbled[24], &garbled[28], 0xFF); // length beyond any name
+    std::fill(&garbled[40], &garbled[57], 'N');  // 16 name bytes unterminated, a length of 'N'
+    const std::pair<Bytes, HighScoreTable> cases[] = {
+        {full, saved},
+        {{}, {}},
+        {Bytes(full.begin(), full.begin() + 100), shortened},
+        {garbled, garbledTable}};
+    for (const auto& [bytes, expected] : cases) {
+        writeFile(file, bytes);
+        HighScoreTable table;
+        table.load(file);
+        table.load("missing.dat");
+        EXPECT_EQ(describe(table), describe(expected)) << bytes.size();
+    }
 }
 
-TEST_F(Scores, ColumnsAreDrawnOnlyWhenVisible) {
+TEST_F(Scores, ScoreScreenColumnsAndCommittedResults) {
     game.inMenu = false;
-    game.menuSelection = 2;
-    drawFrame();
-    EXPECT_TRUE(TSLPrintedTexts().empty());
-    EXPECT_FALSE(game.inMenu);
-    EXPECT_EQ(game.menuSelection, 2);
-
+    drawHighScoreScreen(); // hidden: draws nothing and leaves the menu alone
+    EXPECT_TRUE(TSLPrintedTexts().empty() && !game.inMenu && game.menuSelection == 0);
     game.scoreScreenVisible = true;
-    drawFrame();
-    EXPECT_TRUE(game.inMenu);
-    EXPECT_EQ(game.menuSelection, 1);
+    drawHighScoreScreen();
+    EXPECT_TRUE(game.inMenu && game.menuSelection == 1);
     ASSERT_EQ(TSLPrintedTexts().size(), 22u);
-    EXPECT_EQ(textAt(300, 280), "Local highscores:");
-    EXPECT_EQ(textAt(550, 280), "Internet highscores:");
+    EXPECT_EQ(textAt(300, 280) + textAt(550, 280), "Local highscores:Internet highscores:");
     for (int rank = 1; rank <= 10; ++rank) {
         EXPECT_EQ(textAt(300, 280 - 20 * rank), std::to_string(rank) + ": Tester 1");
         EXPECT_EQ(textAt(550, 280 - 20 * rank), std::to_string(rank) + ": ");
     }
 
-    writeFile(file, alRecord); // a hand-made file of one record
-    game.localScores.load(localScoreFile);
-    game.internetScores[0] = std::string(5000, 'x');
-    game.internetScores[1] = "%s%n%i"; // the server's text is data, never a format
-    drawFrame();
-    EXPECT_EQ(textAt(300, 260), "1: Al 12345");
-    EXPECT_EQ(textAt(550, 260), "1: " + std::string(textBufferSize - 4, 'x'));
-    EXPECT_EQ(textAt(550, 240), "2: %s%n%i");
-}
-
-TEST_F(Scores, ScoresAreTruncatedAndClampedAndCommitsSaved) {
     // clang-format off
     const std::pair<float, int> cases[] = {
         {99.7f, 99}, {-99.7f, -99}, {2147483520.0f, 2147483520}, {-2147483648.0f, INT32_MIN},
@@ -214,27 +153,27 @@ TEST_F(Scores, ScoresAreTruncatedAndClampedAndCommitsSaved) {
     // clang-format on
     for (const auto& c : cases)
         EXPECT_EQ(scoreToInt(c.first), c.second) << c.first;
+    writeFile(file, alRecord); // a hand-made file of one record
+    game.localScores.load(localScoreFile);
     game.score = 57;
     commitResult(); // the name is empty
     game.score = 99.7f;
-    std::strcpy(game.playerName, "Ann");
+    std::copy_n("Ann", 4, game.playerName);
     commitResult();
-    HighScoreTable fromFile;
-    fromFile.load(localScoreFile);
-    EXPECT_EQ(describe(fromFile), describe(game.localScores));
-    drawFrame();
-    EXPECT_EQ(textAt(300, 260), "1: Ann 99");
-    EXPECT_EQ(textAt(300, 240), "2:  57");
-
-    // A name without a terminator is cut to fifteen.
-    std::memset(game.playerName, 'N', sizeof game.playerName);
+    std::fill_n(game.playerName, sizeof game.playerName, 'N'); // no terminator: cut to fifteen
     commitResult();
-    EXPECT_EQ(game.localScores.entries[0].name, std::string(15, 'N'));
-
-    // A refused result is announced once.
-    game.score = 0; // below the tenth, "Tester 1"
+    game.score = 0; // below the tenth, "Tester 1": refused, and announced for one frame
     commitResult();
     EXPECT_EQ(textAt(500, 450), "Sorry, you didn't make it to the high scores.");
-    drawFrame();
-    EXPECT_EQ(textAt(500, 450), "?");
+    game.localScores = HighScoreTable();
+    game.localScores.load(localScoreFile); // the commits were saved
+    game.internetScores[0] = std::string(5000, 'x');
+    game.internetScores[1] = "%s%n%i"; // the server's text is data, never a format
+    TSLClearPrintedTexts();
+    drawHighScoreScreen();
+    EXPECT_EQ(textAt(300, 260) + "|" + textAt(300, 240) + "|" + textAt(300, 220) + "|" +
+                  textAt(300, 200) + "|" + textAt(500, 450),
+              "1: Al 12345|2: NNNNNNNNNNNNNNN 99|3: Ann 99|4:  57|?");
+    EXPECT_EQ(textAt(550, 260), "1: " + std::string(textBufferSize - 4, 'x'));
+    EXPECT_EQ(textAt(550, 240), "2: %s%n%i");
 }
