@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "engine/engine_state.h"
+#include "engine/texture.h"
 
 namespace {
 // Offsets of the softening passes, in logical units. Linear filtering at these fractional
@@ -17,13 +18,7 @@ const float passOffsets[blurPassCount][2] = {{-1.25f, -0.75f}, {1.25f, 0.75f}};
 // RGB only: whatever alpha the frame buffer holds must not thin out the overlay. Its contents
 // start undefined: only the captured window area is ever sampled.
 unsigned newCaptureTexture(int size) {
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    const unsigned name = tslNewTexture(true);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, size, size, 0, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
     return name;
@@ -93,6 +88,7 @@ void TSLBlur::Render(int windowWidth, int windowHeight) {
                   blurPassAlpha(pass, blurPassCount, tint.diffuse[3]));
         const float cx = x + passOffsets[pass][0];
         const float cy = y + passOffsets[pass][1];
-        tslDrawQuad(cx - halfWidth, cy - halfHeight, cx + halfWidth, cy + halfHeight, s0, t0, s1, t1);
+        tslDrawQuad(cx - halfWidth, cy - halfHeight, cx + halfWidth, cy + halfHeight, s0, t0, s1,
+                    t1);
     }
 }

@@ -27,7 +27,7 @@ float clampUnit(float value) {
 }
 } // namespace
 
-unsigned tslUploadRgbaTexture(const unsigned char* pixels, int width, int height, bool smooth) {
+unsigned tslNewTexture(bool smooth) {
     GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
@@ -36,6 +36,11 @@ unsigned tslUploadRgbaTexture(const unsigned char* pixels, int width, int height
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    return name;
+}
+
+unsigned tslUploadRgbaTexture(const unsigned char* pixels, int width, int height, bool smooth) {
+    const unsigned name = tslNewTexture(smooth);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
     return name;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "engine/engine_state.h"
+#include "engine/texture.h"
 
 namespace {
 #ifndef APIENTRY
@@ -53,13 +54,7 @@ const FramebufferCalls& framebufferCalls() {
 // it would land in the window, but unmodulated so the material's colour can change later.
 unsigned resample(unsigned picture, int width, int height) {
     const FramebufferCalls& fb = framebufferCalls();
-    GLuint copy = 0;
-    glGenTextures(1, &copy);
-    glBindTexture(GL_TEXTURE_2D, copy);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    GLuint copy = tslNewTexture(false);
     glTexImage2D(GL_TEXTURE_2D, 0, rgba8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
     GLuint target = 0;
     fb.gen(1, &target);
