@@ -108,13 +108,7 @@ e2e_wait_frames 3 30
 list=$(server_list)
 [ "$list" = "$expected" ] || e2e_fail "a second upload changed the server's list:"$'\n'"$list"
 
-e2e_press Down
-e2e_wait_frame 10 scores=0 selection=2
-e2e_press Down
-e2e_wait_frame 10 selection=3
-e2e_press Return
-e2e_wait_exit 15
-[ "$e2e_status" = 0 ] || e2e_fail "the game ended with status $e2e_status after Exit"
+e2e_exit_from_score_screen
 
 kill -TERM "$server_pid"
 wait "$server_pid" || e2e_fail "the score server did not stop cleanly"
@@ -132,13 +126,7 @@ refused_gap=$(e2e_max_frame_gap)
 awk -v g="$refused_gap" 'BEGIN { exit !(g < 12) }' ||
     e2e_fail "with the server stopped a frame took $refused_gap s"
 
-e2e_press Down
-e2e_wait_frame 10 scores=0 selection=2
-e2e_press Down
-e2e_wait_frame 10 selection=3
-e2e_press Return
-e2e_wait_exit 15
-[ "$e2e_status" = 0 ] || e2e_fail "the game ended with status $e2e_status after Exit"
+e2e_exit_from_score_screen
 
 # A listener that takes connections and never answers: the download must give up on its own.
 # It gets a port of its own, since the stopped server's port may still be held by the system.
@@ -184,13 +172,7 @@ silent_gap=$(e2e_max_frame_gap)
 awk -v g="$silent_gap" 'BEGIN { exit !(g < 12) }' ||
     e2e_fail "with a server that never answers a frame took $silent_gap s"
 
-e2e_press Down
-e2e_wait_frame 10 scores=0 selection=2
-e2e_press Down
-e2e_wait_frame 10 selection=3
-e2e_press Return
-e2e_wait_exit 15
-[ "$e2e_status" = 0 ] || e2e_fail "the game ended with status $e2e_status after Exit"
+e2e_exit_from_score_screen
 
 echo "PASS: internet column $empty/$seeded/$uploaded bright pixels (empty/two/ten entries)," \
     "ten entries listed once after two uploads; longest frame $refused_gap s with the server" \

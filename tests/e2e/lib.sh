@@ -202,6 +202,18 @@ e2e_wait_exit() {
     e2e_game_pid=""
 }
 
+# e2e_exit_from_score_screen: from the high-score screen (selection held at "Highscores"),
+# Down twice to "Exit" and Return; the game must end with status 0.
+e2e_exit_from_score_screen() {
+    e2e_press Down
+    e2e_wait_frame 10 scores=0 selection=2
+    e2e_press Down
+    e2e_wait_frame 10 selection=3
+    e2e_press Return
+    e2e_wait_exit 15
+    [ "$e2e_status" = 0 ] || e2e_fail "the game ended with status $e2e_status after Exit"
+}
+
 # e2e_shot FILE: the game's 800x600 window (at the top-left of the screen) as a PNG.
 e2e_shot() {
     import -window root "$e2e_work/screen.png" || e2e_fail "screenshot failed"

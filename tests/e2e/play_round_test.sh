@@ -105,13 +105,7 @@ IFS=$'\t' read -r first_name first_score <"$e2e_work/table"
 cmp -s <(tail -c +33 "$e2e_run/hisc.dat") <(head -c 288 "$e2e_work/hisc.before") ||
     e2e_fail "the old entries did not move down by one: $(cut -f1 "$e2e_work/table" | tr '\n' ' ')"
 
-e2e_press Down
-e2e_wait_frame 10 scores=0 selection=2
-e2e_press Down
-e2e_wait_frame 10 selection=3
-e2e_press Return
-e2e_wait_exit 15
-[ "$e2e_status" = 0 ] || e2e_fail "the game ended with status $e2e_status after Exit"
+e2e_exit_from_score_screen
 
 echo "PASS: round ended at score $end_score after $sweep sweeps, stored as e2eA $first_score" \
     "(event shown: ${event_shot:-no}, high-score screen deviation $spread)"
