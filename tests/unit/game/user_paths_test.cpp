@@ -88,10 +88,13 @@ TEST(UserPaths, BuildTreeGameIsToldByWhereItLivesNotByTheWorkingDirectory) {
 TEST(UserPaths, GameWithoutDataNamesTheFoldersItLookedInAndWritesNothing) {
     ScratchDirectory dir;
     dir.linkData();
+    const std::string game = dir.path + "/prefix/bin/orbelle";
+    if (!findInstalledDataRoot(game).empty())
+        GTEST_SKIP() << "an installation in the build's prefix holds the game's data";
     const std::string before = listing(dir.path);
     UserPaths paths;
     testing::internal::CaptureStderr();
-    EXPECT_FALSE(findUserPaths(dir.path + "/prefix/bin/orbelle", paths));
+    EXPECT_FALSE(findUserPaths(game, paths));
     const std::string said = testing::internal::GetCapturedStderr();
     EXPECT_NE(said.find(dir.path + "/prefix/share/orbelle"), std::string::npos) << said;
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
