@@ -20,7 +20,7 @@ buildGame() {
     local dir="$1"
     shift
     if [ ! -f "$dir/CMakeCache.txt" ]; then
-        cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORBELLE_TESTS=OFF \
+        cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF \
             -DORBELLE_BENCH=OFF "$@" >/dev/null
     fi
     cmake --build "$dir" -j2 --target orbelle >/dev/null

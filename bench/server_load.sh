@@ -17,7 +17,7 @@ server="$buildDir/server/orbelle-score-server"
 
 command -v wrk >/dev/null || { echo "needs wrk (tools/install-deps.sh)" >&2; exit 1; }
 if [ ! -f "$buildDir/CMakeCache.txt" ]; then
-    cmake -S "$root" -B "$buildDir" -DORBELLE_TESTS=OFF >/dev/null
+    cmake -S "$root" -B "$buildDir" -DBUILD_TESTING=OFF >/dev/null
 fi
 cmake --build "$buildDir" -j2 --target orbelle-score-server >/dev/null
 

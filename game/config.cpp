@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 
+const char* configFile = "config.txt";
 const char* const defaultConfigText = "800\n600\n32\n1\n1\n1";
 
 namespace {

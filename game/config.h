@@ -17,5 +17,7 @@ struct GameConfig {
 GameConfig loadConfig(const char* path);
 // The six values from an open file, read up to the sixth; the same fallbacks as loadConfig.
 GameConfig readConfig(FILE* file);
+// Where config.txt is: in the working directory until start-up says otherwise.
+extern const char* configFile;
 // The default file's exact bytes.
 extern const char* const defaultConfigText;

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "game/command_line.h"
 #include "game/frame_log.h"
 #include "game/frame_loop.h"
 #include "game/game_state.h"
@@ -9,9 +10,16 @@
 #include "game/ticks.h"
 #include "game/user_paths.h"
 
-int main(int, char**) {
+int main(int argc, char** argv) {
+    // Before anything opens a file or a window: --help must work anywhere.
+    const int status = handleCommandLine(argc, argv, stdout, stderr);
+    if (status != playOn)
+        return status;
+    UserPaths paths;
+    if (!findUserPaths(executablePath(), paths))
+        return 1;
     openFrameLog();
-    setUpUserPaths();
+    setUpUserPaths(paths);
     SDL_Init(SDL_INIT_NOPARACHUTE);
     std::atexit(SDL_Quit);
     currentTrack = musicTracks[0];

@@ -9,7 +9,6 @@
 #include "game/game_state.h"
 
 namespace {
-const char* const configFile = "config.txt";
 const char* const windowCaption = "Orbelle";
 const char* const windowIconTitle = "Orbelle.ico";
 const char* const blipFile = "data/blip.wav";

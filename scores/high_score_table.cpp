@@ -1,6 +1,6 @@
 #include "scores/high_score_table.h"
 
-const char* const localScoreFile = "hisc.dat";
+const char* localScoreFile = "hisc.dat";
 
 namespace {
 const int32_t defaultScore = 1;

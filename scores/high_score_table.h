@@ -35,8 +35,8 @@ class HighScoreTable {
     HighScoreEntry entries[entryCount];
 };
 
-// Where the local table lives, relative to the working directory.
-extern const char* const localScoreFile;
+// Where the local table lives: "hisc.dat" in the working directory until start-up says otherwise.
+extern const char* localScoreFile;
 
 // The file image of the table: exactly HighScoreTable::fileSize bytes.
 void writeScoresToBytes(const HighScoreTable& table, unsigned char* bytes);

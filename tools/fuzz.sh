@@ -10,7 +10,7 @@ seconds=${FUZZ_SECONDS:-30}
 targets=(hisc_file config http_body query_encoding score_request)
 
 cmake -S . -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORBELLE_FUZZ=ON -DORBELLE_TESTS=OFF -DORBELLE_BENCH=OFF \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORBELLE_FUZZ=ON -DBUILD_TESTING=OFF -DORBELLE_BENCH=OFF \
     >/dev/null
 cmake --build "$build" -j"$(nproc)" --target "${targets[@]/#/fuzz_}"
 

@@ -1,18 +1,30 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing Orbelle need.
-# Does nothing when they are all present already.
+# Installs the Debian packages that building and running Orbelle and its score server need;
+# with --tests also the tools the tests, benchmarks and asset generator use. Does nothing
+# when they are all present already.
 set -euo pipefail
 
+# Building and running the game and the score server.
 packages=(
   build-essential cmake pkg-config
   libsdl1.2-dev libsdl-image1.2-dev libsdl-mixer1.2-dev
   libgl-dev libgl1-mesa-dev libgl1-mesa-dri
   libcurl4-openssl-dev libmpg123-dev libsqlite3-dev libcpp-httplib-dev
+)
+
+# Tests, benchmarks, fuzzers and the asset generator's music encoder.
+test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool imagemagick lame sox
   clang libclang-rt-14-dev wrk python3 procps curl
-  desktop-file-utils
+  desktop-file-utils man-db
 )
+
+case "${1:-}" in
+  "") ;;
+  --tests) packages+=("${test_packages[@]}") ;;
+  *) echo "usage: $0 [--tests]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -60,16 +60,17 @@ ctestSummary() {
     sed -n '/tests passed, /,$p' "$logs/$1.log"
 }
 
-stage "install deps" tools/install-deps.sh
+stage "install deps" tools/install-deps.sh --tests
 [ ${#failed[@]} -eq 0 ] || { echo "could not install the packages needed"; exit 1; }
 
-stage "plain build" bash -c 'cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
+stage "plain build" bash -c 'cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DBUILD_TESTING=ON -DORBELLE_BENCH=ON >/dev/null &&
     cmake --build build -j"$(nproc)"'
 [[ " ${failed[*]} " == *" plain build "* ]] || stage "plain ctest" runTests build plain
 
 # -O1 keeps the sanitized build and run quick; the benchmarks are not needed here.
 stage "sanitized build" bash -c 'cmake -S . -B build-asan -DORBELLE_SANITIZE=ON \
-    -DORBELLE_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DBUILD_TESTING=ON -DORBELLE_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g" >/dev/null &&
     cmake --build build-asan -j"$(nproc)"'
 [[ " ${failed[*]} " == *" sanitized build "* ]] || stage "sanitized ctest" runSanitizedTests

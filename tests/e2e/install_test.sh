@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # cmake --install into a fresh prefix, then the installed game on a virtual X display, started
-# from an unrelated folder: it draws its textured scene from the installed data, keeps config.txt
-# in ~/.local/share/orbelle and writes nothing where it was started. The desktop entry and the
-# server's systemd unit are checked too.
+# from an unrelated folder that holds a data/ of its own: it draws its textured scene from the
+# installed data, keeps config.txt in ~/.config/orbelle and writes nothing where it was started.
+# The desktop entry, the man pages and the server's systemd unit are checked too.
 set -euo pipefail
 
 : "${ORBELLE_SOURCE_DIR:?}" "${ORBELLE_BUILD_DIR:?}"
@@ -19,7 +19,8 @@ prefix="$work/prefix"
 cmake --install "$ORBELLE_BUILD_DIR" --prefix "$prefix" >"$work/install.out" 2>&1 ||
     fail "cmake --install: $(tail -5 "$work/install.out")"
 for file in bin/orbelle bin/orbelle-score-server share/applications/orbelle.desktop \
-    share/icons/hicolor/64x64/apps/orbelle.png lib/systemd/system/orbelle-score-server.service; do
+    share/icons/hicolor/64x64/apps/orbelle.png lib/systemd/system/orbelle-score-server.service \
+    share/man/man6/orbelle.6 share/man/man8/orbelle-score-server.8; do
     [ -f "$prefix/$file" ] || fail "$file was not installed"
 done
 for file in "$ORBELLE_SOURCE_DIR"/data/*; do
@@ -60,15 +61,17 @@ desktop-file-validate "$prefix/share/applications/orbelle.desktop" >"$work/deskt
 grep -qx 'Exec=orbelle' "$prefix/share/applications/orbelle.desktop" ||
     fail "the desktop entry does not start orbelle"
 
-# Runs inside the virtual display: the installed game from an empty folder, HOME a new folder.
+# Runs inside the virtual display: the installed game from a folder that looks like the source
+# tree (which once made it write there), HOME a new folder.
 mkdir "$work/start" "$work/home"
+ln -s "$ORBELLE_SOURCE_DIR/data" "$work/start/data"
 cat >"$work/session.sh" <<'SESSION'
 #!/usr/bin/env bash
 set -u
 work=$1
 cd "$work/start"
-env -u XDG_DATA_HOME HOME="$work/home" "$work/prefix/bin/orbelle" >"$work/game.out" \
-    2>"$work/game.err" &
+env -u XDG_DATA_HOME -u XDG_CONFIG_HOME HOME="$work/home" "$work/prefix/bin/orbelle" \
+    >"$work/game.out" 2>"$work/game.err" &
 pid=$!
 window=""
 for _ in $(seq 1 100); do
@@ -106,9 +109,9 @@ mkdir -p /tmp/orbelle-install-shots
 cp "$work/shot.png" /tmp/orbelle-install-shots/
 
 left=$(ls -A "$work/start")
-[ -z "$left" ] || fail "the game wrote into its working directory: $left"
-config="$work/home/.local/share/orbelle/config.txt"
-[ -f "$config" ] || fail "no config.txt in ~/.local/share/orbelle"
+[ "$left" = data ] || fail "the game wrote into its working directory: $left"
+config="$work/home/.config/orbelle/config.txt"
+[ -f "$config" ] || fail "no config.txt in ~/.config/orbelle"
 printf '800\n600\n32\n1\n1\n1' | cmp -s - "$config" ||
     fail "config.txt is not the default file: $(od -c "$config" | head -3)"
 

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# The real program's command line without a display: --help and --version print and end, any
+# other argument is named with status 2, and a copy of the game outside the build tree that
+# finds no data says where it looked and ends with status 1. None of them creates a file,
+# in the working folder or the home folder. The man pages format without a warning.
+set -euo pipefail
+# shellcheck source=tests/e2e/lib.sh
+source "$(dirname "$0")/lib.sh"
+e2e_setup command-line
+
+home="$e2e_work/home"
+empty="$e2e_work/empty"
+mkdir "$home" "$empty"
+
+# run DIR GAME ARGS...: the game from DIR with no display and a fresh home; sets status,
+# out and err.
+run() {
+    local dir=$1
+    shift
+    status=0
+    (cd "$dir" && env -u DISPLAY -u XDG_CONFIG_HOME -u XDG_DATA_HOME -u ORBELLE_FRAME_LOG \
+        HOME="$home" "$@" >"$e2e_work/out" 2>"$e2e_work/err") || status=$?
+    out=$(cat "$e2e_work/out")
+    err=$(cat "$e2e_work/err")
+}
+
+nothing_created() {
+    local made
+    made=$(find "$empty" "$home" -mindepth 1)
+    [ -z "$made" ] || e2e_fail "$1 created files: $made"
+}
+
+run "$empty" "$e2e_game" --help
+[ "$status" = 0 ] || e2e_fail "--help ended with status $status: $err"
+[[ "$out" == "Usage: orbelle "* && "$out" == *"orbelle(6)"* ]] || e2e_fail "--help printed: $out"
+[ -z "$err" ] || e2e_fail "--help complained: $err"
+nothing_created --help
+
+run "$empty" "$e2e_game" --version
+[ "$status" = 0 ] || e2e_fail "--version ended with status $status: $err"
+[[ "$out" =~ ^orbelle\ [0-9]+\.[0-9]+$ ]] || e2e_fail "--version printed: $out"
+nothing_created --version
+
+run "$empty" "$e2e_game" --bogus
+[ "$status" = 2 ] || e2e_fail "--bogus ended with status $status"
+[[ "$err" == *"'--bogus'"* && -z "$out" ]] || e2e_fail "--bogus was not named: $err"
+nothing_created --bogus
+
+# A copy outside the build tree is an installation without its data, even started beside the
+# source tree's data/.
+mkdir -p "$e2e_work/copy/bin"
+cp "$e2e_game" "$e2e_work/copy/bin/orbelle"
+run "$e2e_run" "$e2e_work/copy/bin/orbelle"
+[ "$status" = 1 ] || e2e_fail "a game without data ended with status $status: $err"
+[ "$(printf '%s\n' "$err" | wc -l)" = 1 ] || e2e_fail "a game without data said more than one line: $err"
+[[ "$err" == *"$e2e_work/copy/share/orbelle"* ]] ||
+    e2e_fail "a game without data did not name where it looked: $err"
+[ "$(ls -A "$e2e_run")" = data ] || e2e_fail "a game without data wrote: $(ls -A "$e2e_run")"
+nothing_created "a game without data"
+
+for page in "$ORBELLE_SOURCE_DIR"/dist/man/*.[1-8]; do
+    warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null) ||
+        e2e_fail "man could not format $(basename "$page")"
+    [ -z "$warnings" ] || e2e_fail "$(basename "$page"): $warnings"
+done
+
+echo "PASS: --help, --version, a stray argument and missing data end without a window or a file"
