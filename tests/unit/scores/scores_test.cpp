@@ -142,21 +142,26 @@ TEST_F(Scores, SaveGoesThroughLinksKeepsModesLiveSavesAndWorksInAReadOnlyFolder)
         loaded.load(path);
         return describe(loaded) == describe(table);
     };
-    // A link to a private file elsewhere: the link stays, the file behind it takes the table.
-    ASSERT_EQ(mkdir("real", 0755) + symlink("real/scores", file), 0);
-    writeFile("real/scores", Bytes(320, 0));
-    ASSERT_EQ(chmod("real/scores", 0600), 0);
-    // Another game's save in progress holds its temp file.
-    const char* const live = "real/scores.saving-Live01";
+    // A private hisc.dat beside another game's save in progress, which holds its temp file.
+    writeFile(file, Bytes(320, 0));
+    ASSERT_EQ(chmod(file, 0600), 0);
+    const char* const live = "hisc.dat.saving-Live01";
     const int held = open(live, O_CREAT | O_WRONLY, 0600);
     ASSERT_EQ(flock(held, LOCK_EX), 0);
     table.save(file);
-    struct stat link, real;
-    ASSERT_EQ(lstat(file, &link) + stat("real/scores", &real), 0);
-    EXPECT_TRUE(S_ISLNK(link.st_mode) && savedHere("real/scores"));
-    EXPECT_EQ(real.st_mode & 07777, 0600u);
+    struct stat info;
+    ASSERT_EQ(stat(file, &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+    EXPECT_TRUE(savedHere(file));
     EXPECT_EQ(access(live, F_OK), 0) << "a live save's temp file was removed";
     close(held);
+
+    // A link: it stays, and the file behind it takes the table.
+    ASSERT_EQ(mkdir("real", 0755) + symlink("real/scores", "linked.dat"), 0);
+    writeFile("real/scores", Bytes(320, 0));
+    table.save("linked.dat");
+    ASSERT_EQ(lstat("linked.dat", &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode) && savedHere("real/scores"));
 
     // A writable hisc.dat in a folder that is not: for root, through an account that may
     // write the file only.
