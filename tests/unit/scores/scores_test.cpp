@@ -170,8 +170,8 @@ TEST_F(Scores, SaveGoesThroughLinksKeepsModesLiveSavesAndWorksInAReadOnlyFolder)
     ASSERT_EQ(chown("locked/hisc.dat", 65534, 65534) == 0 || geteuid() != 0, true);
     const pid_t child = fork();
     if (child == 0) {
-        const bool dropped = geteuid() == 0 ? setgid(65534) == 0 && setuid(65534) == 0
-                                            : chmod("locked", 0555) == 0;
+        const bool dropped =
+            geteuid() == 0 ? setgid(65534) == 0 && setuid(65534) == 0 : chmod("locked", 0555) == 0;
         if (dropped)
             table.save("locked/hisc.dat");
         _exit(dropped && access("locked/x", F_OK) != 0 && creat("locked/x", 0644) < 0 ? 0 : 1);
