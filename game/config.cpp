@@ -1,5 +1,9 @@
 #include "game/config.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -15,6 +19,8 @@ namespace {
 const long maxWindowSide = 16384;
 const long maxColourDepth = 64;
 const size_t maxTokenLength = 32;
+// Six numbers take a few bytes; what lies beyond this is not looked at.
+const size_t maxConfigBytes = 4096;
 
 // Only when the file cannot be read at all; "x" refuses to truncate a file that exists but
 // could not be opened, so a user's settings are never replaced.
@@ -81,14 +87,44 @@ GameConfig readConfig(FILE* file) {
     return config;
 }
 
-GameConfig loadConfig(const char* path) {
-    FILE* probe = std::fopen(path, "r");
-    if (probe)
-        std::fclose(probe);
-    else
-        writeDefaultConfig(path);
+namespace {
+// The first bytes of path when it is a regular file (after links); nothing for a device, a pipe
+// or a folder, which could hang start-up or feed it without end. False when path cannot be
+// opened at all. Opening does not wait for a pipe's writer.
+bool readSettingsText(const char* path, std::string& text) {
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat info;
+    text.clear();
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        char buffer[maxConfigBytes];
+        size_t size = 0;
+        while (size < sizeof buffer) {
+            ssize_t got = read(fd, buffer + size, sizeof buffer - size);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                break;
+            size += size_t(got);
+        }
+        text.assign(buffer, size);
+    }
+    close(fd);
+    return true;
+}
+} // namespace
 
-    FILE* file = std::fopen(path, "r");
+GameConfig loadConfig(const char* path) {
+    std::string text;
+    if (!readSettingsText(path, text)) {
+        writeDefaultConfig(path);
+        if (!readSettingsText(path, text))
+            return GameConfig();
+    }
+    if (text.empty())
+        return GameConfig();
+    FILE* file = fmemopen(&text[0], text.size(), "r");
     if (!file)
         return GameConfig();
     GameConfig config = readConfig(file);

@@ -12,7 +12,8 @@ struct GameConfig {
     bool internetScoresEnabled = true;
 };
 
-// Writes the default file when path cannot be opened for reading, then reads it.
+// Writes the default file when path cannot be opened for reading, then reads it: only the
+// first 4 KiB, and only from a regular file (a device or a pipe gives the defaults).
 // A value that is missing, not a number or out of range falls back to its default.
 GameConfig loadConfig(const char* path);
 // The six values from an open file, read up to the sixth; the same fallbacks as loadConfig.

@@ -40,8 +40,10 @@ char typedCharacter(const SDL_keysym& key) {
 void finishNameEntry() {
     game.nameEntryActive = false;
     game.namePromptVisible = false;
-    downloadInternetScores();
+    // Saved before the download, which can stall for seconds: a player who gives up and
+    // kills the game meanwhile keeps his score. Nothing is drawn between the two.
     commitResult();
+    downloadInternetScores();
 }
 
 // Returns false when the key ends this frame's input handling.
@@ -156,6 +158,12 @@ void steer() {
     }
     accelerate();
 }
+
+// Whichever poll takes a close request acts on it: the frame's next poll would overwrite it.
+void pollEvent(SDL_Event& event) {
+    if (SDL_PollEvent(&event) && event.type == SDL_QUIT)
+        game.running = 0;
+}
 } // namespace
 
 // One event record serves every poll of the frame: a poll that finds the queue empty leaves
@@ -163,16 +171,14 @@ void steer() {
 void handleInput() {
     SDL_Event event;
     std::memset(&event, 0, sizeof event);
-    SDL_PollEvent(&event);
-    if (event.type == SDL_QUIT)
-        game.running = 0;
+    pollEvent(event);
     if (game.nameEntryActive) {
-        SDL_PollEvent(&event);
+        pollEvent(event);
         if (event.type == SDL_KEYDOWN && !handleNameKey(event.key.keysym))
             return;
     }
     if (game.inMenu) {
-        SDL_PollEvent(&event);
+        pollEvent(event);
         if (event.type == SDL_KEYDOWN)
             handleMenuKey(event.key.keysym.sym);
         return;

@@ -2,6 +2,9 @@
 
 #include <SDL.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "field/field_rules.h"
 #include "field/fields.h"
 #include "game/config.h"
@@ -12,10 +15,46 @@ namespace {
 const char* const windowCaption = "Orbelle";
 const char* const windowIconTitle = "Orbelle.ico";
 const char* const blipFile = "data/blip.wav";
+const char* const videoDriverVariable = "SDL_VIDEODRIVER";
+const char* const desktopVideoDriver = "x11";
 
 // The logical field, whatever size the window is.
 const double fieldWidth = 800;
 const double fieldHeight = 600;
+
+// Left to itself without a display, SDL picks a text-mode driver that writes escape codes to
+// the terminal before it fails; the player's own choice of driver stands.
+void askForDesktopVideo() {
+    const char* chosen = std::getenv(videoDriverVariable);
+    if (chosen == nullptr || *chosen == '\0')
+        setenv(videoDriverVariable, desktopVideoDriver, 1);
+}
+
+// A window the video system refuses (a colour depth it has no format for, a line too wide for
+// it) gets one more try with the default settings before the game gives up.
+bool openWindow(const GameConfig& config) {
+    if (TSLInit(config.screenWidth, config.screenHeight, config.colourDepth, config.initFlag))
+        return true;
+    const GameConfig defaults;
+    const bool asDefaults = config.screenWidth == defaults.screenWidth &&
+                            config.screenHeight == defaults.screenHeight &&
+                            config.colourDepth == defaults.colourDepth &&
+                            config.initFlag == defaults.initFlag;
+    // Without a video system at all the defaults fare no better.
+    if (asDefaults || SDL_WasInit(SDL_INIT_VIDEO) == 0)
+        return false;
+    std::fprintf(stderr,
+                 "orbelle: no %dx%d window of depth %d as config.txt asks (%s); trying %dx%d, "
+                 "depth %d, windowed\n",
+                 config.screenWidth, config.screenHeight, config.colourDepth, SDL_GetError(),
+                 defaults.screenWidth, defaults.screenHeight, defaults.colourDepth);
+    if (!TSLInit(defaults.screenWidth, defaults.screenHeight, defaults.colourDepth,
+                 defaults.initFlag))
+        return false;
+    game.screenWidth = defaults.screenWidth;
+    game.screenHeight = defaults.screenHeight;
+    return true;
+}
 
 void setUpWindow() {
     SDL_WM_SetCaption(windowCaption, windowIconTitle);
@@ -61,7 +100,8 @@ bool initGame() {
     game.screenWidth = config.screenWidth;
     game.screenHeight = config.screenHeight;
     game.internetScoresEnabled = config.internetScoresEnabled;
-    if (!TSLInit(config.screenWidth, config.screenHeight, config.colourDepth, config.initFlag))
+    askForDesktopVideo();
+    if (!openWindow(config))
         return false;
     setUpWindow();
     game.player.radius = float(game.player.width * bubbleRadiusFactor);

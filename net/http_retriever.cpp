@@ -175,6 +175,8 @@ bool HttpRetriever::perform() {
         lastError = result;
         return false;
     }
+    status = 0;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     request = rootHandle;
     return true;
 }

@@ -55,6 +55,8 @@ class HttpRetriever {
     void* connection = nullptr; // the handle once a POST has been made, else null
     char* responseText = nullptr;
     uint32_t lastError = 0;
+    // The HTTP status of the last answered request's final response; 0 when there was none.
+    long status = 0;
     // When set, requests end by this moment, and none is started after it.
     std::chrono::steady_clock::time_point deadline{};
 

@@ -1,6 +1,8 @@
 // The download of the internet top ten and the upload of the local table.
 #include "net/score_exchange.h"
 
+#include <SDL.h>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -25,14 +27,32 @@ const char* const uploadUrlFormat =
 const char* const hashInputFormat = "%s%i%s";
 const int internetLineCount = 10;
 
-// Gives every request of one exchange the same end, and takes it away again afterwards.
+// Keys pressed while an exchange kept the game waiting would each start what they asked for
+// after it, one stall after another: they are dropped. A window close stays queued.
+void dropKeysPressedWhileWaiting() {
+    SDL_PumpEvents();
+    SDL_Event event;
+    while (SDL_PeepEvents(&event, 1, SDL_GETEVENT,
+                          SDL_EVENTMASK(SDL_KEYDOWN) | SDL_EVENTMASK(SDL_KEYUP)) > 0) {
+    }
+}
+
+// Gives every request of one exchange the same end, and takes it away again afterwards, with
+// the keys pressed in the meantime.
 class ExchangeDeadline {
   public:
     explicit ExchangeDeadline(HttpRetriever& retriever) : retriever(retriever) {
         retriever.deadline =
             std::chrono::steady_clock::now() + std::chrono::milliseconds(httpLimits.exchangeMillis);
     }
-    ~ExchangeDeadline() { retriever.deadline = {}; }
+    ~ExchangeDeadline() {
+        retriever.deadline = {};
+        dropKeysPressedWhileWaiting();
+    }
+    // To the millisecond, as the retriever counts what is left when it refuses a request.
+    bool passed() const {
+        return retriever.deadline - std::chrono::steady_clock::now() < std::chrono::milliseconds(1);
+    }
 
   private:
     HttpRetriever& retriever;
@@ -45,11 +65,17 @@ bool formatInto(char (&buffer)[textBufferSize], const char* format, Values... va
     return length >= 0 && length < textBufferSize;
 }
 
+bool isSuccessStatus(long status) {
+    return status >= 200 && status <= 299;
+}
+
+// An error page is no line of the list: only a 2xx answer counts.
 const char* retrieveRank(int rank) {
     char url[textBufferSize];
     if (!formatInto(url, rankUrlFormat, scoreServerHost(), rank))
         return nullptr;
-    return game.downloader.retrieve(url);
+    const char* text = game.downloader.retrieve(url);
+    return text != nullptr && isSuccessStatus(game.downloader.status) ? text : nullptr;
 }
 
 const char* uploadEntry(const HighScoreEntry& entry, ScoreSignature& signature) {
@@ -103,10 +129,18 @@ int downloadInternetScores() {
         return -1;
     }
     // A rank that fails after the test keeps the line it had; the others are still fetched.
+    bool allAnswered = true;
     for (int rank = 1; rank <= internetLineCount; ++rank) {
         const char* text = retrieveRank(rank);
         if (text != nullptr)
             game.internetScores[rank - 1] = text;
+        else
+            allAnswered = false;
+    }
+    // Cut short by the deadline, the list would stand half blank with no word why.
+    if (!allAnswered && bound.passed()) {
+        game.statusMessage = noConnectionMessage;
+        return -1;
     }
     game.statusMessage = "";
     return 1;
@@ -127,8 +161,11 @@ int uploadLocalScores() {
     }
     ScoreSignature signature;
     const char* lastAnswer = nullptr;
-    for (const HighScoreEntry& entry : game.localScores.entries)
+    bool allAnswered = true;
+    for (const HighScoreEntry& entry : game.localScores.entries) {
         lastAnswer = uploadEntry(entry, signature);
-    game.statusMessage = "";
+        allAnswered = allAnswered && lastAnswer != nullptr;
+    }
+    game.statusMessage = !allAnswered && bound.passed() ? noConnectionMessage : "";
     return lastAnswer != nullptr ? 1 : 0;
 }

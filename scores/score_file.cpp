@@ -2,6 +2,7 @@
 // score, a reserved slot, sixteen name bytes, the name length and the capacity 15.
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,6 +22,11 @@ const uint32_t inlineCapacity = 15;
 // A name no one gives a file of their own, so that leftovers can be recognised and removed.
 const char* const tempMarker = ".saving-";
 const char* const tempSuffix = "XXXXXX";
+// As many links as the system itself follows before it gives up.
+const int maxLinkHops = 40;
+// A temp file can vanish between its creation and its lock (another save took it for a
+// leftover); a new one is made this many times at most.
+const int maxTempTries = 3;
 
 void putLittleEndian(unsigned char* at, uint32_t value) {
     for (int i = 0; i < 4; ++i)
@@ -69,23 +75,50 @@ bool writeAll(int fd, const unsigned char* bytes, size_t size) {
     return true;
 }
 
-// mkstemp makes the file private; give it the mode a plain fopen would have given.
-void setUsualMode(int fd) {
+// The name the folder gives, with its trailing slash; empty for a bare file name.
+std::string folderOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "" : path.substr(0, slash + 1);
+}
+
+std::string directoryOf(const std::string& path) {
+    std::string folder = folderOf(path);
+    return folder.empty() ? "." : folder;
+}
+
+// The file a link points to, through every link on the way, so that saving keeps the player's
+// link and writes where it leads. A path that is no link is its own target.
+std::string saveTarget(const char* path) {
+    std::string target = path;
+    for (int hop = 0; hop < maxLinkHops; ++hop) {
+        char link[4096];
+        ssize_t length = readlink(target.c_str(), link, sizeof link - 1);
+        if (length <= 0)
+            break;
+        link[length] = '\0';
+        target = link[0] == '/' ? std::string(link) : folderOf(target) + link;
+    }
+    return target;
+}
+
+// The replacement keeps the mode of the file it replaces; a new file gets the mode a plain
+// fopen would have given (mkstemp makes it private).
+void setModeFor(int fd, const std::string& target) {
+    struct stat info;
+    if (stat(target.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+        fchmod(fd, info.st_mode & 07777);
+        return;
+    }
     mode_t mask = umask(0);
     umask(mask);
     fchmod(fd, 0666 & ~mask);
 }
 
-std::string directoryOf(const std::string& path) {
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "." : path.substr(0, slash + 1);
-}
-
-// A save killed between creating its temp file and the rename leaves the file behind; without
-// this every such crash would add one more beside hisc.dat.
+// A save holds a lock on its temp file from creation to rename, so a leftover is a temp file
+// that nobody holds: its save was killed. Without this every such crash would add one more
+// beside hisc.dat; with it, a game saving at the same moment in the same folder keeps its own.
 void removeLeftoverTemps(const std::string& path) {
-    size_t slash = path.rfind('/');
-    std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    std::string folder = folderOf(path);
     std::string prefix = path.substr(folder.size()) + tempMarker;
     DIR* listing = opendir(directoryOf(path).c_str());
     if (listing == nullptr)
@@ -96,11 +129,43 @@ void removeLeftoverTemps(const std::string& path) {
             name.compare(0, prefix.size(), prefix) != 0)
             continue;
         std::string leftover = folder + name;
+        int fd = open(leftover.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
         struct stat info;
-        if (lstat(leftover.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+        if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0)
             unlink(leftover.c_str());
+        close(fd);
     }
     closedir(listing);
+}
+
+// A locked temp file beside target that is still in the folder; -1 when none can be made.
+int makeLockedTemp(const std::string& target, std::string& tempPath) {
+    for (int attempt = 0; attempt < maxTempTries; ++attempt) {
+        tempPath = target + tempMarker + tempSuffix;
+        int fd = mkstemp(&tempPath[0]);
+        if (fd < 0)
+            return -1;
+        // Where the file system has no locks the save goes on unguarded, as before.
+        flock(fd, LOCK_EX);
+        struct stat info;
+        if (fstat(fd, &info) != 0 || info.st_nlink > 0)
+            return fd;
+        close(fd);
+    }
+    return -1;
+}
+
+// No temp file can be made beside a writable file in a folder that is not: then the file
+// itself is rewritten, which a crash in mid-write could damage, but which still saves.
+void rewriteInPlace(const std::string& target, const unsigned char* bytes, size_t size) {
+    int fd = open(target.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    if (writeAll(fd, bytes, size) && ftruncate(fd, off_t(size)) == 0)
+        fsync(fd);
+    close(fd);
 }
 
 // After the rename the directory entry itself must reach the disk too.
@@ -132,20 +197,25 @@ void loadScoresFromBytes(HighScoreTable& table, const unsigned char* bytes, size
 void HighScoreTable::save(const char* path) const {
     unsigned char bytes[fileSize];
     writeScoresToBytes(*this, bytes);
-    removeLeftoverTemps(path);
-    std::string tempPath = std::string(path) + tempMarker + tempSuffix;
-    int fd = mkstemp(&tempPath[0]);
-    if (fd < 0)
-        return;
-    setUsualMode(fd);
-    bool written = writeAll(fd, bytes, sizeof bytes) && fsync(fd) == 0;
-    if (close(fd) != 0)
-        written = false;
-    if (!written || std::rename(tempPath.c_str(), path) != 0) {
-        std::remove(tempPath.c_str());
+    const std::string target = saveTarget(path);
+    removeLeftoverTemps(target);
+    std::string tempPath;
+    int fd = makeLockedTemp(target, tempPath);
+    if (fd < 0) {
+        rewriteInPlace(target, bytes, sizeof bytes);
         return;
     }
-    syncDirectoryOf(path);
+    setModeFor(fd, target);
+    bool written = writeAll(fd, bytes, sizeof bytes) && fsync(fd) == 0;
+    // The lock goes with the close, after the rename: until then no other save takes the
+    // file for a leftover.
+    if (!written || std::rename(tempPath.c_str(), target.c_str()) != 0) {
+        std::remove(tempPath.c_str());
+        close(fd);
+        return;
+    }
+    close(fd);
+    syncDirectoryOf(target);
 }
 
 void HighScoreTable::load(const char* path) {

@@ -130,6 +130,33 @@ e2e_wait_frames() {
     done
 }
 
+# e2e_start_hostile MODE: a score server of tests/fault/hostile_server.py that misbehaves in
+# that way (hang, flood, close, garbage); its port goes to e2e_hostile_port.
+e2e_hostile_port=""
+e2e_start_hostile() {
+    python3 "$ORBELLE_SOURCE_DIR/tests/fault/hostile_server.py" "$1" "$e2e_work/hostile.count" \
+        >"$e2e_work/hostile.port" 2>"$e2e_work/hostile.err" &
+    e2e_track $!
+    local deadline=$((SECONDS + 10))
+    until e2e_hostile_port=$(head -n 1 "$e2e_work/hostile.port") && [ -n "$e2e_hostile_port" ]; do
+        [ "$SECONDS" -lt "$deadline" ] || e2e_fail "no hostile server: $(cat "$e2e_work/hostile.err")"
+        sleep 0.05
+    done
+}
+
+# How many connections the hostile server has taken so far.
+e2e_hostile_connections() { cat "$e2e_work/hostile.count" 2>/dev/null || echo 0; }
+
+# e2e_wait_connections COUNT SECONDS: waits until the hostile server has taken COUNT connections.
+e2e_wait_connections() {
+    local deadline=$((SECONDS + $2))
+    until [ "$(e2e_hostile_connections)" -ge "$1" ]; do
+        e2e_game_alive || e2e_fail "the game ended while waiting for connection $1"
+        [ "$SECONDS" -lt "$deadline" ] || e2e_fail "no connection $1 to the server within $2 s"
+        sleep 0.05
+    done
+}
+
 # e2e_start_game [NAME=value...]: starts the game in the run folder with the given extra
 # environment, waits for its first frame and puts the pointer and focus into its window.
 # Unless told otherwise, the score server is a loopback port that nobody listens on.
@@ -153,6 +180,38 @@ e2e_start_game() {
     [ -n "$e2e_window" ] || e2e_fail "the game drew a frame but has no window named Orbelle"
     xdotool mousemove 400 300
     xdotool windowfocus "$e2e_window" 2>/dev/null || true
+}
+
+# e2e_close_window: asks the game's window to close, as a window manager's close button does
+# (WM_DELETE_WINDOW); there is no window manager under Xvfb to do it.
+e2e_close_window() {
+    python3 - "$e2e_window" <<'PY' || e2e_fail "could not send the close request"
+import ctypes, sys
+x = ctypes.CDLL("libX11.so.6")
+x.XOpenDisplay.restype = ctypes.c_void_p
+x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+x.XInternAtom.restype = ctypes.c_ulong
+x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+x.XFlush.argtypes = x.XCloseDisplay.argtypes = [ctypes.c_void_p]
+
+class ClientMessage(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong),
+                ("message_type", ctypes.c_ulong), ("format", ctypes.c_int),
+                ("data", ctypes.c_long * 5), ("pad", ctypes.c_long * 12)]
+
+display = x.XOpenDisplay(None)
+if not display:
+    sys.exit("no display")
+event = ClientMessage(type=33, window=int(sys.argv[1]), format=32)  # 33: ClientMessage
+event.message_type = x.XInternAtom(display, b"WM_PROTOCOLS", 0)
+event.data[0] = x.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
+if not x.XSendEvent(display, event.window, 0, 0, ctypes.byref(event)):
+    sys.exit("XSendEvent failed")
+x.XFlush(display)
+x.XCloseDisplay(display)
+PY
 }
 
 e2e_keydown() { xdotool keydown "$@"; }
@@ -186,6 +245,37 @@ e2e_press() {
         xdotool keyup "$2"
         e2e_settle
     fi
+}
+
+# e2e_play_until_over [HOOK]: from the start of a round, sweeps the field diagonally one way
+# and then the other, with a short straight stretch in between, so that the player crosses the
+# falling spikes and the rising bubbles, until a spike ball ends the round (120 s at most).
+# HOOK, when given, is called every 50 ms with the latest frame, the sweep and the tick in it.
+# The number of sweeps goes to e2e_sweeps.
+e2e_sweeps=0
+e2e_play_until_over() {
+    local sweeps=("Right Up" "Left" "Left Down" "Up" "Right Down" "Left Up")
+    local deadline=$((SECONDS + 120)) keys frame tick over=""
+    e2e_sweeps=0
+    while [ -z "$over" ]; do
+        [ "$SECONDS" -lt "$deadline" ] || e2e_fail "no spike ball ended the round within 120 s"
+        keys=${sweeps[$((e2e_sweeps % ${#sweeps[@]}))]}
+        e2e_sweeps=$((e2e_sweeps + 1))
+        # shellcheck disable=SC2086 # one word per key
+        e2e_keydown $keys
+        for tick in $(seq 24); do
+            sleep 0.05
+            frame=$(e2e_last_frame)
+            if e2e_frame_has "$frame" over=1; then
+                over=yes
+                break
+            fi
+            e2e_game_alive || e2e_fail "the game ended during play"
+            if [ $# -gt 0 ]; then "$1" "$frame" "$e2e_sweeps" "$tick"; fi
+        done
+        # shellcheck disable=SC2086
+        e2e_keyup $keys
+    done
 }
 
 # e2e_wait_exit SECONDS: waits for the game to end by itself; its status goes to e2e_status.

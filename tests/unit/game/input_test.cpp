@@ -50,13 +50,11 @@ TEST(InputPolls, OneEventServesEveryPollSeveralGoToConsecutivePolls) {
     pushEvent(SDL_KEYUP, SDLK_DOWN);
     handleInput();
     EXPECT_EQ(game.menuSelection, 1);
+    // A close request is never lost, whichever poll takes it.
     pushEvent(SDL_KEYDOWN, SDLK_DOWN);
     pushEvent(SDL_QUIT);
     handleInput();
-    EXPECT_TRUE(game.running == 1 && game.menuSelection == 1);
-    pushEvent(SDL_QUIT);
-    handleInput();
-    EXPECT_EQ(game.running, 0);
+    EXPECT_TRUE(game.running == 0 && game.menuSelection == 1);
 }
 
 TEST(NameEntry, CharactersLimitBackspaceAndCommitKeys) {

@@ -24,7 +24,11 @@ class ScoreExchangeTest : public testing::Test {
                 local.log(request);
                 if (hang && local.requests().size() % 2 == 0)
                     local.sleepUnlessStopping(8000);
-                response.set_content("line " + request.get_param_value("sija"), "text/plain");
+                const std::string rank = request.get_param_value("sija");
+                if (rank == failingRank)
+                    response.status = 500;
+                response.set_content(rank == failingRank ? "Server oops" : "line " + rank,
+                                     "text/plain");
             });
     }
     void TearDown() override {
@@ -41,6 +45,7 @@ class ScoreExchangeTest : public testing::Test {
     }
 
     bool hang = false;
+    std::string failingRank; // this rank answers an error page
     LocalHttpServer local;
 };
 } // namespace
@@ -92,17 +97,32 @@ TEST_F(ScoreExchangeTest, AServerThatHangsAfterOneAnswerIsBoundedByTheExchangeDe
     httpLimits.exchangeMillis = 600;
     hang = true;
     start();
-    // The download got its first answer; the upload never sent its tenth entry.
-    const std::pair<int (*)(), int> exchanges[] = {{downloadInternetScores, 1},
+    // The download got its first answer; the upload never sent its tenth entry. Cut short,
+    // each says so.
+    const std::pair<int (*)(), int> exchanges[] = {{downloadInternetScores, -1},
                                                    {uploadLocalScores, 0}};
     for (auto [exchange, result] : exchanges) {
+        game.statusMessage = "";
         const auto begin = std::chrono::steady_clock::now();
         EXPECT_EQ(exchange(), result);
         EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(5));
+        EXPECT_STREQ(game.statusMessage, "Could not connect to server.");
     }
     EXPECT_EQ(local.requests().size(), 4u) << "no request is made once the deadline has passed";
     expectOldLines();
-    EXPECT_STREQ(game.statusMessage, "");
+}
+
+TEST_F(ScoreExchangeTest, AnErrorPageIsNoLineOfTheList) {
+    start();
+    failingRank = "3";
+    EXPECT_EQ(downloadInternetScores(), 1);
+    failingRank = "1"; // the test request: no server worth the name
+    EXPECT_EQ(downloadInternetScores(), -1);
+    EXPECT_STREQ(game.statusMessage, "Could not connect to server.");
+    const char* const expected[10] = {"line 1", "line 2", "old 2",  "line 4", "line 5",
+                                      "line 6", "line 7", "line 8", "line 9", "line 10"};
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(game.internetScores[i], expected[i]) << "line " << i + 1;
 }
 
 TEST_F(ScoreExchangeTest, UploadedEntriesComeBackFromOurServerOnceEach) {

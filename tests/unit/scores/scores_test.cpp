@@ -2,9 +2,12 @@
 // screen. Tests that touch files run in a folder of their own.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -130,6 +133,54 @@ TEST_F(Scores, RecordsRoundTripOddFilesAreReadSafelyAndFailedSavesChangeNothing)
         table.load("missing.dat");
         EXPECT_EQ(describe(table), describe(expected)) << bytes.size();
     }
+}
+
+TEST_F(Scores, SaveGoesThroughLinksKeepsModesLiveSavesAndWorksInAReadOnlyFolder) {
+    const HighScoreTable table = tableOf({42, 41});
+    auto savedHere = [&](const char* path) {
+        HighScoreTable loaded;
+        loaded.load(path);
+        return describe(loaded) == describe(table);
+    };
+    // A private hisc.dat beside another game's save in progress, which holds its temp file.
+    writeFile(file, Bytes(320, 0));
+    ASSERT_EQ(chmod(file, 0600), 0);
+    const char* const live = "hisc.dat.saving-Live01";
+    const int held = open(live, O_CREAT | O_WRONLY, 0600);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+    table.save(file);
+    struct stat info;
+    ASSERT_EQ(stat(file, &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+    EXPECT_TRUE(savedHere(file));
+    EXPECT_EQ(access(live, F_OK), 0) << "a live save's temp file was removed";
+    close(held);
+
+    // A link: it stays, and the file behind it takes the table.
+    ASSERT_EQ(mkdir("real", 0755) + symlink("real/scores", "linked.dat"), 0);
+    writeFile("real/scores", Bytes(320, 0));
+    table.save("linked.dat");
+    ASSERT_EQ(lstat("linked.dat", &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode) && savedHere("real/scores"));
+
+    // A writable hisc.dat in a folder that is not: for root, through an account that may
+    // write the file only.
+    ASSERT_EQ(mkdir("locked", 0755) + chmod(".", 0755), 0);
+    writeFile("locked/hisc.dat", Bytes(320, 0));
+    ASSERT_EQ(chown("locked/hisc.dat", 65534, 65534) == 0 || geteuid() != 0, true);
+    const pid_t child = fork();
+    if (child == 0) {
+        const bool dropped =
+            geteuid() == 0 ? setgid(65534) == 0 && setuid(65534) == 0 : chmod("locked", 0555) == 0;
+        if (dropped)
+            table.save("locked/hisc.dat");
+        _exit(dropped && access("locked/x", F_OK) != 0 && creat("locked/x", 0644) < 0 ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    chmod("locked", 0755);
+    EXPECT_EQ(status, 0) << "the folder was writable after all";
+    EXPECT_TRUE(savedHere("locked/hisc.dat"));
 }
 
 TEST_F(Scores, ScoreScreenColumnsAndCommittedResults) {
