@@ -12,6 +12,7 @@ namespace {
 const char* const configFile = "config.txt";
 const char* const windowCaption = "Orbelle";
 const char* const windowIconTitle = "Orbelle.ico";
+const char* const windowIconFile = "data/icons/orbelle-64.png";
 const char* const blipFile = "data/blip.wav";
 
 // The logical field, whatever size the window is.
@@ -62,6 +63,7 @@ bool initGame() {
     game.screenWidth = config.screenWidth;
     game.screenHeight = config.screenHeight;
     game.internetScoresEnabled = config.internetScoresEnabled;
+    TSLSetWindowIcon(windowIconFile);
     if (!TSLInit(config.screenWidth, config.screenHeight, config.colourDepth, config.initFlag))
         return false;
     setUpWindow();
