@@ -29,14 +29,13 @@ std::string iconFile(int size) {
 }
 
 std::vector<Picture> pictures() {
-    std::vector<Picture> all = {
-        {"bg.tga", [] { return paintBackground(512); }, false},
-            {"bubble2.tga", [] { return paintBubble(128); }, false},
-            {"bubble1.tga", [] { return paintSpecialBubble(128); }, false},
-            {"bubble_player.tga", [] { return paintPlayerBubble(128); }, false},
-            {"spike.tga", [] { return paintSpike(128); }, false},
-            {"orbelle.tga", [] { return paintLogo(512, 256); }, false},
-            {"light.tga", [] { return paintFlare(512); }, false}};
+    std::vector<Picture> all = {{"bg.tga", [] { return paintBackground(512); }, false},
+                                {"bubble2.tga", [] { return paintBubble(128); }, false},
+                                {"bubble1.tga", [] { return paintSpecialBubble(128); }, false},
+                                {"bubble_player.tga", [] { return paintPlayerBubble(128); }, false},
+                                {"spike.tga", [] { return paintSpike(128); }, false},
+                                {"orbelle.tga", [] { return paintLogo(512, 256); }, false},
+                                {"light.tga", [] { return paintFlare(512); }, false}};
     for (int size : iconSizes)
         all.push_back({iconFile(size), [size] { return paintPlayerBubble(size); }, true});
     return all;

@@ -45,12 +45,14 @@ std::vector<Layer> layers() {
          }},
         {0, 0, discEdge,
          [=](float r) { return withAlpha(white, 0.55f * gaussian(r / discEdge - 0.93f, 0.05f)); }},
-        {-0.38f, -0.42f, 0.6f, [=](float r) { return withAlpha(white, 0.95f * gaussian(r, 0.2f)); }},
+        {-0.38f, -0.42f, 0.6f,
+         [=](float r) { return withAlpha(white, 0.95f * gaussian(r, 0.2f)); }},
         {0.45f, 0.5f, 0.36f, [=](float r) { return withAlpha(white, 0.35f * gaussian(r, 0.12f)); }},
         {0, 0, discEdge, [=](float r) { return withAlpha(core, 0.9f * gaussian(r, 0.38f)); }},
         {0, 0, discEdge,
          [=](float r) { return withAlpha(band, 0.75f * smoothStep(0.78f, 0.86f, r)); }},
-        {-0.35f, -0.4f, 0.48f, [=](float r) { return withAlpha(white, 0.9f * gaussian(r, 0.16f)); }},
+        {-0.35f, -0.4f, 0.48f,
+         [=](float r) { return withAlpha(white, 0.9f * gaussian(r, 0.16f)); }},
     };
 }
 
@@ -67,9 +69,10 @@ std::string hexColour(Colour c) {
 }
 
 std::string gradient(const Layer& layer, int id) {
-    std::string out = "    <radialGradient id=\"g" + std::to_string(id) + "\"" +
-                      format(" gradientUnits=\"userSpaceOnUse\" cx=\"%.2f\" cy=\"%.2f\" r=\"%.2f\">\n",
-                             half + layer.x * half, half + layer.y * half, layer.reach * half);
+    std::string out =
+        "    <radialGradient id=\"g" + std::to_string(id) + "\"" +
+        format(" gradientUnits=\"userSpaceOnUse\" cx=\"%.2f\" cy=\"%.2f\" r=\"%.2f\">\n",
+               half + layer.x * half, half + layer.y * half, layer.reach * half);
     for (int k = 0; k < stopsPerGradient; ++k) {
         float offset = float(k) / (stopsPerGradient - 1);
         Colour c = layer.colourAt(offset * layer.reach);
