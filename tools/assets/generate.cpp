@@ -59,7 +59,7 @@ std::vector<std::string> imageFileNames() {
 }
 
 bool writeImages(const std::string& dataDir) {
-    std::error_code error;
+    std::error_code error; // a folder that cannot be made shows as the first file not written
     std::filesystem::create_directories(dataDir + "/" + iconFolder, error);
     const std::string svg = orbelleIconSvg();
     if (!save(dataDir + "/" + scalableIcon, Bytes(svg.begin(), svg.end())))
