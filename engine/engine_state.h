@@ -1,6 +1,7 @@
 // Module-wide state of the engine layer, shared by its source files only.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "engine/tessel.h"
@@ -11,6 +12,7 @@ struct TSLEngineState {
     bool audioOpen = false;
     int windowWidth = 0;
     int windowHeight = 0;
+    std::string windowIcon;
     double ortho[4] = {0, 800, 0, 600}; // left, right, bottom, top
     // The frame's clear waits for the first drawing: when that is an opaque picture over the
     // whole view, clearing first would only cost the software rasteriser a full-screen pass.

@@ -10,6 +10,9 @@
 // Opens the window and the OpenGL context. Returns false when no window could be opened
 // (no display); in headless mode it opens nothing and returns true.
 bool TSLInit(int width, int height, int colourDepth, bool flag);
+// The picture TSLInit gives the window as its icon, read like the textures. SDL takes an icon
+// only before the window opens, so this comes first; without it the window has none.
+void TSLSetWindowIcon(const char* file);
 void TSLOrtho2d(double left, double right, double bottom, double top);
 void TSLBeginRender();
 void TSLEndRender();

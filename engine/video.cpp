@@ -1,7 +1,9 @@
 // Window, OpenGL context, projection and frame bracketing.
 #include <GL/gl.h>
 #include <SDL.h>
+#include <SDL_image.h>
 
+#include "engine/data_root.h"
 #include "engine/engine_state.h"
 
 namespace {
@@ -21,6 +23,17 @@ void setUpGlState(int width, int height) {
     glLoadIdentity();
 }
 
+// A missing or unreadable icon only leaves the window without one.
+void setWindowIcon(const std::string& file) {
+    if (file.empty())
+        return;
+    SDL_Surface* icon = IMG_Load(tslDataPath(file.c_str()).c_str());
+    if (!icon)
+        return;
+    SDL_WM_SetIcon(icon, nullptr); // no mask: SDL makes one from the alpha channel
+    SDL_FreeSurface(icon);
+}
+
 void applyProjection() {
     const double* o = tslEngine().ortho;
     glMatrixMode(GL_PROJECTION);
@@ -38,6 +51,10 @@ bool TSLIsHeadless() {
     return tslEngine().headless;
 }
 
+void TSLSetWindowIcon(const char* file) {
+    tslEngine().windowIcon = file ? file : "";
+}
+
 // The flag means "windowed": true (the default configuration) opens a normal window, false
 // asks for full screen and falls back to a window when that is refused.
 bool TSLInit(int width, int height, int colourDepth, bool flag) {
@@ -53,6 +70,7 @@ bool TSLInit(int width, int height, int colourDepth, bool flag) {
     if (SDL_WasInit(SDL_INIT_VIDEO) == 0 && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         return false;
 
+    setWindowIcon(state.windowIcon);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);

@@ -14,6 +14,7 @@
 namespace {
 const char* const windowCaption = "Orbelle";
 const char* const windowIconTitle = "Orbelle.ico";
+const char* const windowIconFile = "data/icons/orbelle-64.png";
 const char* const blipFile = "data/blip.wav";
 const char* const videoDriverVariable = "SDL_VIDEODRIVER";
 const char* const desktopVideoDriver = "x11";
@@ -101,6 +102,7 @@ bool initGame() {
     game.screenHeight = config.screenHeight;
     game.internetScoresEnabled = config.internetScoresEnabled;
     askForDesktopVideo();
+    TSLSetWindowIcon(windowIconFile);
     if (!openWindow(config))
         return false;
     setUpWindow();

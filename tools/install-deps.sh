@@ -9,15 +9,16 @@ packages=(
   build-essential cmake pkg-config
   libsdl1.2-dev libsdl-image1.2-dev libsdl-mixer1.2-dev
   libgl-dev libgl1-mesa-dev libgl1-mesa-dri
-  libcurl4-openssl-dev libmpg123-dev libsqlite3-dev libcpp-httplib-dev
+  libcurl4-openssl-dev libmpg123-dev libsqlite3-dev libcpp-httplib-dev zlib1g-dev
 )
 
-# Tests, benchmarks, fuzzers and the asset generator's music encoder.
+# Tests, benchmarks, fuzzers, the asset generator's music encoder and the packaging checks.
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool imagemagick lame sox
   clang libclang-rt-14-dev wrk python3 procps curl
   desktop-file-utils man-db
+  debhelper dpkg-dev fakeroot lintian appstream x11-utils
 )
 
 case "${1:-}" in

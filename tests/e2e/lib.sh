@@ -364,3 +364,22 @@ for k in range(10):
     print("%s\t%d" % (name.decode("latin-1"), score))
 PY
 }
+
+# e2e_start_server SERVER: starts the score server on a free loopback port with its database in
+# the work folder; its port goes to e2e_server_port, its process id to e2e_server_pid.
+e2e_server_port=""
+e2e_server_pid=""
+e2e_start_server() {
+    "$1" --listen 127.0.0.1 --port 0 --db "$e2e_work/scores.db" >"$e2e_work/server.out" \
+        2>"$e2e_work/server.err" &
+    e2e_server_pid=$!
+    e2e_track "$e2e_server_pid"
+    for _ in $(seq 100); do
+        e2e_server_port=$(sed -n 's/^orbelle-score-server listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' \
+            "$e2e_work/server.out")
+        [ -n "$e2e_server_port" ] && return 0
+        kill -0 "$e2e_server_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    e2e_fail "the score server did not start: $(cat "$e2e_work/server.err")"
+}

@@ -1,6 +1,7 @@
 #include "tools/assets/encoders.h"
 
-#include <algorithm>
+#include <zlib.h>
+
 #include <cstdio>
 
 namespace {
@@ -10,7 +11,6 @@ const uint8_t tgaBitsPerPixel = 32;
 // Eight alpha bits, origin at the top left: every reader we tried agrees on this layout,
 // while bottom-left files come out flipped in some image tools.
 const uint8_t tgaDescriptor = 0x28;
-const size_t pngStoredBlockLimit = 65535;
 
 void putLittle16(Bytes& out, uint32_t value) {
     out.push_back(value & 0xFF);
@@ -40,23 +40,38 @@ void putPngChunk(Bytes& out, const char* type, const Bytes& data) {
     putText(typed, type);
     typed.insert(typed.end(), data.begin(), data.end());
     out.insert(out.end(), typed.begin(), typed.end());
-    putBig32(out, crc32(typed.data(), typed.size()));
+    putBig32(out, static_cast<uint32_t>(crc32(0, typed.data(), static_cast<uInt>(typed.size()))));
 }
 
-Bytes zlibStored(const Bytes& raw) {
-    Bytes out = {0x78, 0x01};
-    size_t offset = 0;
-    do {
-        size_t length = std::min(pngStoredBlockLimit, raw.size() - offset);
-        bool last = offset + length == raw.size();
-        out.push_back(last ? 1 : 0);
-        putLittle16(out, static_cast<uint32_t>(length));
-        putLittle16(out, static_cast<uint32_t>(~length & 0xFFFF));
-        out.insert(out.end(), raw.begin() + offset, raw.begin() + offset + length);
-        offset += length;
-    } while (offset < raw.size());
-    putBig32(out, adler32(raw.data(), raw.size()));
+// zlib's strongest setting: the output is the same on every run, and the pictures are
+// written once, so speed does not matter.
+Bytes zlibCompress(const Bytes& raw) {
+    uLongf length = compressBound(raw.size());
+    Bytes out(length);
+    if (compress2(out.data(), &length, raw.data(), raw.size(), Z_BEST_COMPRESSION) != Z_OK)
+        return Bytes();
+    out.resize(length);
     return out;
+}
+
+// Each row is stored as the difference to the pixel on its left (PNG filter "sub"): the
+// soft gradients of the pictures then turn into long runs of small values that deflate well.
+Bytes filteredRows(const Image& image) {
+    const int channels = 4;
+    Bytes raw;
+    for (int y = 0; y < image.height; ++y) {
+        raw.push_back(1);
+        uint8_t left[channels] = {0, 0, 0, 0};
+        for (int x = 0; x < image.width; ++x) {
+            const Colour& c = image.at(x, y);
+            const uint8_t pixel[channels] = {toByte(c.r), toByte(c.g), toByte(c.b), toByte(c.a)};
+            for (int k = 0; k < channels; ++k) {
+                raw.push_back(static_cast<uint8_t>(pixel[k] - left[k]));
+                left[k] = pixel[k];
+            }
+        }
+    }
+    return raw;
 }
 
 } // namespace
@@ -84,19 +99,14 @@ Bytes encodePng(const Image& image) {
     Bytes header;
     putBig32(header, image.width);
     putBig32(header, image.height);
-    // 8 bits per channel, colour type 6 (RGBA), deflate, no filter method, no interlace.
+    // 8 bits per channel, colour type 6 (RGBA), deflate, per-row filters, no interlace.
     header.insert(header.end(), {8, 6, 0, 0, 0});
     putPngChunk(out, "IHDR", header);
 
-    Bytes raw;
-    for (int y = 0; y < image.height; ++y) {
-        raw.push_back(0); // filter type: none
-        for (int x = 0; x < image.width; ++x) {
-            const Colour& c = image.at(x, y);
-            raw.insert(raw.end(), {toByte(c.r), toByte(c.g), toByte(c.b), toByte(c.a)});
-        }
-    }
-    putPngChunk(out, "IDAT", zlibStored(raw));
+    Bytes compressed = zlibCompress(filteredRows(image));
+    if (compressed.empty())
+        return Bytes();
+    putPngChunk(out, "IDAT", compressed);
     putPngChunk(out, "IEND", Bytes());
     return out;
 }
@@ -119,27 +129,6 @@ Bytes encodeWav(const std::vector<int16_t>& samples, int channels, int sampleRat
     for (int16_t s : samples)
         putLittle16(out, static_cast<uint16_t>(s));
     return out;
-}
-
-uint32_t crc32(const uint8_t* data, size_t length) {
-    uint32_t crc = 0xFFFFFFFFu;
-    for (size_t i = 0; i < length; ++i) {
-        crc ^= data[i];
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
-
-uint32_t adler32(const uint8_t* data, size_t length) {
-    const uint32_t modulus = 65521;
-    uint32_t a = 1;
-    uint32_t b = 0;
-    for (size_t i = 0; i < length; ++i) {
-        a = (a + data[i]) % modulus;
-        b = (b + a) % modulus;
-    }
-    return (b << 16) | a;
 }
 
 bool writeFile(const std::string& path, const Bytes& bytes) {

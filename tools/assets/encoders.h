@@ -12,15 +12,11 @@ using Bytes = std::vector<uint8_t>;
 // Uncompressed 32-bit BGRA TGA with an 8-bit alpha channel, top row first.
 Bytes encodeTga(const Image& image);
 
-// 8-bit RGBA PNG. The zlib stream uses stored blocks: the icon is tiny, and this keeps the
-// writer free of a compression library.
+// 8-bit RGBA PNG, compressed with zlib. Empty when compression fails.
 Bytes encodePng(const Image& image);
 
 // 16-bit signed PCM WAV; samples interleaved when there is more than one channel.
 Bytes encodeWav(const std::vector<int16_t>& samples, int channels, int sampleRate);
-
-uint32_t crc32(const uint8_t* data, size_t length);
-uint32_t adler32(const uint8_t* data, size_t length);
 
 // Writes the whole buffer; false when the file cannot be created or fully written.
 bool writeFile(const std::string& path, const Bytes& bytes);

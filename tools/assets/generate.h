@@ -5,12 +5,13 @@
 #include <string>
 #include <vector>
 
-// Every picture the game loads plus the desktop icon, into `dataDir`.
+// Every picture the game loads, plus the desktop icons (PNG at each theme size and SVG)
+// under `dataDir`/icons.
 bool writeImages(const std::string& dataDir);
 // The blip sample, into `dataDir`.
 bool writeSoundEffects(const std::string& dataDir);
 // The three tracks as WAV files named <track>.wav into `wavDir`, for the MP3 encoder.
 bool writeMusicWavs(const std::string& wavDir);
 
-// File names of the pictures writeImages makes, relative to the data directory.
+// File names of the pictures and icons writeImages makes, relative to the data directory.
 std::vector<std::string> imageFileNames();

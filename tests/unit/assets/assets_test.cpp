@@ -36,7 +36,7 @@ const char* const tracks[] = {"surr.mp3", "seagull.mp3", "organ.mp3"};
 // Every file is there: each picture here, the blip and the tracks in the tests below.
 TEST(DataFiles, EveryPictureLoadsWithAlphaAndTheBackgroundIsOpaqueAndUpright) {
     for (const char* name : {"bg.tga", "bubble1.tga", "bubble2.tga", "bubble_player.tga",
-                             "orbelle.tga", "light.tga", "spike.tga", "orbelle-icon.png"}) {
+                             "orbelle.tga", "light.tga", "spike.tga"}) {
         SDL_Surface* surface = IMG_Load(dataPath(name).c_str());
         ASSERT_NE(surface, nullptr) << name << ": " << IMG_GetError();
         ASSERT_TRUE(surface->format->Amask != 0 && surface->format->BytesPerPixel == 4) << name;
@@ -48,6 +48,24 @@ TEST(DataFiles, EveryPictureLoadsWithAlphaAndTheBackgroundIsOpaqueAndUpright) {
         SDL_Color top = pixel(surface, surface->w / 2, 0),
                   low = pixel(surface, surface->w / 2, surface->h - 1);
         EXPECT_TRUE(!background || top.r + top.g + top.b > 2 * (low.r + low.g + low.b));
+        SDL_FreeSurface(surface);
+    }
+}
+
+// Desktops pick the icon by the size it claims. A PNG written without compression holds the
+// raw 4 bytes a pixel and more.
+TEST(DataFiles, IconsLoadAtTheirThemeSizeAndAreCompressed) {
+    for (int size : {16, 32, 48, 64, 128, 256}) {
+        std::string name = "icons/orbelle-" + std::to_string(size) + ".png";
+        SDL_Surface* surface = IMG_Load(dataPath(name).c_str());
+        ASSERT_NE(surface, nullptr) << name << ": " << IMG_GetError();
+        EXPECT_TRUE(surface->w == size && surface->h == size && surface->format->Amask != 0)
+            << name;
+        // Transparent corners, a nearly opaque middle: the bubble on nothing.
+        EXPECT_TRUE(pixel(surface, 0, 0).unused == 0 &&
+                    pixel(surface, size / 2, size / 2).unused > 200)
+            << name;
+        EXPECT_LT(readAll(name).size(), size_t(size * size * 4)) << name;
         SDL_FreeSurface(surface);
     }
 }

@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# Builds the Debian packages from a copy of the source tree (the build tree stays untouched),
+# checks them with lintian, installs them with apt-get, plays the installed game on a virtual
+# display to its first frame, asks the installed server for one rank and removes the packages
+# again, also when a step fails. Installing needs root (as in CI) or password-less sudo;
+# elsewhere the test is skipped.
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+
+packages=(orbelle orbelle-score-server)
+if [ "$(id -u)" -eq 0 ]; then
+    sudo=()
+elif sudo -n true 2>/dev/null; then
+    sudo=(sudo -n)
+else
+    echo "SKIP: installing packages needs root or password-less sudo"
+    exit 77
+fi
+for package in "${packages[@]}"; do
+    if dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed'; then
+        echo "FAIL: $package is installed already, and this test removes what it installed" >&2
+        exit 1
+    fi
+done
+
+e2e_setup deb
+installed=""
+removePackages() {
+    local out
+    [ -n "$installed" ] || return 0
+    installed=""
+    out=$("${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get purge -y \
+        -o DPkg::Lock::Timeout=600 "${packages[@]}" 2>&1) ||
+        echo "could not remove ${packages[*]}: $(tail -n 3 <<<"$out")" >&2
+}
+trap 'removePackages; e2e_cleanup' EXIT
+
+# The source as a checkout holds it: tracked and new files, no build folders.
+src="$e2e_work/src/orbelle"
+mkdir -p "$src"
+if git -C "$ORBELLE_SOURCE_DIR" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+    (cd "$ORBELLE_SOURCE_DIR" && git ls-files -z --cached --others --exclude-standard |
+        tar --null -T - --ignore-failed-read -cf -) | tar -x -C "$src"
+else
+    tar -C "$ORBELLE_SOURCE_DIR" --exclude='./build*' --exclude='./obj-*' \
+        --exclude='./debian/tmp' --exclude='./debian/orbelle*' -cf - . | tar -x -C "$src"
+fi
+(cd "$src" && DEB_BUILD_OPTIONS="parallel=2 nocheck" dpkg-buildpackage -us -uc -b) \
+    >"$e2e_work/build.log" 2>&1 || e2e_fail "dpkg-buildpackage: $(tail -n 20 "$e2e_work/build.log")"
+changes=$(ls "$e2e_work"/src/orbelle_*.changes)
+lintian --fail-on error "$changes" >"$e2e_work/lintian.log" 2>&1 ||
+    e2e_fail "lintian: $(grep -v '^[WIP]:' "$e2e_work/lintian.log" | head -n 20)"
+echo "lintian: $(grep -c '^W:' "$e2e_work/lintian.log" || true) warnings, no errors"
+
+# apt reads the packages as its own unprivileged user.
+chmod 755 "$e2e_work" "$e2e_work/src"
+installed=1
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -o DPkg::Lock::Timeout=600 \
+    --no-install-recommends "$e2e_work"/src/orbelle_*.deb "$e2e_work"/src/orbelle-score-server_*.deb \
+    >"$e2e_work/install.log" 2>&1 || e2e_fail "apt-get install: $(tail -n 10 "$e2e_work/install.log")"
+for file in /usr/games/orbelle /usr/share/games/orbelle/data/bg.tga /usr/bin/orbelle-score-server \
+    /usr/share/applications/io.github.orbelle.Orbelle.desktop \
+    /usr/share/metainfo/io.github.orbelle.Orbelle.metainfo.xml \
+    /usr/share/icons/hicolor/256x256/apps/orbelle.png /usr/share/man/man6/orbelle.6.gz \
+    /usr/share/man/man8/orbelle-score-server.8.gz /lib/systemd/system/orbelle-score-server.service; do
+    [ -f "$file" ] || e2e_fail "the packages did not install $file"
+done
+
+# The installed game, started away from any data folder, draws its first frame with its own data.
+e2e_game=/usr/games/orbelle
+rm "$e2e_run/data"
+mkdir "$e2e_work/home"
+e2e_start_display
+e2e_start_game HOME="$e2e_work/home" XDG_DATA_HOME="$e2e_work/home/data" \
+    XDG_CONFIG_HOME="$e2e_work/home/config"
+e2e_shot "$e2e_work/first.png"
+spread=$(e2e_spread "$e2e_work/first.png" 800x150+0+0)
+awk -v s="$spread" 'BEGIN { exit !(s > 0.02) }' ||
+    e2e_fail "the installed game drew a flat scene (deviation $spread): data not found?"
+kill -TERM "$e2e_game_pid"
+e2e_wait_exit 15
+[ "$e2e_status" = 0 ] || e2e_fail "the installed game ended with status $e2e_status"
+
+e2e_start_server /usr/bin/orbelle-score-server
+code=$(curl -s --noproxy '*' -m 5 -o "$e2e_work/body" -w '%{http_code}' \
+    "http://127.0.0.1:$e2e_server_port/velmo/orbelle/haeennatykset.php?sija=1") || true
+[ "$code" = 200 ] || e2e_fail "the installed server answered a rank request with $code"
+kill -TERM "$e2e_server_pid"
+wait "$e2e_server_pid" || e2e_fail "the installed server did not stop cleanly"
+
+removePackages
+for file in /usr/games/orbelle /usr/bin/orbelle-score-server; do
+    [ ! -e "$file" ] || e2e_fail "$file is still there after apt-get purge"
+done
+echo "PASS: packages built, lintian clean of errors, installed game drew its scene (deviation $spread), installed server answered, packages removed"
