@@ -73,6 +73,7 @@ mkdir "$e2e_work/home"
 e2e_start_display
 e2e_start_game HOME="$e2e_work/home" XDG_DATA_HOME="$e2e_work/home/data" \
     XDG_CONFIG_HOME="$e2e_work/home/config"
+e2e_wait_frames 3 30
 e2e_shot "$e2e_work/first.png"
 spread=$(e2e_spread "$e2e_work/first.png" 800x150+0+0)
 awk -v s="$spread" 'BEGIN { exit !(s > 0.02) }' ||
