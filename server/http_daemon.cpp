@@ -27,8 +27,8 @@ struct RequestRecord {
     Clock::time_point start = Clock::now();
     std::string target; // as sent, still percent-encoded
     std::string method;
-    int status = 0; // 0 until answered
-    bool headersSeen = false;
+    int status = 0;           // 0 until answered
+    bool headersSeen = false; // from then on, the request counts as in flight
 };
 
 HttpDaemon& daemonOf(void* context) {
@@ -91,8 +91,7 @@ void logRequest(MHD_Connection* connection, const RequestRecord& record) {
     fwrite(line.data(), 1, line.size(), stderr);
 }
 
-void* beginRequest(void* context, const char* uri, MHD_Connection*) {
-    ++daemonOf(context).requestsInFlight;
+void* beginRequest(void*, const char* uri, MHD_Connection*) {
     auto* record = new RequestRecord;
     record->target = uri;
     return record;
@@ -107,8 +106,9 @@ void endRequest(void* context, MHD_Connection* connection, void** requestContext
     HttpDaemon& http = daemonOf(context);
     if (http.accessLog && record->status != 0)
         logRequest(connection, *record);
+    if (record->headersSeen)
+        --http.requestsInFlight;
     delete record;
-    --http.requestsInFlight;
 }
 
 // Answers leave in more than one write; without this the last one waits for the client's
@@ -179,9 +179,11 @@ MHD_Result serveRequest(void* context, MHD_Connection* connection, const char*, 
         *uploadSize = 0;
         return MHD_YES;
     }
-    if (!record->headersSeen && !announcesBody(connection)) {
+    if (!record->headersSeen) {
         record->headersSeen = true;
-        return MHD_YES;
+        ++daemonOf(context).requestsInFlight;
+        if (!announcesBody(connection))
+            return MHD_YES;
     }
     bool closeAfter = false;
     HttpAnswer answer = answerFor(daemonOf(context), connection, method, *record, &closeAfter);
