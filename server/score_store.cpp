@@ -21,7 +21,9 @@ const char* const schema = "PRAGMA journal_mode=WAL;"
                            " id INTEGER PRIMARY KEY AUTOINCREMENT,"
                            " name BLOB NOT NULL,"
                            " score INTEGER NOT NULL,"
-                           " UNIQUE (name, score));";
+                           " UNIQUE (name, score));"
+                           // A rank is then a short walk down an index, not a sort of the table.
+                           "CREATE INDEX IF NOT EXISTS scores_by_rank ON scores (score DESC, id);";
 const char* const insertSql = "INSERT OR IGNORE INTO scores (name, score) VALUES (?, ?)";
 const char* const rankSql =
     "SELECT name, score FROM scores ORDER BY score DESC, id ASC LIMIT 1 OFFSET ?";
