@@ -9,11 +9,14 @@ packages=(
   build-essential cmake pkg-config
   libsdl1.2-dev libsdl-image1.2-dev libsdl-mixer1.2-dev
   libgl-dev libgl1-mesa-dev libgl1-mesa-dri
-  libcurl4-openssl-dev libmpg123-dev libsqlite3-dev libcpp-httplib-dev zlib1g-dev
+  libcurl4-openssl-dev libmpg123-dev libsqlite3-dev libmicrohttpd-dev zlib1g-dev
 )
 
 # Tests, benchmarks, fuzzers, the asset generator's music encoder and the packaging checks.
+# cpp-httplib: the stand-in servers of the net tests, and the older score server the load
+# benchmark compares against.
 test_packages=(
+  libcpp-httplib-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool imagemagick lame sox
   clang libclang-rt-14-dev wrk python3 procps curl

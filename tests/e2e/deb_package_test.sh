@@ -82,7 +82,8 @@ kill -TERM "$e2e_game_pid"
 e2e_wait_exit 15
 [ "$e2e_status" = 0 ] || e2e_fail "the installed game ended with status $e2e_status"
 
-e2e_start_server /usr/bin/orbelle-score-server
+e2e_server=/usr/bin/orbelle-score-server
+e2e_start_server --db "$e2e_work/scores.db"
 code=$(curl -s --noproxy '*' -m 5 -o "$e2e_work/body" -w '%{http_code}' \
     "http://127.0.0.1:$e2e_server_port/velmo/orbelle/haeennatykset.php?sija=1") || true
 [ "$code" = 200 ] || e2e_fail "the installed server answered a rank request with $code"

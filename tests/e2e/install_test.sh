@@ -62,10 +62,15 @@ checkUnit() {
         fail "the server did not start with the unit's options: $(cat "$work/server.out")"
     kill -TERM "$server_pid"
     wait "$server_pid" || fail "the server did not stop cleanly"
-    # The manual page it names is installed under the prefix, where man does not look.
     if command -v systemd-analyze >/dev/null; then
-        systemd-analyze verify --man=no "$unit" >"$work/verify.out" 2>&1 ||
+        # MANPATH: the unit's Documentation= names the installed manual page.
+        MANPATH="$prefix/share/man" systemd-analyze verify "$unit" >"$work/verify.out" 2>&1 ||
             fail "systemd-analyze: $(cat "$work/verify.out")"
+        # A server that strangers reach runs sandboxed: an exposure of 2.0 or lower.
+        exposure=$(systemd-analyze security --offline=true "$unit" 2>&1 |
+            sed -n 's/.*Overall exposure level for .*: \([0-9.]*\) .*/\1/p')
+        awk -v e="$exposure" 'BEGIN { exit !(e != "" && e <= 2.0) }' ||
+            fail "systemd-analyze security rates the unit '${exposure:-unknown}'"
     fi
 }
 

@@ -365,13 +365,18 @@ for k in range(10):
 PY
 }
 
-# e2e_start_server SERVER: starts the score server on a free loopback port with its database in
-# the work folder; its port goes to e2e_server_port, its process id to e2e_server_pid.
-e2e_server_port=""
+# The score server program and the clients that test it (tests/fault/server_clients.py).
+e2e_server="$ORBELLE_BUILD_DIR/server/orbelle-score-server"
+e2e_clients="$ORBELLE_SOURCE_DIR/tests/fault/server_clients.py"
 e2e_server_pid=""
+e2e_server_port=""
+
+# e2e_start_server ARG...: starts the server on a free loopback port with the given
+# arguments and waits for its listening line; sets e2e_server_pid and e2e_server_port. Its
+# output goes to server.out and server.err in the work folder.
 e2e_start_server() {
-    "$1" --listen 127.0.0.1 --port 0 --db "$e2e_work/scores.db" >"$e2e_work/server.out" \
-        2>"$e2e_work/server.err" &
+    [ -x "$e2e_server" ] || e2e_fail "$e2e_server is not built"
+    "$e2e_server" --listen 127.0.0.1 --port 0 "$@" >"$e2e_work/server.out" 2>"$e2e_work/server.err" &
     e2e_server_pid=$!
     e2e_track "$e2e_server_pid"
     for _ in $(seq 100); do
@@ -382,4 +387,29 @@ e2e_start_server() {
         sleep 0.1
     done
     e2e_fail "the score server did not start: $(cat "$e2e_work/server.err")"
+}
+
+# Stops the server with SIGTERM; fails unless it ends by itself with status 0 within 10 s.
+e2e_stop_server() {
+    kill -TERM "$e2e_server_pid"
+    for _ in $(seq 100); do
+        kill -0 "$e2e_server_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -0 "$e2e_server_pid" 2>/dev/null && e2e_fail "the score server ignored SIGTERM"
+    local status=0
+    wait "$e2e_server_pid" || status=$?
+    [ "$status" -eq 0 ] || e2e_fail "the score server ended with status $status"
+}
+
+# The server's peak resident memory so far, in kB.
+e2e_server_peak_kb() { grep '^VmHWM' "/proc/$e2e_server_pid/status" | tr -dc '0-9'; }
+
+# e2e_wait_line FILE PATTERN: waits up to 20 s for a line matching PATTERN in FILE.
+e2e_wait_line() {
+    for _ in $(seq 200); do
+        grep -q -- "$2" "$1" 2>/dev/null && return 0
+        sleep 0.1
+    done
+    e2e_fail "no line '$2' in $1: $(cat "$1" 2>/dev/null)"
 }

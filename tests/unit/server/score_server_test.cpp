@@ -19,23 +19,15 @@ std::string rank(int rank) {
     return std::string(scoreRankPath) + "?sija=" + std::to_string(rank);
 }
 
-struct RunningServer : LocalHttpServer {
-    explicit RunningServer(const std::string& database) {
-        EXPECT_TRUE(openScoreStore(store, database, &error)) << error;
-        addScoreRoutes(server, store);
-        EXPECT_TRUE(start());
-    }
-    ~RunningServer() {
-        stop();
-        closeScoreStore(store);
+struct RunningServer : LocalScoreServer {
+    explicit RunningServer(const std::string& database) : LocalScoreServer(database) {
+        EXPECT_TRUE(started) << error;
     }
     // The status and body of a GET; status -1 when there was no answer.
     std::pair<int, std::string> get(const std::string& target) {
-        auto result = httplib::Client("127.0.0.1", port).Get(target.c_str());
+        auto result = httplib::Client("127.0.0.1", http.port).Get(target.c_str());
         return result ? std::make_pair(result->status, result->body) : std::make_pair(-1, "");
     }
-    std::string error;
-    ScoreStore store;
 };
 
 // SQLite removes its -wal and -shm files when the last connection closes.
@@ -87,4 +79,33 @@ TEST_F(ScoreServerTest, ConcurrentUploadsAreAllStoredOnce) {
         uploader.join();
     for (int k = 1; k <= 10; ++k)
         EXPECT_EQ(running.get(rank(k)).second, k < 10 ? "racer " + std::to_string(10 - k) : "");
+}
+
+// Targets are read as they always were here: escapes decoded once, '+' a blank in the query
+// only, a stray '%' kept, an identical pair repeated kept once, the last '=' piece the value.
+TEST(RequestTarget, PathAndQueryAreDecodedAsBefore) {
+    const struct {
+        const char* target;
+        bool read;
+        const char* path;
+        QueryParams query;
+    } cases[] = {
+        {"/velmo/x.php?sija=10", true, "/velmo/x.php", {{"sija", "10"}}},
+        {"/a%2fb+c?n%61me=1+2%2B&t=%09%1b%4",
+         true,
+         "/a/b+c",
+         {{"name", "1 2+"}, {"t", "\t\x1b%4"}}},
+        {"/?name=Ann&name=Ann&name=Bo", true, "/", {{"name", "Ann"}, {"name", "Bo"}}},
+        {"/?k=a=b&&=&z", true, "/", {{"k", "b"}, {"z", ""}}},
+        {"/?a=1?b=2", false, "", {}},
+    };
+    for (const auto& c : cases) {
+        std::string path;
+        QueryParams query;
+        EXPECT_EQ(parseRequestTarget(c.target, &path, &query), c.read) << c.target;
+        if (c.read) {
+            EXPECT_EQ(std::make_pair(path, query), std::make_pair(std::string(c.path), c.query))
+                << c.target;
+        }
+    }
 }
