@@ -20,7 +20,8 @@ struct ServerOptions {
     std::string databasePath = "orbelle-scores.db";
 };
 
-const char* const usage = "usage: orbelle-score-server [--listen ADDR] [--port N] [--db FILE]\n";
+const char* const usage =
+    "usage: orbelle-score-server [--listen ADDR] [--port N] [--db FILE|postgresql://URI]\n";
 
 bool parsePort(const char* text, int* port) {
     char* end = nullptr;

@@ -17,7 +17,7 @@ void serveRank(ScoreStore& store, const httplib::Request& request, httplib::Resp
         return answer(response, 400, "Bad rank\n");
     std::string line;
     if (!fetchRankLine(store, rank, &line))
-        return answer(response, 500, "Database error\n");
+        return answer(response, 503, "");
     answer(response, 200, line);
 }
 
@@ -32,7 +32,7 @@ void serveUpload(ScoreStore& store, const httplib::Request& request, httplib::Re
         break;
     }
     if (!storeScore(store, upload))
-        return answer(response, 500, "Database error\n");
+        return answer(response, 503, "");
     answer(response, 200, "OK\n");
 }
 } // namespace

@@ -274,3 +274,38 @@ for k in range(10):
     print("%s\t%d" % (name.decode("latin-1"), score))
 PY
 }
+
+# The server tests run once per store: ORBELLE_TEST_PG names the state file of the private
+# PostgreSQL cluster (tests/pg/cluster.sh) for the PostgreSQL run; unset means SQLite.
+# e2e_score_db DIR: a fresh, empty database for the server's --db (an SQLite file in DIR, or
+# a new database in the cluster); the cluster is removed whole after the run.
+e2e_score_db() {
+    if [ -z "${ORBELLE_TEST_PG:-}" ]; then
+        mktemp -u "$1/scores-XXXXXX.db"
+        return
+    fi
+    local base name
+    base=$(sed -n 's/^uri=//p' "$ORBELLE_TEST_PG")
+    [ -n "$base" ] || { echo "no cluster in $ORBELLE_TEST_PG" >&2; return 1; }
+    name="orbelle_$$_$RANDOM$RANDOM"
+    psql -q -v ON_ERROR_STOP=1 "$base" -c "CREATE DATABASE $name" >/dev/null || return 1
+    echo "${base/\/postgres\?//$name?}"
+}
+
+# e2e_dump_scores DB: every stored entry as "hex-of-name score", sorted; read beside the
+# server, straight from the database.
+e2e_dump_scores() {
+    case "$1" in
+    postgres://* | postgresql://*)
+        psql -At -F' ' -v ON_ERROR_STOP=1 "$1" -c "SELECT encode(name, 'hex'), score FROM scores"
+        ;;
+    *)
+        python3 - "$1" <<'PY'
+import sqlite3, sys
+db = sqlite3.connect(f"file:{sys.argv[1]}?mode=ro", uri=True)
+for name, score in db.execute("SELECT name, score FROM scores"):
+    print(bytes(name).hex(), score)
+PY
+        ;;
+    esac | sort
+}
