@@ -48,7 +48,6 @@ e2e_fail() {
 }
 
 e2e_setup() {
-    [ -x "$e2e_game" ] || { echo "FAIL: $e2e_game is not built" >&2; exit 1; }
     e2e_work=$(mktemp -d "/tmp/orbelle-$1-XXXXXX")
     trap e2e_cleanup EXIT
     e2e_run="$e2e_work/run"
@@ -135,6 +134,7 @@ e2e_wait_frames() {
 # Unless told otherwise, the score server is a loopback port that nobody listens on.
 e2e_start_game() {
     local dead_port
+    [ -x "$e2e_game" ] || e2e_fail "$e2e_game is not built"
     dead_port=$(e2e_free_port)
     : >"$e2e_frames"
     # No proxy may carry the game's requests away from the loopback servers of the test.
@@ -308,4 +308,47 @@ for name, score in db.execute("SELECT name, score FROM scores"):
 PY
         ;;
     esac | sort
+}
+
+# e2e_start_score_server DB [OPTION...]: starts orbelle-score-server on a free loopback port
+# over DB, waits for its listening line and sets e2e_server_pid, e2e_server_port and
+# e2e_server_err (its stderr). The server is tracked and so ends with the script.
+e2e_server_pid=""
+e2e_server_port=""
+e2e_server_err=""
+e2e_start_score_server() {
+    local db=$1 out
+    shift
+    out=$(mktemp "$e2e_work/server-XXXXXX")
+    e2e_server_err="$out.err"
+    "$ORBELLE_BUILD_DIR/server/orbelle-score-server" --listen 127.0.0.1 --port 0 --db "$db" "$@" \
+        >"$out" 2>"$e2e_server_err" </dev/null &
+    e2e_server_pid=$!
+    e2e_track "$e2e_server_pid"
+    for _ in $(seq 100); do
+        e2e_server_port=$(sed -n 's/^orbelle-score-server listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$out")
+        [ -n "$e2e_server_port" ] && return 0
+        kill -0 "$e2e_server_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    e2e_fail "the score server did not start: $(cat "$e2e_server_err")"
+}
+
+# e2e_http PORT PATH [CURL OPTION...]: prints the status, a blank and the body of a GET.
+e2e_http() {
+    local port=$1 path=$2 body
+    shift 2
+    body=$(mktemp "$e2e_work/body-XXXXXX")
+    printf '%s ' "$(curl -s -m 10 -o "$body" -w '%{http_code}' "$@" "http://127.0.0.1:$port$path")"
+    cat "$body"
+    rm -f "$body"
+}
+
+# e2e_rank_lines PORT: the ten rank lines of the server, one per line, as the game fetches them.
+e2e_rank_lines() {
+    local k
+    for k in $(seq 10); do
+        e2e_http "$1" "/velmo/orbelle/haeennatykset.php?sija=$k"
+        echo
+    done
 }

@@ -20,12 +20,21 @@ as_owner() {
 stop_cluster() {
     [ -f "$state" ] || return 0
     local dir
-    dir=$(sed -n 's/^dir=//p' "$state")
+    dir=$(cluster_dir)
     if [ -n "$dir" ] && [ -d "$dir/data" ]; then
         as_owner "$bin/pg_ctl" -D "$dir/data" -m immediate -w -t 30 stop >/dev/null 2>&1 || true
     fi
     [ -n "$dir" ] && rm -rf "$dir"
     rm -f "$state"
+}
+
+cluster_dir() { sed -n 's/^dir=//p' "$state"; }
+
+start_server() {
+    local dir=$1
+    as_owner "$bin/pg_ctl" -D "$dir/data" -l "$dir/log" -w -t 60 \
+        -o "-k $dir -p $port -h '' -c fsync=off -c max_connections=200" start >/dev/null ||
+        { cat "$dir/log" >&2; exit 1; }
 }
 
 case "$action" in
@@ -39,13 +48,13 @@ start)
         { cat "$dir/initdb.log" >&2; exit 1; }
     # fsync off: the tests that kill servers check what PostgreSQL acknowledged to the
     # server, not what survives a power cut, and the machine is shared.
-    as_owner "$bin/pg_ctl" -D "$dir/data" -l "$dir/log" -w -t 60 \
-        -o "-k $dir -p $port -h '' -c fsync=off -c max_connections=200" start >/dev/null ||
-        { cat "$dir/log" >&2; exit 1; }
+    start_server "$dir"
     echo "uri=postgresql://postgres@/postgres?host=$dir&port=$port" >>"$state"
     echo "bin=$bin" >>"$state"
     echo "PostgreSQL cluster in $dir"
     ;;
 stop) stop_cluster ;;
-*) echo "usage: cluster.sh start|stop STATE_FILE" >&2; exit 2 ;;
+pause) as_owner "$bin/pg_ctl" -D "$(cluster_dir)/data" -m fast -w -t 60 stop >/dev/null ;;
+resume) start_server "$(cluster_dir)" ;;
+*) echo "usage: cluster.sh start|stop|pause|resume STATE_FILE" >&2; exit 2 ;;
 esac
