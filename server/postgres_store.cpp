@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <libpq-fe.h>
@@ -12,6 +13,9 @@ using Clock = std::chrono::steady_clock;
 
 // A database that does not answer must not hold a request for long.
 const char* const connectTimeoutSeconds = "3";
+// Enough for the request threads of one server on a small machine; each is a process on the
+// database server.
+const int connectionCount = 4;
 // After a failed connection attempt, requests get 503 at once for this long, doubling up to
 // the longest, so that a dead database is not hammered by every request.
 const int firstBackoffMillis = 100;
@@ -91,60 +95,103 @@ bool prepareSchema(PGconn* connection, std::string* error) {
     return false;
 }
 
-// One connection shared by the request threads under a lock. A lost connection is made again
-// by the next request that finds it gone, with a growing pause between failed attempts.
+// A few connections shared by the request threads, opened when needed. A lost connection is
+// made again by the next request that needs one, with a growing pause between failed attempts.
 struct PostgresBackend : ScoreBackend {
-    ~PostgresBackend() override { PQfinish(connection); }
+    ~PostgresBackend() override {
+        for (PGconn* connection : idle)
+            PQfinish(connection);
+    }
     bool store(const ScoreUpload& upload) override;
     bool fetchRanked(int offset, int limit, std::vector<RankedScore>* scores) override;
-    bool reconnect();
+    PGconn* acquire();
+    PGconn* connectAgain(std::unique_lock<std::mutex>& lock);
+    void release(PGconn* connection, bool broken);
     template <typename Work> bool run(Work work);
 
     std::string uri;
-    PGconn* connection = nullptr;
     std::mutex guard;
+    std::condition_variable freed;
+    std::vector<PGconn*> idle;
+    int open = 0;
     Clock::time_point nextAttempt;
     int backoffMillis = 0;
     bool reported = false;
 };
 
-bool PostgresBackend::reconnect() {
-    if (Clock::now() < nextAttempt)
-        return false;
-    PQfinish(connection);
-    connection = connectTo(uri);
-    if (PQstatus(connection) == CONNECTION_OK && prepareStatements(connection)) {
+// Connects outside the lock, so that requests on the other connections go on meanwhile.
+PGconn* PostgresBackend::connectAgain(std::unique_lock<std::mutex>& lock) {
+    ++open;
+    lock.unlock();
+    PGconn* connection = connectTo(uri);
+    bool ready = PQstatus(connection) == CONNECTION_OK && prepareStatements(connection);
+    std::string error = ready ? "" : connectionError(connection);
+    if (!ready) {
+        PQfinish(connection);
+        connection = nullptr;
+    }
+    lock.lock();
+    if (ready) {
         if (reported)
             fprintf(stderr, "orbelle-score-server: database connection restored\n");
         reported = false;
         backoffMillis = 0;
-        return true;
+        return connection;
     }
+    --open;
     // Said once per outage, not once per request.
     if (!reported)
-        fprintf(stderr, "orbelle-score-server: database unavailable: %s\n",
-                connectionError(connection).c_str());
+        fprintf(stderr, "orbelle-score-server: database unavailable: %s\n", error.c_str());
     reported = true;
-    PQfinish(connection);
-    connection = nullptr;
     backoffMillis = std::min(std::max(firstBackoffMillis, backoffMillis * 2), longestBackoffMillis);
     nextAttempt = Clock::now() + std::chrono::milliseconds(backoffMillis);
-    return false;
+    freed.notify_all();
+    return nullptr;
 }
 
-// Runs work on a live connection. A connection found broken is made again at once and the
-// work tried once more: both statements can be repeated without changing their meaning.
-template <typename Work> bool PostgresBackend::run(Work work) {
+// An idle connection, a new one, or nullptr while the database is unavailable.
+PGconn* PostgresBackend::acquire() {
+    std::unique_lock<std::mutex> lock(guard);
+    for (;;) {
+        if (!idle.empty()) {
+            PGconn* connection = idle.back();
+            idle.pop_back();
+            return connection;
+        }
+        if (open < connectionCount)
+            return Clock::now() < nextAttempt ? nullptr : connectAgain(lock);
+        freed.wait(lock);
+    }
+}
+
+// A broken connection means the database went away: the idle ones are broken too.
+void PostgresBackend::release(PGconn* connection, bool broken) {
     std::lock_guard<std::mutex> lock(guard);
+    if (broken) {
+        idle.push_back(connection);
+        open -= int(idle.size());
+        for (PGconn* stale : idle)
+            PQfinish(stale);
+        idle.clear();
+        freed.notify_all();
+        return;
+    }
+    idle.push_back(connection);
+    freed.notify_one();
+}
+
+// Runs work on a live connection. A connection found broken is replaced at once and the work
+// tried once more: both statements can be repeated without changing their meaning.
+template <typename Work> bool PostgresBackend::run(Work work) {
     for (int attempt = 0; attempt < 2; ++attempt) {
-        if (connection == nullptr && !reconnect())
+        PGconn* connection = acquire();
+        if (connection == nullptr)
             return false;
-        if (work())
-            return true;
-        if (PQstatus(connection) == CONNECTION_OK)
-            return false;
-        PQfinish(connection);
-        connection = nullptr;
+        bool done = work(connection);
+        bool broken = !done && PQstatus(connection) != CONNECTION_OK;
+        release(connection, broken);
+        if (!broken)
+            return done;
     }
     return false;
 }
@@ -154,7 +201,7 @@ bool PostgresBackend::store(const ScoreUpload& upload) {
     const char* values[] = {upload.name.data(), scoreText.c_str()};
     const int lengths[] = {int(upload.name.size()), 0};
     const int formats[] = {binary, 0};
-    return run([&] {
+    return run([&](PGconn* connection) {
         return Result(PQexecPrepared(connection, insertName, 2, values, lengths, formats, 0))
                    .status() == PGRES_COMMAND_OK;
     });
@@ -169,7 +216,7 @@ int32_t readInt4(const char* bytes) {
 bool PostgresBackend::fetchRanked(int offset, int limit, std::vector<RankedScore>* scores) {
     std::string limitText = std::to_string(limit), offsetText = std::to_string(offset);
     const char* values[] = {limitText.c_str(), offsetText.c_str()};
-    return run([&] {
+    return run([&](PGconn* connection) {
         Result rows(PQexecPrepared(connection, rankName, 2, values, nullptr, nullptr, binary));
         if (rows.status() != PGRES_TUPLES_OK)
             return false;
@@ -188,16 +235,16 @@ bool PostgresBackend::fetchRanked(int offset, int limit, std::vector<RankedScore
 std::unique_ptr<ScoreBackend> openPostgresBackend(const std::string& uri, std::string* error) {
     auto store = std::make_unique<PostgresBackend>();
     store->uri = uri;
-    store->connection = connectTo(uri);
-    if (PQstatus(store->connection) != CONNECTION_OK) {
-        *error = connectionError(store->connection);
+    PGconn* connection = connectTo(uri);
+    bool ready = PQstatus(connection) == CONNECTION_OK && prepareSchema(connection, error) &&
+                 prepareStatements(connection);
+    if (!ready) {
+        if (error->empty())
+            *error = connectionError(connection);
+        PQfinish(connection);
         return nullptr;
     }
-    if (!prepareSchema(store->connection, error))
-        return nullptr;
-    if (!prepareStatements(store->connection)) {
-        *error = connectionError(store->connection);
-        return nullptr;
-    }
+    store->idle.push_back(connection);
+    store->open = 1;
     return store;
 }
