@@ -1,6 +1,6 @@
 // Upload and rank queries of any content reaching the score server: nothing crashes, and an
 // upload is accepted exactly when each key comes once, the name is at most 15 bytes without
-// control characters, the score is an int32 in its one decimal spelling and the hashcheck is
+// NUL, CR or LF, the score is an int32 in its one decimal spelling and the hashcheck is
 // the game's signature in 32 hex digits of either case.
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -48,8 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
                       parsed.ec == std::errc() && std::to_string(score) == scoreText &&
                       hashcheck.size() == 32 &&
                       hashcheck.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
-    for (unsigned char c : name)
-        wellFormed = wellFormed && !std::iscntrl(c);
+    for (char c : name)
+        wellFormed = wellFormed && c != '\0' && c != '\r' && c != '\n';
     for (char& c : hashcheck)
         c = char(std::tolower(static_cast<unsigned char>(c)));
     if (!wellFormed)

@@ -1,112 +1,86 @@
 // orbelle-score-server: keeps the internet top ten of Orbelle.
-#include <httplib.h>
-
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <pthread.h>
 #include <string>
-#include <thread>
-#include <unistd.h>
+#include <sys/resource.h>
 
+#include "server/http_daemon.h"
 #include "server/score_server.h"
+#include "server/server_options.h"
 
 namespace {
-struct ServerOptions {
-    std::string listenAddress = "127.0.0.1";
-    int port = 8765;
-    std::string databasePath = "orbelle-scores.db";
-};
+const char* const program = "orbelle-score-server";
+const int failureStatus = 1;
+const int stopGraceMillis = 5000;
 
-const char* const usage =
-    "usage: orbelle-score-server [--listen ADDR] [--port N] [--db FILE|postgresql://URI]\n";
-
-bool parsePort(const char* text, int* port) {
-    char* end = nullptr;
-    errno = 0;
-    long value = strtol(text, &end, 10);
-    if (errno != 0 || end == text || *end != '\0' || value < 0 || value > 65535)
-        return false;
-    *port = int(value);
-    return true;
-}
-
-bool parseOptions(int argc, char** argv, ServerOptions* options) {
-    for (int i = 1; i < argc; ++i) {
-        const char* option = argv[i];
-        if (i + 1 >= argc)
-            return false;
-        const char* value = argv[++i];
-        if (strcmp(option, "--listen") == 0) {
-            options->listenAddress = value;
-        } else if (strcmp(option, "--port") == 0) {
-            if (!parsePort(value, &options->port))
-                return false;
-        } else if (strcmp(option, "--db") == 0) {
-            options->databasePath = value;
-        } else {
-            return false;
-        }
+// Every connection is a descriptor; the usual soft limit of 1024 would cut the connection
+// limit short.
+void raiseOpenFileLimit() {
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
     }
-    return true;
 }
 
-// Port 0 asks the system for a free port, which is then printed.
-int bindServer(httplib::Server& server, const ServerOptions& options) {
-    if (options.port == 0)
-        return server.bind_to_any_port(options.listenAddress.c_str());
-    return server.bind_to_port(options.listenAddress.c_str(), options.port) ? options.port : -1;
-}
-} // namespace
-
-int main(int argc, char** argv) {
-    ServerOptions options;
-    if (!parseOptions(argc, argv, &options)) {
-        fputs(usage, stderr);
-        return 2;
-    }
-    // The signals are taken by sigwait below, so every thread must leave them blocked.
+// The stop signals are taken by sigwait in main, so every thread must leave them blocked.
+sigset_t blockStopSignals() {
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGTERM);
     sigaddset(&stopSignals, SIGINT);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // A client that goes away while its answer is being written must not end the server.
+    signal(SIGPIPE, SIG_IGN);
+    return stopSignals;
+}
 
-    ScoreStore store;
+int fail(const std::string& subject, const std::string& reason) {
+    fprintf(stderr, "%s: %s: %s\n", program, subject.c_str(), reason.c_str());
+    return failureStatus;
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    ServerOptions options;
+    int status = parseServerOptions(argc, argv, &options);
+    if (status != keepRunning)
+        return status;
+    raiseOpenFileLimit();
+    sigset_t stopSignals = blockStopSignals();
+
+    HttpDaemon http;
     std::string error;
+    // The port first: a server that cannot have it must leave the database alone.
+    if (!openListenSocket(http, options.listenAddress, options.port, &error))
+        return fail("cannot listen on " + options.listenAddress + " port " +
+                        std::to_string(options.port),
+                    error);
+    ScoreStore store;
     if (!openScoreStore(store, options.databasePath, &error)) {
-        fprintf(stderr, "orbelle-score-server: %s: %s\n", options.databasePath.c_str(),
-                error.c_str());
-        return 1;
+        stopHttpDaemon(http, 0);
+        return fail(options.databasePath, error);
     }
-    httplib::Server server;
-    addScoreRoutes(server, store);
-    // A game sends its requests back to back; an idle client must not hold a worker long.
-    server.set_keep_alive_timeout(1);
-    // Headers and body leave in separate writes; with Nagle's algorithm the body then waits
-    // for the client's delayed acknowledgement, about 40 ms on every answer that has one.
-    server.set_tcp_nodelay(true);
-    int port = bindServer(server, options);
-    if (port < 0) {
-        fprintf(stderr, "orbelle-score-server: cannot listen on %s:%d\n",
-                options.listenAddress.c_str(), options.port);
+    UploadLimiter uploads;
+    uploads.perMinute = options.uploadsPerMinute;
+    ScoreRoutes routes{&store, &uploads};
+    http.handler = [&routes](const HttpRequest& request) {
+        return answerScoreRequest(routes, request);
+    };
+    http.limits = options.limits;
+    http.accessLog = !options.quiet;
+    if (!startHttpDaemon(http, &error)) {
+        stopHttpDaemon(http, 0);
         closeScoreStore(store);
-        return 1;
+        return fail(options.listenAddress, error);
     }
-    printf("orbelle-score-server listening on %s:%d\n", options.listenAddress.c_str(), port);
+    printf("%s listening on %s:%d\n", program, options.listenAddress.c_str(), http.port);
     fflush(stdout);
 
-    std::thread listener([&server] {
-        server.listen_after_bind();
-        // Should the listener stop by itself, the main thread must not wait for a signal.
-        kill(getpid(), SIGTERM);
-    });
-    int signal = 0;
-    sigwait(&stopSignals, &signal);
-    server.stop();
-    listener.join();
+    int signalNumber = 0;
+    sigwait(&stopSignals, &signalNumber);
+    stopHttpDaemon(http, stopGraceMillis);
     closeScoreStore(store);
     return 0;
 }

@@ -3,7 +3,9 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <set>
 #include <strings.h>
+#include <vector>
 
 #include "net/score_signature.h"
 
@@ -18,6 +20,48 @@ bool singleValue(const QueryParams& params, const char* key, std::string* value)
         return false;
     *value = range.first->second;
     return true;
+}
+
+int hexDigitValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Calls take(begin, end) for each piece between separators, trimmed of blanks and tabs;
+// empty pieces are skipped.
+template <typename Take> void splitTrimmed(const std::string& text, char separator, Take take) {
+    size_t begin = 0;
+    while (begin <= text.size()) {
+        size_t end = text.find(separator, begin);
+        end = end == std::string::npos ? text.size() : end;
+        size_t first = begin, last = end;
+        while (first < last && (text[first] == ' ' || text[first] == '\t'))
+            ++first;
+        while (last > first && (text[last - 1] == ' ' || text[last - 1] == '\t'))
+            --last;
+        if (first < last)
+            take(text.substr(first, last - first));
+        begin = end + 1;
+    }
+}
+
+void parseQueryText(const std::string& query, QueryParams* params) {
+    std::set<std::string> seen;
+    splitTrimmed(query, '&', [&](const std::string& pair) {
+        if (!seen.insert(pair).second)
+            return;
+        std::string key, value;
+        // "k=a=b" has always meant k is b: the last piece wins.
+        splitTrimmed(pair, '=',
+                     [&](const std::string& piece) { (key.empty() ? key : value) = piece; });
+        if (!key.empty())
+            params->emplace(decodeUrlText(key, true), decodeUrlText(value, true));
+    });
 }
 
 bool allDigits(const std::string& text, size_t from) {
@@ -66,12 +110,8 @@ bool isHashcheckText(const std::string& text) {
 }
 
 bool isAcceptableName(const std::string& name) {
-    if (name.size() > serverMaxNameLength)
-        return false;
-    for (unsigned char c : name)
-        if (c < 0x20 || c == 0x7f)
-            return false;
-    return true;
+    return name.size() <= serverMaxNameLength &&
+           name.find_first_of(std::string("\0\r\n", 3)) == std::string::npos;
 }
 
 std::string expectedHashcheck(const std::string& name, const std::string& scoreText) {
@@ -95,6 +135,33 @@ UploadCheck checkUpload(const QueryParams& params, ScoreUpload* upload) {
     upload->name = name;
     upload->score = score;
     return UploadCheck::accepted;
+}
+
+std::string decodeUrlText(const std::string& text, bool plusIsBlank) {
+    std::string decoded;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size()) {
+            int high = hexDigitValue(text[i + 1]), low = hexDigitValue(text[i + 2]);
+            if (high >= 0 && low >= 0) {
+                decoded += char(high * 16 + low);
+                i += 2;
+                continue;
+            }
+        }
+        decoded += plusIsBlank && text[i] == '+' ? ' ' : text[i];
+    }
+    return decoded;
+}
+
+bool parseRequestTarget(const std::string& target, std::string* path, QueryParams* params) {
+    std::vector<std::string> pieces;
+    splitTrimmed(target, '?', [&](const std::string& piece) { pieces.push_back(piece); });
+    if (pieces.size() > 2)
+        return false;
+    *path = pieces.empty() ? std::string() : decodeUrlText(pieces[0], false);
+    if (pieces.size() == 2)
+        parseQueryText(pieces[1], params);
+    return true;
 }
 
 std::string rankLineText(const std::string& name, int32_t score) {

@@ -24,10 +24,17 @@ int parseRankQuery(const QueryParams& params);
 bool parseScoreText(const std::string& text, int32_t* score);
 // True for exactly 32 hex digits, either case.
 bool isHashcheckText(const std::string& text);
-// True for at most 15 bytes and no control characters, which would break the line format.
+// True for at most 15 bytes and none of NUL, CR and LF, which would break the line format.
 bool isAcceptableName(const std::string& name);
 // The 32 lower-case hex digits that the game sends for this name and score text.
 std::string expectedHashcheck(const std::string& name, const std::string& scoreText);
+// Percent escapes decoded, and '+' as a blank when plusIsBlank; a '%' without two hex digits
+// stays as it is.
+std::string decodeUrlText(const std::string& text, bool plusIsBlank);
+// Splits a request target into its decoded path and query keys, as clients have always been
+// read here: pieces trimmed of blanks and tabs, a repeated identical pair kept once. False
+// for a target with more than one '?'.
+bool parseRequestTarget(const std::string& target, std::string* path, QueryParams* params);
 // Checks an upload query; fills upload only when it is accepted.
 UploadCheck checkUpload(const QueryParams& params, ScoreUpload* upload);
 // One line of the internet list as the game shows it: the name, a blank, the score.

@@ -1,52 +1,69 @@
 #include "server/score_server.h"
 
-#include <httplib.h>
+#include <cstring>
 
 namespace {
-const char* const textType = "text/plain";
 const char* const probeText = "Orbelle score server\n";
+const int ok = 200, badRequest = 400, badHashcheck = 403, notFound = 404, tooManyUploads = 429,
+          storeUnavailable = 503;
 
-void answer(httplib::Response& response, int status, const std::string& body) {
-    response.status = status;
-    response.set_content(body, textType);
+HttpAnswer textAnswer(int status, const std::string& body) {
+    return HttpAnswer{status, "text/plain", body};
 }
 
-void serveRank(ScoreStore& store, const httplib::Request& request, httplib::Response& response) {
-    int rank = parseRankQuery(request.params);
+// The game shows any body as a score line, so a failing store answers with none.
+HttpAnswer unavailable() {
+    return textAnswer(storeUnavailable, "");
+}
+
+HttpAnswer serveProbe(ScoreRoutes&, const HttpRequest&) {
+    return textAnswer(ok, probeText);
+}
+
+HttpAnswer serveRank(ScoreRoutes& routes, const HttpRequest& request) {
+    int rank = parseRankQuery(request.query);
     if (rank == 0)
-        return answer(response, 400, "Bad rank\n");
+        return textAnswer(badRequest, "Bad rank\n");
     std::string line;
-    if (!fetchRankLine(store, rank, &line))
-        return answer(response, 503, "");
-    answer(response, 200, line);
+    if (!fetchRankLine(*routes.store, rank, &line))
+        return unavailable();
+    return textAnswer(ok, line);
 }
 
-void serveUpload(ScoreStore& store, const httplib::Request& request, httplib::Response& response) {
+HttpAnswer serveUpload(ScoreRoutes& routes, const HttpRequest& request) {
     ScoreUpload upload;
-    switch (checkUpload(request.params, &upload)) {
+    switch (checkUpload(request.query, &upload)) {
     case UploadCheck::badRequest:
-        return answer(response, 400, "Bad request\n");
+        return textAnswer(badRequest, "Bad request\n");
     case UploadCheck::badHashcheck:
-        return answer(response, 403, "Bad hashcheck\n");
+        return textAnswer(badHashcheck, "Bad hashcheck\n");
     case UploadCheck::accepted:
         break;
     }
-    if (!storeScore(store, upload))
-        return answer(response, 503, "");
-    answer(response, 200, "OK\n");
+    if (routes.uploads != nullptr &&
+        !takeUploadToken(*routes.uploads, request.clientAddress, LimitClock::now()))
+        return textAnswer(tooManyUploads, "Too many uploads\n");
+    if (!storeScore(*routes.store, upload))
+        return unavailable();
+    return textAnswer(ok, "OK\n");
 }
+
+struct Route {
+    const char* path;
+    HttpAnswer (*serve)(ScoreRoutes&, const HttpRequest&);
+};
+
+const Route routeTable[] = {
+    {"/", serveProbe},
+    {scoreRankPath, serveRank},
+    {scoreUploadPath, serveUpload},
+};
 } // namespace
 
-void addScoreRoutes(httplib::Server& server, ScoreStore& store) {
-    server.Get("/", [](const httplib::Request&, httplib::Response& response) {
-        answer(response, 200, probeText);
-    });
-    server.Get(scoreRankPath,
-               [&store](const httplib::Request& request, httplib::Response& response) {
-                   serveRank(store, request, response);
-               });
-    server.Get(scoreUploadPath,
-               [&store](const httplib::Request& request, httplib::Response& response) {
-                   serveUpload(store, request, response);
-               });
+HttpAnswer answerScoreRequest(ScoreRoutes& routes, const HttpRequest& request) {
+    if (request.method == "GET" || request.method == "HEAD")
+        for (const Route& route : routeTable)
+            if (request.path == route.path)
+                return route.serve(routes, request);
+    return textAnswer(notFound, "");
 }

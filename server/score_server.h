@@ -1,14 +1,18 @@
-// The score server's HTTP face: the probe, the rank lines and the uploads.
+// The score server's answers: the probe, the rank lines and the uploads. One function maps a
+// request to its answer; the HTTP plumbing lives in http_daemon.
 #pragma once
 
+#include "server/http_daemon.h"
 #include "server/score_store.h"
-
-namespace httplib {
-class Server;
-}
+#include "server/upload_limit.h"
 
 const char* const scoreRankPath = "/velmo/orbelle/haeennatykset.php";
 const char* const scoreUploadPath = "/velmo/orbelle/lisaaennatys.php";
 
-// Adds the server's routes; store must outlive server.
-void addScoreRoutes(httplib::Server& server, ScoreStore& store);
+// What the answers are made from.
+struct ScoreRoutes {
+    ScoreStore* store = nullptr;
+    UploadLimiter* uploads = nullptr; // null: uploads are not limited
+};
+
+HttpAnswer answerScoreRequest(ScoreRoutes& routes, const HttpRequest& request);

@@ -1,7 +1,13 @@
 #include "server/store_backends.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <mutex>
 #include <sqlite3.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 const int busyMillis = 2000;
@@ -33,15 +39,55 @@ bool prepareStatement(sqlite3* db, const char* sql, sqlite3_stmt** statement) {
     return sqlite3_prepare_v2(db, sql, -1, statement, nullptr) == SQLITE_OK;
 }
 
-// One connection shared by the request threads under a lock.
+// One connection shared by the request threads under a lock. The file is held with an
+// exclusive lock while it is open, so that two servers never split the uploads between them.
 struct SqliteBackend : ScoreBackend {
-    ~SqliteBackend() override { sqlite3_close(db); }
+    ~SqliteBackend() override;
     bool store(const ScoreUpload& upload) override;
     bool fetchRanked(int offset, int limit, std::vector<RankedScore>* scores) override;
+    bool reportFailure();
 
     sqlite3* db = nullptr;
     std::mutex guard;
+    std::string path;
+    int lockFd = -1;
+    bool failureReported = false;
 };
+
+SqliteBackend::~SqliteBackend() {
+    if (db != nullptr)
+        sqlite3_close(db);
+    if (lockFd >= 0)
+        close(lockFd);
+}
+
+// SQLite's own locks are taken per transaction; this one lasts as long as the server. It is
+// a flock(), which SQLite's fcntl() locks neither see nor release, so readers such as a
+// backup still get in. The descriptor stays open until SQLite has closed the file, since
+// closing any descriptor of a file drops its fcntl() locks.
+bool lockDatabaseFile(SqliteBackend& store, std::string* error) {
+    store.lockFd = open(store.path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (store.lockFd < 0) {
+        *error = strerror(errno);
+        return false;
+    }
+    if (flock(store.lockFd, LOCK_EX | LOCK_NB) != 0) {
+        *error = errno == EWOULDBLOCK ? "in use by another orbelle-score-server" : strerror(errno);
+        close(store.lockFd);
+        store.lockFd = -1;
+        return false;
+    }
+    return true;
+}
+
+// Called with the guard held. Once is enough: a damaged file fails every request alike.
+bool SqliteBackend::reportFailure() {
+    if (!failureReported)
+        fprintf(stderr, "orbelle-score-server: %s: %s; requests are answered with 503\n",
+                path.c_str(), sqlite3_errmsg(db));
+    failureReported = true;
+    return false;
+}
 
 int storedVersion(sqlite3* db) {
     sqlite3_stmt* statement = nullptr;
@@ -55,6 +101,9 @@ int storedVersion(sqlite3* db) {
 
 std::unique_ptr<ScoreBackend> openSqliteBackend(const std::string& path, std::string* error) {
     auto store = std::make_unique<SqliteBackend>();
+    store->path = path;
+    if (!lockDatabaseFile(*store, error))
+        return nullptr;
     if (sqlite3_open(path.c_str(), &store->db) != SQLITE_OK) {
         *error = store->db ? sqlite3_errmsg(store->db) : "out of memory";
         return nullptr;
@@ -79,10 +128,12 @@ bool SqliteBackend::store(const ScoreUpload& upload) {
     std::lock_guard<std::mutex> lock(guard);
     sqlite3_stmt* statement = nullptr;
     if (!prepareStatement(db, insertSql, &statement))
-        return false;
+        return reportFailure();
     sqlite3_bind_blob(statement, 1, upload.name.data(), int(upload.name.size()), SQLITE_TRANSIENT);
     sqlite3_bind_int64(statement, 2, upload.score);
     bool done = sqlite3_step(statement) == SQLITE_DONE;
+    if (!done)
+        reportFailure();
     sqlite3_finalize(statement);
     return done;
 }
@@ -91,7 +142,7 @@ bool SqliteBackend::fetchRanked(int offset, int limit, std::vector<RankedScore>*
     std::lock_guard<std::mutex> lock(guard);
     sqlite3_stmt* statement = nullptr;
     if (!prepareStatement(db, rankSql, &statement))
-        return false;
+        return reportFailure();
     sqlite3_bind_int(statement, 1, limit);
     sqlite3_bind_int(statement, 2, offset);
     scores->clear();
@@ -102,6 +153,8 @@ bool SqliteBackend::fetchRanked(int offset, int limit, std::vector<RankedScore>*
         std::string nameText(name ? static_cast<const char*>(name) : "", size_t(nameLength));
         scores->push_back({nameText, int32_t(sqlite3_column_int64(statement, 1))});
     }
+    if (stepped != SQLITE_DONE)
+        reportFailure();
     sqlite3_finalize(statement);
     return stepped == SQLITE_DONE;
 }

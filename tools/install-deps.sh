@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config
   libsdl1.2-dev libsdl-image1.2-dev libsdl-mixer1.2-dev
   libgl-dev libgl1-mesa-dev libgl1-mesa-dri
-  libcurl4-openssl-dev libmpg123-dev libsqlite3-dev libcpp-httplib-dev
+  libcurl4-openssl-dev libmpg123-dev libsqlite3-dev libmicrohttpd-dev libcpp-httplib-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool imagemagick lame sox
   clang libclang-rt-14-dev wrk python3 procps curl

@@ -310,28 +310,60 @@ PY
     esac | sort
 }
 
-# e2e_start_score_server DB [OPTION...]: starts orbelle-score-server on a free loopback port
-# over DB, waits for its listening line and sets e2e_server_pid, e2e_server_port and
-# e2e_server_err (its stderr). The server is tracked and so ends with the script.
+# The score server program and the clients that test it (tests/fault/server_clients.py).
+e2e_server="$ORBELLE_BUILD_DIR/server/orbelle-score-server"
+e2e_clients="$ORBELLE_SOURCE_DIR/tests/fault/server_clients.py"
 e2e_server_pid=""
 e2e_server_port=""
 e2e_server_err=""
-e2e_start_score_server() {
-    local db=$1 out
-    shift
-    out=$(mktemp "$e2e_work/server-XXXXXX")
-    e2e_server_err="$out.err"
-    "$ORBELLE_BUILD_DIR/server/orbelle-score-server" --listen 127.0.0.1 --port 0 --db "$db" "$@" \
-        >"$out" 2>"$e2e_server_err" </dev/null &
+e2e_server_count=0
+
+# e2e_start_server ARG...: starts the server on a free loopback port with the given
+# arguments and waits for its listening line; sets e2e_server_pid, e2e_server_port and
+# e2e_server_err. The first server's output goes to server.out and server.err in the work
+# folder, that of later ones to server-2.out, server-2.err and so on.
+e2e_start_server() {
+    [ -x "$e2e_server" ] || e2e_fail "$e2e_server is not built"
+    e2e_server_count=$((e2e_server_count + 1))
+    local out="$e2e_work/server.out"
+    [ "$e2e_server_count" = 1 ] || out="$e2e_work/server-$e2e_server_count.out"
+    e2e_server_err="${out%.out}.err"
+    "$e2e_server" --listen 127.0.0.1 --port 0 "$@" >"$out" 2>"$e2e_server_err" &
     e2e_server_pid=$!
     e2e_track "$e2e_server_pid"
     for _ in $(seq 100); do
-        e2e_server_port=$(sed -n 's/^orbelle-score-server listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$out")
+        e2e_server_port=$(sed -n 's/^orbelle-score-server listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' \
+            "$out")
         [ -n "$e2e_server_port" ] && return 0
         kill -0 "$e2e_server_pid" 2>/dev/null || break
         sleep 0.1
     done
     e2e_fail "the score server did not start: $(cat "$e2e_server_err")"
+}
+
+# Stops the server with SIGTERM; fails unless it ends by itself with status 0 within 10 s.
+e2e_stop_server() {
+    kill -TERM "$e2e_server_pid"
+    for _ in $(seq 100); do
+        kill -0 "$e2e_server_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -0 "$e2e_server_pid" 2>/dev/null && e2e_fail "the score server ignored SIGTERM"
+    local status=0
+    wait "$e2e_server_pid" || status=$?
+    [ "$status" -eq 0 ] || e2e_fail "the score server ended with status $status"
+}
+
+# The server's peak resident memory so far, in kB.
+e2e_server_peak_kb() { grep '^VmHWM' "/proc/$e2e_server_pid/status" | tr -dc '0-9'; }
+
+# e2e_wait_line FILE PATTERN: waits up to 20 s for a line matching PATTERN in FILE.
+e2e_wait_line() {
+    for _ in $(seq 200); do
+        grep -q -- "$2" "$1" 2>/dev/null && return 0
+        sleep 0.1
+    done
+    e2e_fail "no line '$2' in $1: $(cat "$1" 2>/dev/null)"
 }
 
 # e2e_http PORT PATH [CURL OPTION...]: prints the status, a blank and the body of a GET.

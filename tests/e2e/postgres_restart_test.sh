@@ -13,7 +13,7 @@ resumed=1
 # The cluster is shared with the tests after this one: it must run again whatever happens.
 trap '[ "$resumed" = 1 ] || bash "$cluster" resume "$ORBELLE_TEST_PG"; e2e_cleanup' EXIT
 db=$(e2e_score_db "$e2e_work") || e2e_fail "no database"
-e2e_start_score_server "$db"
+e2e_start_server --db "$db" --quiet --upload-limit 0
 port=$e2e_server_port
 
 upload() {

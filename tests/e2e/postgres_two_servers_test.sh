@@ -11,9 +11,9 @@ uploads="$ORBELLE_SOURCE_DIR/tests/fault/signed_uploads.py"
 
 e2e_setup two-servers
 db=$(e2e_score_db "$e2e_work") || e2e_fail "no database"
-e2e_start_score_server "$db"
+e2e_start_server --db "$db" --quiet --upload-limit 0
 pidA=$e2e_server_pid portA=$e2e_server_port
-e2e_start_score_server "$db"
+e2e_start_server --db "$db" --quiet --upload-limit 0
 portB=$e2e_server_port
 acks="$e2e_work/acks"
 : >"$acks"

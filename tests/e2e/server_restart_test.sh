@@ -1,6 +1,6 @@
 #!/bin/bash
-# The score server program: options, the line it prints, uploads over HTTP, a clean stop on
-# SIGTERM and SIGINT, and entries that are still there after a restart.
+# The score server program: options, the line it prints, uploads over HTTP, its access log,
+# a clean stop on SIGTERM and SIGINT, and entries that are still there after a restart.
 set -u
 # shellcheck source=tests/e2e/lib.sh
 . "${ORBELLE_SOURCE_DIR:?}/tests/e2e/lib.sh"
@@ -22,7 +22,7 @@ db=$(e2e_score_db "$work") || fail "no database"
 
 # Starts the server on a free port and sets pid and port.
 start_server() {
-    "$server" --listen 127.0.0.1 --port 0 --db "$db" >"$work/out" 2>"$work/err" &
+    "$server" --listen 127.0.0.1 --port=0 --db="$db" >"$work/out" 2>"$work/err" &
     pid=$!
     port=""
     for _ in $(seq 50); do
@@ -60,6 +60,10 @@ start_server
 [ "$(get "/velmo/orbelle/lisaaennatys.php?name=Ann%20Lee&score=78&hashcheck=$hash")" = 403 ] ||
     fail "an upload with a wrong hashcheck was not refused"
 stop_server TERM
+# One line per request, without the signature.
+grep -qx "127.0.0.1 GET /velmo/orbelle/lisaaennatys.php?name=Ann%20Lee&score=78 403 [0-9]*" \
+    "$work/err" || fail "no access log line for the refused upload: $(cat "$work/err")"
+grep -q "$hash" "$work/err" && fail "the access log shows a hashcheck"
 
 start_server
 [ "$(get '/velmo/orbelle/haeennatykset.php?sija=1')" = 200 ] || fail "rank 1 does not answer"
@@ -68,8 +72,29 @@ start_server
     fail "rank 2 should be empty"
 stop_server INT
 
-"$server" --port 70000 >/dev/null 2>&1
-[ $? -eq 2 ] || fail "a port out of range was accepted"
-"$server" --colour blue >/dev/null 2>&1
-[ $? -eq 2 ] || fail "an unknown option was accepted"
+# A bad command line: status 2, a message naming the option and the value, no database.
+cd "$work"
+while IFS='|' read -r args words; do
+    $server $args >/dev/null 2>"$work/err"
+    status=$?
+    [ "$status" -eq 2 ] || fail "'$args' gave status $status"
+    for word in $words; do
+        grep -qF -- "$word" "$work/err" || fail "'$args' gave '$(cat "$work/err")'"
+    done
+done <<'EOF'
+--port 70000|--port 70000
+--port=abc|--port abc
+--listen 999.1.1.1|--listen 999.1.1.1
+--timeout 0|--timeout 0
+--colour blue|--colour
+--db|--db
+EOF
+[ ! -e "$work/orbelle-scores.db" ] || fail "a bad command line created the database"
+"$server" --help >"$work/out" || fail "--help did not exit 0"
+for option in listen port db max-connections max-per-address timeout connection-memory \
+    max-request-line threads upload-limit quiet version; do
+    grep -q -- "--$option " "$work/out" || fail "--help does not mention --$option"
+done
+grep -q -- "--port N .*(8765)" "$work/out" || fail "--help does not give the default port"
+[[ "$("$server" --version)" =~ ^orbelle-score-server\ [0-9]+\.[0-9]+ ]] || fail "--version"
 echo "score server: all checks passed"

@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "server/score_server.h"
+
 // A loopback address on which nothing listens: connections to it are refused.
 const char* const refusingHost = "127.0.0.1:1";
 
@@ -60,4 +62,28 @@ struct LocalHttpServer {
     std::thread thread;
     std::mutex guard;
     std::vector<httplib::Request> seen;
+};
+
+// Our own score server in-process on a free loopback port, over the given database.
+struct LocalScoreServer {
+    explicit LocalScoreServer(const std::string& database) {
+        http.handler = [this](const HttpRequest& request) {
+            return answerScoreRequest(routes, request);
+        };
+        http.accessLog = false;
+        started = openListenSocket(http, "127.0.0.1", 0, &error) &&
+                  openScoreStore(store, database, &error) && startHttpDaemon(http, &error);
+    }
+    ~LocalScoreServer() { stop(); }
+    void stop() {
+        stopHttpDaemon(http, 1000);
+        closeScoreStore(store);
+    }
+    std::string hostAndPort() const { return "127.0.0.1:" + std::to_string(http.port); }
+
+    ScoreStore store;
+    ScoreRoutes routes{&store, nullptr};
+    HttpDaemon http;
+    std::string error;
+    bool started = false;
 };

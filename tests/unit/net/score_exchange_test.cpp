@@ -109,12 +109,8 @@ TEST_F(ScoreExchangeTest, UploadedEntriesComeBackFromOurServerOnceEach) {
     const std::string database =
         testing::TempDir() + "orbelle_exchange_" + std::to_string(getpid()) + ".db";
     remove(database.c_str());
-    ScoreStore store;
-    std::string error;
-    ASSERT_TRUE(openScoreStore(store, database, &error)) << error;
-    LocalHttpServer ours;
-    addScoreRoutes(ours.server, store);
-    ASSERT_TRUE(ours.start());
+    LocalScoreServer ours(database);
+    ASSERT_TRUE(ours.started) << ours.error;
     setenv("ORBELLE_SCORE_SERVER", ours.hostAndPort().c_str(), 1);
     game.localScores.entries[0] = HighScoreEntry(900, "a&b %c");
     game.localScores.entries[1] = HighScoreEntry(-20, "Minus");
@@ -122,7 +118,6 @@ TEST_F(ScoreExchangeTest, UploadedEntriesComeBackFromOurServerOnceEach) {
     EXPECT_EQ(uploadLocalScores(), 1);
     EXPECT_EQ(downloadInternetScores(), 1);
     ours.stop();
-    closeScoreStore(store);
     remove(database.c_str());
     const std::string expected[10] = {"a&b %c 900", "Tester 1", "Minus -20"};
     for (int i = 0; i < 10; ++i)

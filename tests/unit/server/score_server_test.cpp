@@ -20,23 +20,15 @@ std::string rank(int rank) {
     return std::string(scoreRankPath) + "?sija=" + std::to_string(rank);
 }
 
-struct RunningServer : LocalHttpServer {
-    explicit RunningServer(const std::string& database) {
-        EXPECT_TRUE(openScoreStore(store, database, &error)) << error;
-        addScoreRoutes(server, store);
-        EXPECT_TRUE(start());
-    }
-    ~RunningServer() {
-        stop();
-        closeScoreStore(store);
+struct RunningServer : LocalScoreServer {
+    explicit RunningServer(const std::string& database) : LocalScoreServer(database) {
+        EXPECT_TRUE(started) << error;
     }
     // The status and body of a GET; status -1 when there was no answer.
     std::pair<int, std::string> get(const std::string& target) {
-        auto result = httplib::Client("127.0.0.1", port).Get(target.c_str());
+        auto result = httplib::Client("127.0.0.1", http.port).Get(target.c_str());
         return result ? std::make_pair(result->status, result->body) : std::make_pair(-1, "");
     }
-    std::string error;
-    ScoreStore store;
 };
 
 // SQLite removes its -wal and -shm files when the last connection closes.

@@ -1,0 +1,263 @@
+#include "server/http_daemon.h"
+
+#include <microhttpd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+const int listenBacklog = 4096;
+const char* const hiddenQueryKey = "hashcheck=";
+const int contentTooLarge = 413, uriTooLong = 414, badRequest = 400;
+
+// Lives from the request line to the end of the answer.
+struct RequestRecord {
+    Clock::time_point start = Clock::now();
+    std::string target; // as sent, still percent-encoded
+    std::string method;
+    int status = 0;           // 0 until answered
+    bool headersSeen = false; // from then on, the request counts as in flight
+};
+
+HttpDaemon& daemonOf(void* context) {
+    return *static_cast<HttpDaemon*>(context);
+}
+
+std::string clientAddressOf(MHD_Connection* connection) {
+    const MHD_ConnectionInfo* info =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+    char host[NI_MAXHOST] = "?";
+    if (info != nullptr && info->client_addr != nullptr) {
+        socklen_t length =
+            info->client_addr->sa_family == AF_INET6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+        getnameinfo(info->client_addr, length, host, sizeof(host), nullptr, 0, NI_NUMERICHOST);
+    }
+    return host;
+}
+
+std::string headerOf(MHD_Connection* connection, const char* name) {
+    const char* value = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, name);
+    return value ? value : "";
+}
+
+// The target without the upload's signature, which is as good as a password for that entry.
+std::string withoutSignature(const std::string& target) {
+    size_t mark = target.find('?');
+    if (mark == std::string::npos)
+        return target;
+    std::string kept = target.substr(0, mark + 1);
+    const std::string query = target.substr(mark + 1);
+    const char* separator = "";
+    for (size_t begin = 0; begin <= query.size();) {
+        size_t end = std::min(query.find('&', begin), query.size());
+        if (query.compare(begin, strlen(hiddenQueryKey), hiddenQueryKey) != 0) {
+            kept += separator + query.substr(begin, end - begin);
+            separator = "&";
+        }
+        begin = end + 1;
+    }
+    return kept;
+}
+
+// Anything unprintable escaped, so that a request cannot forge log lines.
+std::string printable(const std::string& text) {
+    std::string escaped;
+    for (unsigned char c : text) {
+        char hex[5];
+        snprintf(hex, sizeof(hex), "\\x%02x", c);
+        escaped += (c > 0x20 && c < 0x7f && c != '\\') ? std::string(1, char(c)) : hex;
+    }
+    return escaped;
+}
+
+void logRequest(MHD_Connection* connection, const RequestRecord& record) {
+    long long micros =
+        std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - record.start).count();
+    std::string line = clientAddressOf(connection) + " " + printable(record.method) + " " +
+                       printable(withoutSignature(record.target)) + " " +
+                       std::to_string(record.status) + " " + std::to_string(micros) + "\n";
+    fwrite(line.data(), 1, line.size(), stderr);
+}
+
+void* beginRequest(void*, const char* uri, MHD_Connection*) {
+    auto* record = new RequestRecord;
+    record->target = uri;
+    return record;
+}
+
+void endRequest(void* context, MHD_Connection* connection, void** requestContext,
+                MHD_RequestTerminationCode) {
+    auto* record = static_cast<RequestRecord*>(*requestContext);
+    if (record == nullptr)
+        return;
+    *requestContext = nullptr;
+    HttpDaemon& http = daemonOf(context);
+    if (http.accessLog && record->status != 0)
+        logRequest(connection, *record);
+    if (record->headersSeen)
+        --http.requestsInFlight;
+    delete record;
+}
+
+// Answers leave in more than one write; without this the last one waits for the client's
+// delayed acknowledgement, about 40 ms.
+void connectionChanged(void*, MHD_Connection* connection, void**,
+                       MHD_ConnectionNotificationCode change) {
+    if (change != MHD_CONNECTION_NOTIFY_STARTED)
+        return;
+    const MHD_ConnectionInfo* info =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+    int one = 1;
+    if (info != nullptr)
+        setsockopt(info->connect_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
+}
+
+// Nothing served here takes a body, so none is ever read into memory.
+bool announcesBody(MHD_Connection* connection) {
+    std::string length = headerOf(connection, MHD_HTTP_HEADER_CONTENT_LENGTH);
+    return (!length.empty() && length != "0") ||
+           !headerOf(connection, MHD_HTTP_HEADER_TRANSFER_ENCODING).empty();
+}
+
+HttpRequest requestOf(MHD_Connection* connection, const char* method, const std::string& path,
+                      QueryParams query) {
+    HttpRequest request;
+    request.method = method;
+    request.path = path;
+    request.query = std::move(query);
+    request.accept = headerOf(connection, MHD_HTTP_HEADER_ACCEPT);
+    request.clientAddress = clientAddressOf(connection);
+    return request;
+}
+
+HttpAnswer answerFor(HttpDaemon& http, MHD_Connection* connection, const char* method,
+                     const RequestRecord& record, bool* closeAfter) {
+    *closeAfter = true;
+    if (announcesBody(connection))
+        return HttpAnswer{contentTooLarge, "text/plain", ""};
+    if (record.target.size() > http.limits.requestLineLength)
+        return HttpAnswer{uriTooLong, "text/plain", ""};
+    std::string path;
+    QueryParams query;
+    if (!parseRequestTarget(record.target, &path, &query))
+        return HttpAnswer{badRequest, "text/plain", ""};
+    *closeAfter = false;
+    return http.handler(requestOf(connection, method, path, std::move(query)));
+}
+
+MHD_Result queueAnswer(MHD_Connection* connection, const HttpAnswer& answer, bool closeAfter) {
+    MHD_Response* response = MHD_create_response_from_buffer(
+        answer.body.size(), const_cast<char*>(answer.body.data()), MHD_RESPMEM_MUST_COPY);
+    if (response == nullptr)
+        return MHD_NO;
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, answer.contentType.c_str());
+    if (closeAfter)
+        MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
+    MHD_Result queued = MHD_queue_response(connection, unsigned(answer.status), response);
+    MHD_destroy_response(response);
+    return queued;
+}
+
+MHD_Result serveRequest(void* context, MHD_Connection* connection, const char*, const char* method,
+                        const char*, const char*, size_t* uploadSize, void** requestContext) {
+    auto* record = static_cast<RequestRecord*>(*requestContext);
+    if (record == nullptr)
+        return MHD_NO;
+    if (record->status != 0) { // answered; whatever body still comes is dropped
+        *uploadSize = 0;
+        return MHD_YES;
+    }
+    if (!record->headersSeen) {
+        record->headersSeen = true;
+        ++daemonOf(context).requestsInFlight;
+        if (!announcesBody(connection))
+            return MHD_YES;
+    }
+    bool closeAfter = false;
+    HttpAnswer answer = answerFor(daemonOf(context), connection, method, *record, &closeAfter);
+    record->method = method;
+    record->status = answer.status;
+    return queueAnswer(connection, answer, closeAfter);
+}
+
+unsigned threadCount(const ServerLimits& limits) {
+    unsigned processors = std::thread::hardware_concurrency();
+    return limits.threads > 0 ? limits.threads : (processors > 0 ? processors : 1);
+}
+} // namespace
+
+bool openListenSocket(HttpDaemon& http, const std::string& address, int port, std::string* error) {
+    addrinfo hints{};
+    hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV | AI_PASSIVE;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    int looked = getaddrinfo(address.c_str(), std::to_string(port).c_str(), &hints, &found);
+    if (looked != 0) {
+        *error = gai_strerror(looked);
+        return false;
+    }
+    int fd = socket(found->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    int one = 1;
+    // Lets a restarted server take its port back from connections still closing; it does not
+    // let two servers listen on one port.
+    bool listening = fd >= 0 && setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof(one)) == 0 &&
+                     bind(fd, found->ai_addr, found->ai_addrlen) == 0 &&
+                     listen(fd, listenBacklog) == 0;
+    freeaddrinfo(found);
+    sockaddr_storage bound{};
+    socklen_t boundLength = sizeof(bound);
+    if (!listening || getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &boundLength) != 0) {
+        *error = strerror(errno);
+        if (fd >= 0)
+            close(fd);
+        return false;
+    }
+    http.listenSocket = fd;
+    http.port =
+        ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port
+                                          : reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
+    return true;
+}
+
+bool startHttpDaemon(HttpDaemon& http, std::string* error) {
+    const ServerLimits& limits = http.limits;
+    http.daemon = MHD_start_daemon(
+        MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_ITC, 0, nullptr, nullptr, serveRequest, &http,
+        MHD_OPTION_LISTEN_SOCKET, http.listenSocket, MHD_OPTION_THREAD_POOL_SIZE,
+        threadCount(limits), MHD_OPTION_CONNECTION_LIMIT, limits.connections,
+        MHD_OPTION_PER_IP_CONNECTION_LIMIT, limits.connectionsPerAddress,
+        MHD_OPTION_CONNECTION_TIMEOUT, limits.idleSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
+        limits.memoryPerConnection, MHD_OPTION_URI_LOG_CALLBACK, beginRequest, &http,
+        MHD_OPTION_NOTIFY_COMPLETED, endRequest, &http, MHD_OPTION_NOTIFY_CONNECTION,
+        connectionChanged, &http, MHD_OPTION_END);
+    if (http.daemon == nullptr)
+        *error = "cannot start the HTTP service";
+    return http.daemon != nullptr;
+}
+
+void stopHttpDaemon(HttpDaemon& http, int graceMillis) {
+    if (http.daemon != nullptr) {
+        int listening = MHD_quiesce_daemon(http.daemon);
+        if (listening >= 0)
+            close(listening);
+        for (int waited = 0; http.requestsInFlight > 0 && waited < graceMillis; waited += 10)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        MHD_stop_daemon(http.daemon);
+        http.daemon = nullptr;
+    } else if (http.listenSocket >= 0) {
+        close(http.listenSocket);
+    }
+    http.listenSocket = -1;
+}

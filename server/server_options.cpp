@@ -1,0 +1,189 @@
+#include "server/server_options.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <getopt.h>
+
+#ifndef ORBELLE_VERSION
+#define ORBELLE_VERSION "unknown"
+#endif
+
+namespace {
+const char* const program = "orbelle-score-server";
+const int usageStatus = 2;
+
+enum OptionId {
+    optListen = 256,
+    optPort,
+    optDb,
+    optConnections,
+    optPerAddress,
+    optTimeout,
+    optMemory,
+    optRequestLine,
+    optThreads,
+    optUploadLimit,
+    optQuiet,
+    optVersion,
+};
+
+const option longOptions[] = {
+    {"listen", required_argument, nullptr, optListen},
+    {"port", required_argument, nullptr, optPort},
+    {"db", required_argument, nullptr, optDb},
+    {"max-connections", required_argument, nullptr, optConnections},
+    {"max-per-address", required_argument, nullptr, optPerAddress},
+    {"timeout", required_argument, nullptr, optTimeout},
+    {"connection-memory", required_argument, nullptr, optMemory},
+    {"max-request-line", required_argument, nullptr, optRequestLine},
+    {"threads", required_argument, nullptr, optThreads},
+    {"upload-limit", required_argument, nullptr, optUploadLimit},
+    {"quiet", no_argument, nullptr, optQuiet},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, optVersion},
+    {nullptr, 0, nullptr, 0},
+};
+
+void printHelp(const ServerOptions& d) {
+    const ServerLimits& l = d.limits;
+    printf("usage: %s [OPTION]...\n"
+           "Keeps the internet top ten of Orbelle and serves it over HTTP.\n\n"
+           "  --listen ADDR            numeric IPv4 or IPv6 address to listen on (%s)\n"
+           "  --port N                 TCP port, 0 for any free one (%d)\n"
+           "  --db FILE                SQLite database, created when missing (%s)\n"
+           "  --max-connections N      open connections in all (%u)\n"
+           "  --max-per-address N      open connections per client address (%u)\n"
+           "  --timeout SECONDS        an idle connection is closed after this (%u)\n"
+           "  --connection-memory N    bytes per connection; larger headers are refused (%zu)\n"
+           "  --max-request-line N     longest request target in bytes (%zu)\n"
+           "  --threads N              event loops, 0 for one per processor (%u)\n"
+           "  --upload-limit N         uploads a minute per client address, 0 for no limit (%u)\n"
+           "  --quiet                  no access log on standard error\n"
+           "  --help                   this text\n"
+           "  --version                the version\n",
+           program, d.listenAddress.c_str(), d.port, d.databasePath.c_str(), l.connections,
+           l.connectionsPerAddress, l.idleSeconds, l.memoryPerConnection, l.requestLineLength,
+           l.threads, d.uploadsPerMinute);
+}
+
+int badCommandLine(const char* what, const char* option, const char* value) {
+    fprintf(stderr, "%s: %s %s%s%s%s\nTry '%s --help'.\n", program, what, option, value ? " '" : "",
+            value ? value : "", value ? "'" : "", program);
+    return usageStatus;
+}
+
+bool parseNumber(const char* text, unsigned long low, unsigned long high, unsigned long* number) {
+    char* end = nullptr;
+    errno = 0;
+    unsigned long value = strtoul(text, &end, 10);
+    bool digitsOnly = text[0] >= '0' && text[0] <= '9';
+    if (!digitsOnly || errno != 0 || *end != '\0' || value < low || value > high)
+        return false;
+    *number = value;
+    return true;
+}
+
+bool isNumericAddress(const char* text) {
+    unsigned char bytes[16];
+    return inet_pton(AF_INET, text, bytes) == 1 || inet_pton(AF_INET6, text, bytes) == 1;
+}
+
+// Range of each numeric option.
+struct NumberRange {
+    int id;
+    unsigned long low, high;
+};
+
+const NumberRange numberRanges[] = {
+    {optPort, 0, 65535},    {optConnections, 1, 1000000}, {optPerAddress, 0, 1000000},
+    {optTimeout, 1, 86400}, {optMemory, 4096, 1 << 24},   {optRequestLine, 64, 1 << 24},
+    {optThreads, 0, 256},   {optUploadLimit, 0, 1000000},
+};
+
+void storeNumber(int id, unsigned long value, ServerOptions* options) {
+    ServerLimits& limits = options->limits;
+    switch (id) {
+    case optPort:
+        options->port = int(value);
+        break;
+    case optConnections:
+        limits.connections = unsigned(value);
+        break;
+    case optPerAddress:
+        limits.connectionsPerAddress = unsigned(value);
+        break;
+    case optTimeout:
+        limits.idleSeconds = unsigned(value);
+        break;
+    case optMemory:
+        limits.memoryPerConnection = value;
+        break;
+    case optRequestLine:
+        limits.requestLineLength = value;
+        break;
+    case optThreads:
+        limits.threads = unsigned(value);
+        break;
+    case optUploadLimit:
+        options->uploadsPerMinute = unsigned(value);
+        break;
+    }
+}
+
+int applyOption(int found, ServerOptions* options) {
+    for (const NumberRange& range : numberRanges) {
+        if (range.id != found)
+            continue;
+        unsigned long value = 0;
+        if (!parseNumber(optarg, range.low, range.high, &value)) {
+            char what[80];
+            snprintf(what, sizeof(what), "bad value (%lu to %lu) for", range.low, range.high);
+            std::string name = std::string("--") + longOptions[found - optListen].name;
+            return badCommandLine(what, name.c_str(), optarg);
+        }
+        storeNumber(found, value, options);
+        return keepRunning;
+    }
+    switch (found) {
+    case optListen:
+        if (!isNumericAddress(optarg))
+            return badCommandLine("bad value (a numeric IPv4 or IPv6 address) for", "--listen",
+                                  optarg);
+        options->listenAddress = optarg;
+        return keepRunning;
+    case optDb:
+        options->databasePath = optarg;
+        return keepRunning;
+    case optQuiet:
+        options->quiet = true;
+        return keepRunning;
+    case 'h':
+        printHelp(ServerOptions());
+        return 0;
+    case optVersion:
+        printf("%s %s\n", program, ORBELLE_VERSION);
+        return 0;
+    }
+    return usageStatus;
+}
+} // namespace
+
+int parseServerOptions(int argc, char** argv, ServerOptions* options) {
+    opterr = 0;
+    optind = 1;
+    int found = 0;
+    while ((found = getopt_long(argc, argv, ":h", longOptions, nullptr)) != -1) {
+        if (found == '?')
+            return badCommandLine("unknown option", argv[optind - 1], nullptr);
+        if (found == ':')
+            return badCommandLine("missing value for", argv[optind - 1], nullptr);
+        int status = applyOption(found, options);
+        if (status != keepRunning)
+            return status;
+    }
+    if (optind < argc)
+        return badCommandLine("unexpected argument", argv[optind], nullptr);
+    return keepRunning;
+}

@@ -1,0 +1,22 @@
+// The score server's command line.
+#pragma once
+
+#include <string>
+
+#include "server/http_daemon.h"
+
+struct ServerOptions {
+    std::string listenAddress = "127.0.0.1";
+    int port = 8765; // 0: any free port
+    std::string databasePath = "orbelle-scores.db";
+    ServerLimits limits;
+    unsigned uploadsPerMinute = 120; // per client address; 0: no limit
+    bool quiet = false;
+};
+
+const int keepRunning = -1;
+
+// Reads the command line into options. Prints the help, the version or what is wrong itself
+// and then gives the status to exit with (0, or 2 for a bad command line); keepRunning when
+// the server is to start.
+int parseServerOptions(int argc, char** argv, ServerOptions* options);
