@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
     }
     UploadLimiter uploads;
     uploads.perMinute = options.uploadsPerMinute;
-    ScoreRoutes routes{&store, &uploads};
+    ScoreRoutes routes{&store, &uploads, int(options.pageSize)};
     http.handler = [&routes](const HttpRequest& request) {
         return answerScoreRequest(routes, request);
     };
