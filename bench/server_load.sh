@@ -2,9 +2,9 @@
 # Load test of orbelle-score-server, on loopback:
 #  1. Mixed traffic: wrk sends two rank downloads for every signed upload to a server with a
 #     fresh database; afterwards every upload that must have been answered is looked up in
-#     that database. With BASELINE_SERVER set to another build of the server (for instance
-#     the cpp-httplib one), the two are run in turn, ROUNDS times each (default 2), so that
-#     their ratio comes from one run on one machine.
+#     that database. With BASELINE_SERVER set to other builds of the server (paths separated
+#     by blanks; for instance the cpp-httplib one), all are run in turn, ROUNDS times each
+#     (default 2), so that their ratios come from one run on one machine.
 #  2. Held connections: 1000 connections trickle one header byte every 2 s from 127.0.0.2
 #     and up while a normal client on 127.0.0.1 asks for ranks; then 40 connections from one
 #     address, past the per-address limit of 32.
@@ -61,7 +61,9 @@ if [ ! -f "$buildDir/CMakeCache.txt" ]; then
     cmake -S "$root" -B "$buildDir" -DORBELLE_TESTS=OFF >/dev/null
 fi
 cmake --build "$buildDir" -j2 --target orbelle-score-server >/dev/null
-[ -z "$baseline" ] || [ -x "$baseline" ] || { echo "no server at $baseline" >&2; exit 1; }
+for binary in $baseline; do
+    [ -x "$binary" ] || { echo "no server at $binary" >&2; exit 1; }
+done
 
 work="$(mktemp -d)"
 serverPid=""
@@ -222,7 +224,11 @@ EOF
 # uploads a second from one address, which is what the limit is there to stop.
 : >"$work/mixed.txt"
 for round in $(seq "$rounds"); do
-    [ -n "$baseline" ] && mixed_run "baseline-$round" "$baseline" sqlite
+    number=0
+    for binary in $baseline; do
+        number=$((number + 1))
+        mixed_run "base$number-$round" "$binary" sqlite
+    done
     for store in $stores; do
         label=new
         [ "$store" = sqlite ] || label=$store
@@ -240,7 +246,7 @@ heldBefore="$(load)"
 python3 "$clients" hold "$port" "$slowCount" 127.0.0.2 "$slowPerAddress" 2 >"$work/hold.out" &
 helperPid=$!
 for _ in $(seq 300); do
-    grep -q '^holding' "$work/hold.out" && break
+    grep -q '^holding' "$work/hold.out" 2>/dev/null && break
     sleep 0.1
 done
 held=$(sed -n 's/^holding //p' "$work/hold.out")
@@ -274,6 +280,8 @@ rows = [line.split() for line in open(sys.argv[1])]
 seconds, connections, cores, mixedOnly = sys.argv[2:]
 print(f"\nScore server load: wrk $threads threads, {connections} connections, {seconds} s a run, "
       f"{cores} cores")
+for number, binary in enumerate("$baseline".split(), 1):
+    print(f"  base{number}: {binary}")
 print(f"  {'run':<12} {'req/s':>8} {'p99 ms':>8} {'failed':>7} {'missing':>8} {'strange':>8}  load before")
 for label, rps, p99, failed, missing, strange, *before in rows:
     print(f"  {label:<12} {rps:>8} {p99:>8} {failed:>7} {missing:>8} {strange:>8}  {' '.join(before)}")
@@ -281,8 +289,6 @@ def median(prefix, column):
     values = [float(r[column]) for r in rows if r[0].startswith(prefix)]
     return statistics.median(values) if values else None
 newRps, newP99 = median("new-", 1), median("new-", 2)
-oldRps, oldP99 = median("baseline-", 1), median("baseline-", 2)
-checks = []
 def row(label, value, target, met):
     verdict = "" if met is None else ("met" if met else "MISSED")
     print(f"  {label:<58} {value:>16}  {target:>10}  {verdict}")
@@ -294,11 +300,12 @@ for prefix, name in stores:
             f"{median(prefix, 1):.0f}, {median(prefix, 2):.1f} ms", "", None)
 if newRps:
     row("mixed: requests per second (median)", f"{newRps:.0f}", ">= 2000", newRps >= 2000)
-if newRps and oldRps:
-    row("mixed: against the baseline (median / median)", f"{newRps / oldRps:.2f}", ">= 1 (1.5)",
-        newRps >= oldRps)
-    row("mixed: baseline requests per second, p99", f"{oldRps:.0f}, {oldP99:.1f} ms", "", None)
-if newRps:
+    for number, binary in enumerate("$baseline".split(), 1):
+        oldRps, oldP99 = median(f"base{number}-", 1), median(f"base{number}-", 2)
+        row(f"mixed: base{number} requests per second, p99 (medians)",
+            f"{oldRps:.0f}, {oldP99:.1f} ms", "", None)
+        row(f"mixed: this server against base{number}", f"{newRps / oldRps:.2f}", ">= 1 (1.5)",
+            newRps >= oldRps)
     row("mixed: p99 latency (median)", f"{newP99:.2f} ms", "< 20 ms", newP99 < 20)
 failed = sum(int(r[3]) + int(r[4]) + int(r[5]) for r in rows)
 row("mixed: failed requests + lost or strange uploads, all runs", str(failed), "0", failed == 0)

@@ -1,5 +1,5 @@
 # cmake --install: the two programs, the game's data, its desktop entry and icon, and the
-# score server's systemd unit.
+# score server's manual page and systemd unit.
 include(GNUInstallDirs)
 
 set(ORBELLE_SYSTEMD_UNIT_DIR "lib/systemd/system" CACHE STRING
@@ -16,6 +16,7 @@ set_source_files_properties(game/user_paths.cpp PROPERTIES COMPILE_DEFINITIONS
 install(TARGETS orbelle orbelle-score-server RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY data/ DESTINATION ${CMAKE_INSTALL_DATADIR}/orbelle/data)
 install(FILES dist/orbelle.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES dist/man/orbelle-score-server.8 DESTINATION ${CMAKE_INSTALL_MANDIR}/man8)
 install(FILES data/orbelle-icon.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/64x64/apps
         RENAME orbelle.png)
 

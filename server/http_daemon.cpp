@@ -27,6 +27,7 @@ struct RequestRecord {
     Clock::time_point start = Clock::now();
     std::string target; // as sent, still percent-encoded
     std::string method;
+    std::string clientAddress;
     int status = 0;           // 0 until answered
     bool headersSeen = false; // from then on, the request counts as in flight
 };
@@ -73,19 +74,23 @@ std::string withoutSignature(const std::string& target) {
 
 // Anything unprintable escaped, so that a request cannot forge log lines.
 std::string printable(const std::string& text) {
+    static const char hexDigits[] = "0123456789abcdef";
     std::string escaped;
     for (unsigned char c : text) {
-        char hex[5];
-        snprintf(hex, sizeof(hex), "\\x%02x", c);
-        escaped += (c > 0x20 && c < 0x7f && c != '\\') ? std::string(1, char(c)) : hex;
+        if (c > 0x20 && c < 0x7f && c != '\\') {
+            escaped += char(c);
+        } else {
+            const char escape[] = {'\\', 'x', hexDigits[c >> 4], hexDigits[c & 0x0f]};
+            escaped.append(escape, sizeof(escape));
+        }
     }
     return escaped;
 }
 
-void logRequest(MHD_Connection* connection, const RequestRecord& record) {
+void logRequest(const RequestRecord& record) {
     long long micros =
         std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - record.start).count();
-    std::string line = clientAddressOf(connection) + " " + printable(record.method) + " " +
+    std::string line = record.clientAddress + " " + printable(record.method) + " " +
                        printable(withoutSignature(record.target)) + " " +
                        std::to_string(record.status) + " " + std::to_string(micros) + "\n";
     fwrite(line.data(), 1, line.size(), stderr);
@@ -97,15 +102,14 @@ void* beginRequest(void*, const char* uri, MHD_Connection*) {
     return record;
 }
 
-void endRequest(void* context, MHD_Connection* connection, void** requestContext,
-                MHD_RequestTerminationCode) {
+void endRequest(void* context, MHD_Connection*, void** requestContext, MHD_RequestTerminationCode) {
     auto* record = static_cast<RequestRecord*>(*requestContext);
     if (record == nullptr)
         return;
     *requestContext = nullptr;
     HttpDaemon& http = daemonOf(context);
     if (http.accessLog && record->status != 0)
-        logRequest(connection, *record);
+        logRequest(*record);
     if (record->headersSeen)
         --http.requestsInFlight;
     delete record;
@@ -131,19 +135,19 @@ bool announcesBody(MHD_Connection* connection) {
            !headerOf(connection, MHD_HTTP_HEADER_TRANSFER_ENCODING).empty();
 }
 
-HttpRequest requestOf(MHD_Connection* connection, const char* method, const std::string& path,
-                      QueryParams query) {
+HttpRequest requestOf(MHD_Connection* connection, const RequestRecord& record,
+                      const std::string& path, QueryParams query) {
     HttpRequest request;
-    request.method = method;
+    request.method = record.method;
     request.path = path;
     request.query = std::move(query);
     request.accept = headerOf(connection, MHD_HTTP_HEADER_ACCEPT);
-    request.clientAddress = clientAddressOf(connection);
+    request.clientAddress = record.clientAddress;
     return request;
 }
 
-HttpAnswer answerFor(HttpDaemon& http, MHD_Connection* connection, const char* method,
-                     const RequestRecord& record, bool* closeAfter) {
+HttpAnswer answerFor(HttpDaemon& http, MHD_Connection* connection, const RequestRecord& record,
+                     bool* closeAfter) {
     *closeAfter = true;
     if (announcesBody(connection))
         return HttpAnswer{contentTooLarge, "text/plain", ""};
@@ -154,7 +158,7 @@ HttpAnswer answerFor(HttpDaemon& http, MHD_Connection* connection, const char* m
     if (!parseRequestTarget(record.target, &path, &query))
         return HttpAnswer{badRequest, "text/plain", ""};
     *closeAfter = false;
-    return http.handler(requestOf(connection, method, path, std::move(query)));
+    return http.handler(requestOf(connection, record, path, std::move(query)));
 }
 
 MHD_Result queueAnswer(MHD_Connection* connection, const HttpAnswer& answer, bool closeAfter) {
@@ -186,8 +190,9 @@ MHD_Result serveRequest(void* context, MHD_Connection* connection, const char*, 
             return MHD_YES;
     }
     bool closeAfter = false;
-    HttpAnswer answer = answerFor(daemonOf(context), connection, method, *record, &closeAfter);
     record->method = method;
+    record->clientAddress = clientAddressOf(connection);
+    HttpAnswer answer = answerFor(daemonOf(context), connection, *record, &closeAfter);
     record->status = answer.status;
     return queueAnswer(connection, answer, closeAfter);
 }

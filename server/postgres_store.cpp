@@ -34,7 +34,7 @@ const std::string schemaSql =
     " name bytea NOT NULL,"
     " score integer NOT NULL,"
     " UNIQUE (name, score));"
-    "CREATE INDEX IF NOT EXISTS scores_rank ON scores (score DESC, id);"
+    "CREATE INDEX IF NOT EXISTS scores_by_rank ON scores (score DESC, id);"
     "CREATE TABLE IF NOT EXISTS schema_version (version integer NOT NULL);"
     "INSERT INTO schema_version SELECT " +
     std::to_string(scoreSchemaVersion) +

@@ -24,7 +24,7 @@ const std::string schema = "PRAGMA journal_mode=WAL;"
                            " name BLOB NOT NULL,"
                            " score INTEGER NOT NULL,"
                            " UNIQUE (name, score));"
-                           "CREATE INDEX IF NOT EXISTS scores_rank ON scores (score DESC, id);"
+                           "CREATE INDEX IF NOT EXISTS scores_by_rank ON scores (score DESC, id);"
                            "CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL);"
                            "INSERT INTO schema_version SELECT " +
                            std::to_string(scoreSchemaVersion) +

@@ -19,7 +19,8 @@ prefix="$work/prefix"
 cmake --install "$ORBELLE_BUILD_DIR" --prefix "$prefix" >"$work/install.out" 2>&1 ||
     fail "cmake --install: $(tail -5 "$work/install.out")"
 for file in bin/orbelle bin/orbelle-score-server share/applications/orbelle.desktop \
-    share/icons/hicolor/64x64/apps/orbelle.png lib/systemd/system/orbelle-score-server.service; do
+    share/icons/hicolor/64x64/apps/orbelle.png lib/systemd/system/orbelle-score-server.service \
+    share/man/man8/orbelle-score-server.8; do
     [ -f "$prefix/$file" ] || fail "$file was not installed"
 done
 for file in "$ORBELLE_SOURCE_DIR"/data/*; do
@@ -51,8 +52,14 @@ grep -q 'listening on 127.0.0.1:' "$work/server.out" ||
 kill -TERM "$server_pid"
 wait "$server_pid" || fail "the server did not stop cleanly"
 if command -v systemd-analyze >/dev/null; then
-    systemd-analyze verify "$unit" >"$work/verify.out" 2>&1 ||
+    # MANPATH: the unit's Documentation= names the installed manual page.
+    MANPATH="$prefix/share/man" systemd-analyze verify "$unit" >"$work/verify.out" 2>&1 ||
         fail "systemd-analyze: $(cat "$work/verify.out")"
+    # A server that strangers reach runs sandboxed: an exposure of 2.0 or lower.
+    exposure=$(systemd-analyze security --offline=true "$unit" 2>&1 |
+        sed -n 's/.*Overall exposure level for .*: \([0-9.]*\) .*/\1/p')
+    awk -v e="$exposure" 'BEGIN { exit !(e != "" && e <= 2.0) }' ||
+        fail "systemd-analyze security rates the unit '${exposure:-unknown}'"
 fi
 
 desktop-file-validate "$prefix/share/applications/orbelle.desktop" >"$work/desktop.out" 2>&1 ||

@@ -19,10 +19,11 @@ e2e_start_server --db "$e2e_work/scores.db" --quiet
 port=$e2e_server_port
 
 # 48 connections trickling one header byte every half second and 48 that send nothing, from
-# six source addresses; far more than a pool of worker threads would have.
-clients hold "$port" 48 127.0.0.2 16 0.5 >"$e2e_work/slow.out" &
+# six source addresses; far more than a pool of worker threads would have. (Started directly,
+# not through the function, so that the pid given to e2e_track is the client itself.)
+python3 "$e2e_clients" hold "$port" 48 127.0.0.2 16 0.5 >"$e2e_work/slow.out" &
 e2e_track $!
-clients hold "$port" 48 127.0.0.5 16 0.5 idle >"$e2e_work/idle.out" &
+python3 "$e2e_clients" hold "$port" 48 127.0.0.5 16 0.5 idle >"$e2e_work/idle.out" &
 e2e_track $!
 e2e_wait_line "$e2e_work/slow.out" '^holding 48$'
 e2e_wait_line "$e2e_work/idle.out" '^holding 48$'

@@ -81,3 +81,32 @@ TEST_F(ScoreServerTest, ConcurrentUploadsAreAllStoredOnce) {
     for (int k = 1; k <= 10; ++k)
         EXPECT_EQ(running.get(rank(k)).second, k < 10 ? "racer " + std::to_string(10 - k) : "");
 }
+
+// Targets are read as they always were here: escapes decoded once, '+' a blank in the query
+// only, a stray '%' kept, an identical pair repeated kept once, the last '=' piece the value.
+TEST(RequestTarget, PathAndQueryAreDecodedAsBefore) {
+    const struct {
+        const char* target;
+        bool read;
+        const char* path;
+        QueryParams query;
+    } cases[] = {
+        {"/velmo/x.php?sija=10", true, "/velmo/x.php", {{"sija", "10"}}},
+        {"/a%2fb+c?n%61me=1+2%2B&t=%09%1b%4",
+         true,
+         "/a/b+c",
+         {{"name", "1 2+"}, {"t", "\t\x1b%4"}}},
+        {"/?name=Ann&name=Ann&name=Bo", true, "/", {{"name", "Ann"}, {"name", "Bo"}}},
+        {"/?k=a=b&&=&z", true, "/", {{"k", "b"}, {"z", ""}}},
+        {"/?a=1?b=2", false, "", {}},
+    };
+    for (const auto& c : cases) {
+        std::string path;
+        QueryParams query;
+        EXPECT_EQ(parseRequestTarget(c.target, &path, &query), c.read) << c.target;
+        if (c.read) {
+            EXPECT_EQ(std::make_pair(path, query), std::make_pair(std::string(c.path), c.query))
+                << c.target;
+        }
+    }
+}
