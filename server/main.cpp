@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
     ScoreStore store;
     if (!openScoreStore(store, options.databasePath, &error)) {
         stopHttpDaemon(http, 0);
-        return fail(options.databasePath, error);
+        return fail(storeDisplayName(options.databasePath), error);
     }
     UploadLimiter uploads;
     uploads.perMinute = options.uploadsPerMinute;

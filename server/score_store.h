@@ -31,6 +31,8 @@ struct ScoreStore {
 
 // A libpq connection URI chooses PostgreSQL; anything else is the name of an SQLite file.
 bool isPostgresLocation(const std::string& location);
+// The location as it may be shown in messages: a URI's password is replaced by "***".
+std::string storeDisplayName(const std::string& location);
 // False with a reason when the database cannot be reached, created or understood.
 bool openScoreStore(ScoreStore& store, const std::string& location, std::string* error);
 void closeScoreStore(ScoreStore& store);
