@@ -12,7 +12,7 @@ packages=(
   xvfb xauth xdotool imagemagick lame sox
   clang libclang-rt-14-dev wrk python3 procps curl
   desktop-file-utils
-  libpq-dev postgresql
+  libpq-dev postgresql chromium
 )
 
 missing=()
