@@ -119,12 +119,13 @@ EOF
 start_server() {
     local binary=$1 db=$2
     shift 2
-    port="$(python3 -c 'import socket;s=socket.socket();s.bind(("127.0.0.1",0));print(s.getsockname()[1])')"
-    "$binary" --listen 127.0.0.1 --port "$port" --db "$db" "$@" >"$work/server.out" 2>>"$work/server.err" &
+    # Port 0: the server takes a free port and names it, so no other program can take it first.
+    "$binary" --listen 127.0.0.1 --port 0 --db "$db" "$@" >"$work/server.out" 2>>"$work/server.err" &
     serverPid=$!
     serverPids+=("$serverPid")
     for _ in $(seq 100); do
-        grep -q listening "$work/server.out" && return 0
+        port=$(sed -n 's/^orbelle-score-server listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/server.out")
+        [ -n "$port" ] && return 0
         kill -0 "$serverPid" 2>/dev/null || break
         sleep 0.05
     done

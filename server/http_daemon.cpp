@@ -7,7 +7,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -53,7 +52,7 @@ std::string headerOf(MHD_Connection* connection, const char* name) {
     return value ? value : "";
 }
 
-// The target without the upload's signature, which is as good as a password for that entry.
+// The target without the upload's signature: 32 digits that tell a reader of the log nothing.
 std::string withoutSignature(const std::string& target) {
     size_t mark = target.find('?');
     if (mark == std::string::npos)

@@ -58,7 +58,7 @@ void printHelp(const ServerOptions& d) {
            "                           postgresql:// URI of a database that several servers\n"
            "                           may share (%s)\n"
            "  --max-connections N      open connections in all (%u)\n"
-           "  --max-per-address N      open connections per client address (%u)\n"
+           "  --max-per-address N      connections per client address, 0 for no limit (%u)\n"
            "  --timeout SECONDS        an idle connection is closed after this (%u)\n"
            "  --connection-memory N    bytes per connection; larger headers are refused (%zu)\n"
            "  --max-request-line N     longest request target in bytes (%zu)\n"
