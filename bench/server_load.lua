@@ -1,10 +1,12 @@
 -- wrk script for bench/server_load.sh: the game's traffic against the score server, two rank
 -- downloads for every signed upload. Each thread walks its own share of the precomputed
--- upload paths. wrk args: the Lua file returning those paths, and the thread count; the
--- environment variable ORBELLE_LOAD_SENT names the file where done() writes what was sent.
+-- upload paths. wrk args: the Lua file returning those paths, and the thread count of all
+-- the wrk processes together; the environment variable ORBELLE_LOAD_SENT names the file where
+-- done() writes what was sent, and ORBELLE_LOAD_FIRST_ID the number of this wrk's first
+-- thread when several load several servers at once.
 local rankPath = "/velmo/orbelle/haeennatykset.php?sija="
 local threads = {}
-local nextId = 0
+local nextId = tonumber(os.getenv("ORBELLE_LOAD_FIRST_ID") or "0")
 
 function setup(thread)
    thread:set("id", nextId)

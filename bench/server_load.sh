@@ -11,7 +11,14 @@
 #  3. Floods: peak resident memory while one connection sends 300 MB of header lines and
 #     another a 200 MB body.
 # Usage:
-#   [BASELINE_SERVER=path] bench/server_load.sh [seconds] [connections]   (20 s, 32 connections)
+#   [BASELINE_SERVER=path] bench/server_load.sh [--store S] [--mixed-only] [seconds] [connections]
+#     (20 s, 32 connections)
+# --store chooses the database of the mixed traffic: sqlite (the default, a fresh file),
+# postgres (a fresh database in a private cluster started for the run), or all: SQLite,
+# PostgreSQL and two servers on one PostgreSQL database in turn, each round, so that they are
+# compared in one run. Two servers are loaded by one wrk each with half the connections;
+# their requests per second are summed and the worse p99 is shown. --mixed-only leaves out
+# the held connections and the floods.
 # BUILD_DIR chooses the build directory (default build-perf); the server is built if missing.
 # A baseline at an older commit is built best in a temporary worktree, for example:
 #   git worktree add /tmp/orbelle-baseline d71ddf3
@@ -23,6 +30,20 @@
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
+stores=sqlite
+mixedOnly=""
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --store) stores="$2"; shift 2 ;;
+    --mixed-only) mixedOnly=1; shift ;;
+    *) break ;;
+    esac
+done
+case "$stores" in
+sqlite | postgres) ;;
+all) stores="sqlite postgres postgres2" ;;
+*) echo "--store: sqlite, postgres or all" >&2; exit 2 ;;
+esac
 seconds="${1:-20}"
 connections="${2:-32}"
 rounds="${ROUNDS:-2}"
@@ -46,16 +67,26 @@ done
 
 work="$(mktemp -d)"
 serverPid=""
+serverPids=()
 helperPid=""
+cluster=""
 cleanup() {
-    for pid in $serverPid $helperPid; do
+    for pid in "${serverPids[@]+"${serverPids[@]}"}" $helperPid; do
         kill -KILL "$pid" 2>/dev/null || true
         wait "$pid" 2>/dev/null || true
     done
+    [ -z "$cluster" ] || bash "$root/tests/pg/cluster.sh" stop "$cluster"
     rm -rf "$work"
 }
 trap cleanup EXIT
 load() { cut -d' ' -f1-3 /proc/loadavg; }
+
+# The database helpers of the end-to-end tests: a fresh database and a dump of what it holds.
+ORBELLE_SOURCE_DIR="$root" ORBELLE_BUILD_DIR="$buildDir" . "$root/tests/e2e/lib.sh"
+if [[ "$stores" == *postgres* ]]; then
+    cluster="$work/cluster.state"
+    bash "$root/tests/pg/cluster.sh" start "$cluster" >/dev/null
+fi
 
 # Distinct signed uploads, with the names encoded as the game sends them. The names carry the
 # characters that need encoding (blank, &, %, +, #, =, ?, /) and 8-bit letters.
@@ -83,14 +114,15 @@ request = function()
 end
 EOF
 
-# start_server BINARY DB [ARG...]: sets serverPid and port; the server's stderr (its access
-# log) goes to a file, as it would to a journal.
+# start_server BINARY DB [ARG...]: sets serverPid and port and adds the server to
+# serverPids; the server's stderr (its access log) goes to a file, as it would to a journal.
 start_server() {
     local binary=$1 db=$2
     shift 2
     # Port 0: the server takes a free port and names it, so no other program can take it first.
-    "$binary" --listen 127.0.0.1 --port 0 --db "$db" "$@" >"$work/server.out" 2>"$work/server.err" &
+    "$binary" --listen 127.0.0.1 --port 0 --db "$db" "$@" >"$work/server.out" 2>>"$work/server.err" &
     serverPid=$!
+    serverPids+=("$serverPid")
     for _ in $(seq 100); do
         port=$(sed -n 's/^orbelle-score-server listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/server.out")
         [ -n "$port" ] && return 0
@@ -101,54 +133,77 @@ start_server() {
     exit 1
 }
 
-# A clean stop, so that the check reads what the server left behind.
+# A clean stop of every server, so that the check reads what they left behind.
 stop_server() {
-    kill -TERM "$serverPid"
-    for _ in $(seq 100); do
-        kill -0 "$serverPid" 2>/dev/null || break
-        sleep 0.1
+    local pid
+    for pid in "${serverPids[@]}"; do
+        kill -TERM "$pid"
+        for _ in $(seq 100); do
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        wait "$pid" || { echo "the server did not stop cleanly" >&2; exit 1; }
     done
-    wait "$serverPid" || { echo "the server did not stop cleanly" >&2; exit 1; }
+    serverPids=()
     serverPid=""
 }
 
-# wrk's requests per second, p99 in ms and failed requests (non-2xx and socket errors).
+# wrk's requests per second, p99 in ms and failed requests (non-2xx and socket errors), of one
+# or more wrk outputs that ran at once: rates and failures summed, the worst p99.
 wrk_figures() {
-    python3 - "$1" <<'EOF'
+    python3 - "$@" <<'EOF'
 import re, sys
-text = open(sys.argv[1]).read()
-rps = float(re.search(r"Requests/sec:\s+([\d.]+)", text).group(1))
-value, unit = re.search(r"^\s+99%\s+([\d.]+)(us|ms|s)\s*$", text, re.M).groups()
-p99 = float(value) * {"us": 0.001, "ms": 1.0, "s": 1000.0}[unit]
-non2xx = re.search(r"Non-2xx or 3xx responses:\s+(\d+)", text)
-socket = re.search(r"Socket errors: connect (\d+), read (\d+), write (\d+), timeout (\d+)", text)
-failed = (int(non2xx.group(1)) if non2xx else 0) + (sum(map(int, socket.groups())) if socket else 0)
+rps = p99 = failed = 0
+for name in sys.argv[1:]:
+    text = open(name).read()
+    rps += float(re.search(r"Requests/sec:\s+([\d.]+)", text).group(1))
+    value, unit = re.search(r"^\s+99%\s+([\d.]+)(us|ms|s)\s*$", text, re.M).groups()
+    p99 = max(p99, float(value) * {"us": 0.001, "ms": 1.0, "s": 1000.0}[unit])
+    non2xx = re.search(r"Non-2xx or 3xx responses:\s+(\d+)", text)
+    socket = re.search(r"Socket errors: connect (\d+), read (\d+), write (\d+), timeout (\d+)", text)
+    failed += (int(non2xx.group(1)) if non2xx else 0) + (sum(map(int, socket.groups())) if socket else 0)
 print(f"{rps:.0f} {p99:.2f} {failed}")
 EOF
 }
 
-# mixed_run LABEL BINARY [ARG...]: one run of mixed traffic; appends "label rps p99 failed
-# missing strange load" to the results.
+# mixed_run LABEL BINARY STORE [ARG...]: one run of mixed traffic on a fresh database of the
+# store (sqlite, postgres, or postgres2 for two servers on one database); appends "label rps
+# p99 failed missing strange load" to the results.
 mixed_run() {
-    local label=$1 binary=$2
-    shift 2
-    rm -f "$work/scores.db"*
-    start_server "$binary" "$work/scores.db" "$@"
-    local before
+    local label=$1 binary=$2 store=$3 db="$work/scores.db" count=1 k
+    shift 3
+    rm -f "$work/scores.db"* "$work"/wrk*.out "$work"/sent*.txt
+    [ "$store" = sqlite ] || db=$(ORBELLE_TEST_PG="$cluster" e2e_score_db "$work")
+    [ "$store" = postgres2 ] && count=2
+    local ports=()
+    for k in $(seq "$count"); do
+        start_server "$binary" "$db" "$@"
+        ports+=("$port")
+    done
+    local before pids=()
     before="$(load)"
-    ORBELLE_LOAD_SENT="$work/sent.txt" timeout $((seconds + 30)) \
-        wrk -t"$threads" -c"$connections" -d"${seconds}s" --latency \
-        -s "$root/bench/server_load.lua" "http://127.0.0.1:$port" -- "$work/uploads.lua" "$threads" \
-        >"$work/wrk.out"
+    # Each wrk numbers its threads on from the ones before, so that every thread sends its own
+    # share of the uploads.
+    for k in $(seq "$count"); do
+        ORBELLE_LOAD_SENT="$work/sent$k.txt" ORBELLE_LOAD_FIRST_ID=$(((k - 1) * threads / count)) \
+            timeout $((seconds + 30)) wrk -t$((threads / count)) -c$((connections / count)) \
+            -d"${seconds}s" --latency -s "$root/bench/server_load.lua" \
+            "http://127.0.0.1:${ports[k - 1]}" -- "$work/uploads.lua" "$threads" \
+            >"$work/wrk$k.out" &
+        pids+=($!)
+    done
+    for k in "${pids[@]}"; do wait "$k"; done
     stop_server
     echo "== $label, load average $before before, $(load) after" >>"$work/raw.txt"
-    cat "$work/wrk.out" >>"$work/raw.txt"
+    cat "$work"/wrk*.out >>"$work/raw.txt"
+    cat "$work"/sent*.txt >"$work/sent.txt"
+    e2e_dump_scores "$db" >"$work/stored.txt"
     # Each connection has at most one request in flight, so all but a thread's last
     # (connections / threads) uploads were answered before the run ended.
-    read -r missing strange < <(python3 - "$work/sent.txt" "$work/uploads.txt" "$work/scores.db" \
+    read -r missing strange < <(python3 - "$work/sent.txt" "$work/uploads.txt" "$work/stored.txt" \
         "$threads" "$connections" <<'EOF'
-import sqlite3, sys
-sentFile, listFile, dbFile, threads, connections = sys.argv[1:]
+import sys
+sentFile, listFile, storedFile, threads, connections = sys.argv[1:]
 threads, connections = int(threads), int(connections)
 uploads = [line.split() for line in open(listFile)]
 expected = set()
@@ -158,13 +213,12 @@ for line in open(sentFile):
     for k in range(min(len(share), max(0, sent - connections // threads))):
         name, score = uploads[share[k]]
         expected.add((bytes.fromhex(name), int(score)))
-db = sqlite3.connect(dbFile)
-stored = set((bytes(name), score) for name, score in db.execute("SELECT name, score FROM scores"))
+stored = set((bytes.fromhex(n), int(s)) for n, s in (line.split() for line in open(storedFile)))
 known = set((bytes.fromhex(n), int(s)) for n, s in uploads)
 print(len(expected - stored), len(stored - known))
 EOF
     )
-    echo "$label $(wrk_figures "$work/wrk.out") $missing $strange $before" >>"$work/mixed.txt"
+    echo "$label $(wrk_figures "$work"/wrk*.out) $missing $strange $before" >>"$work/mixed.txt"
 }
 
 # The mixed traffic, old and new in turn. The upload limit is off: wrk sends thousands of
@@ -174,11 +228,18 @@ for round in $(seq "$rounds"); do
     number=0
     for binary in $baseline; do
         number=$((number + 1))
-        mixed_run "base$number-$round" "$binary"
+        mixed_run "base$number-$round" "$binary" sqlite
     done
-    mixed_run "new-$round" "$server" --upload-limit 0
+    for store in $stores; do
+        label=new
+        [ "$store" = sqlite ] || label=$store
+        mixed_run "$label-$round" "$server" "$store" --upload-limit 0
+    done
 done
 
+held="" lost="" heldRps="" heldP99="" heldFailed="" heldPeak=0 burstAnswered="" burstClosed=""
+burstMillis="" headerStatus="" headerTaken="" bodyStatus="" bodyTaken="" floodPeak=0
+if [ -z "$mixedOnly" ]; then
 # Held connections from 40 addresses, and a normal client beside them.
 rm -f "$work/scores.db"*
 start_server "$server" "$work/scores.db" --quiet
@@ -211,12 +272,13 @@ read -r headerStatus headerTaken < <(python3 "$clients" flood "$port" 300 header
 read -r bodyStatus bodyTaken < <(python3 "$clients" flood "$port" 200 body)
 floodPeak=$(grep '^VmHWM' "/proc/$serverPid/status" | tr -dc '0-9')
 stop_server
+fi
 
 cat "$work/raw.txt"
-python3 - "$work/mixed.txt" "$seconds" "$connections" "$(nproc)" <<EOF
+python3 - "$work/mixed.txt" "$seconds" "$connections" "$(nproc)" "$mixedOnly" <<EOF
 import statistics, sys
 rows = [line.split() for line in open(sys.argv[1])]
-seconds, connections, cores = sys.argv[2:]
+seconds, connections, cores, mixedOnly = sys.argv[2:]
 print(f"\nScore server load: wrk $threads threads, {connections} connections, {seconds} s a run, "
       f"{cores} cores")
 for number, binary in enumerate("$baseline".split(), 1):
@@ -227,21 +289,29 @@ for label, rps, p99, failed, missing, strange, *before in rows:
 def median(prefix, column):
     values = [float(r[column]) for r in rows if r[0].startswith(prefix)]
     return statistics.median(values) if values else None
-newRps, newP99 = median("new", 1), median("new", 2)
+newRps, newP99 = median("new-", 1), median("new-", 2)
 def row(label, value, target, met):
     verdict = "" if met is None else ("met" if met else "MISSED")
     print(f"  {label:<58} {value:>16}  {target:>10}  {verdict}")
 print()
-row("mixed: requests per second (median)", f"{newRps:.0f}", ">= 2000", newRps >= 2000)
-for number, binary in enumerate("$baseline".split(), 1):
-    oldRps, oldP99 = median(f"base{number}-", 1), median(f"base{number}-", 2)
-    row(f"mixed: base{number} requests per second, p99 (medians)", f"{oldRps:.0f}, {oldP99:.1f} ms",
-        "", None)
-    row(f"mixed: this server against base{number}", f"{newRps / oldRps:.2f}", ">= 1 (1.5)",
-        newRps >= oldRps)
-row("mixed: p99 latency (median)", f"{newP99:.2f} ms", "< 20 ms", newP99 < 20)
+stores = [("new-", "SQLite"), ("postgres-", "PostgreSQL"), ("postgres2-", "PostgreSQL, two servers")]
+for prefix, name in stores:
+    if median(prefix, 1) is not None:
+        row(f"mixed, {name}: requests/s, p99 (median)",
+            f"{median(prefix, 1):.0f}, {median(prefix, 2):.1f} ms", "", None)
+if newRps:
+    row("mixed: requests per second (median)", f"{newRps:.0f}", ">= 2000", newRps >= 2000)
+    for number, binary in enumerate("$baseline".split(), 1):
+        oldRps, oldP99 = median(f"base{number}-", 1), median(f"base{number}-", 2)
+        row(f"mixed: base{number} requests per second, p99 (medians)",
+            f"{oldRps:.0f}, {oldP99:.1f} ms", "", None)
+        row(f"mixed: this server against base{number}", f"{newRps / oldRps:.2f}", ">= 1 (1.5)",
+            newRps >= oldRps)
+    row("mixed: p99 latency (median)", f"{newP99:.2f} ms", "< 20 ms", newP99 < 20)
 failed = sum(int(r[3]) + int(r[4]) + int(r[5]) for r in rows)
 row("mixed: failed requests + lost or strange uploads, all runs", str(failed), "0", failed == 0)
+if mixedOnly:
+    sys.exit(0 if failed == 0 else 1)
 row("held: connections held open / closed by the server", "$held / $lost", "$slowCount / 0",
     "$held" == "$slowCount" and "$lost" == "0")
 row("held: rank requests per second beside them", "$heldRps", "", None)

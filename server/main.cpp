@@ -60,11 +60,11 @@ int main(int argc, char** argv) {
     ScoreStore store;
     if (!openScoreStore(store, options.databasePath, &error)) {
         stopHttpDaemon(http, 0);
-        return fail(options.databasePath, error);
+        return fail(storeDisplayName(options.databasePath), error);
     }
     UploadLimiter uploads;
     uploads.perMinute = options.uploadsPerMinute;
-    ScoreRoutes routes{&store, &uploads};
+    ScoreRoutes routes{&store, &uploads, int(options.pageSize)};
     http.handler = [&routes](const HttpRequest& request) {
         return answerScoreRequest(routes, request);
     };

@@ -84,6 +84,17 @@ int parseRankQuery(const QueryParams& params) {
     return rank <= serverRankCount ? rank : 0;
 }
 
+int parseLimitQuery(const QueryParams& params, int fallback) {
+    if (params.count("limit") == 0)
+        return fallback;
+    std::string value;
+    if (!singleValue(params, "limit", &value) || value.size() > 4 || !allDigits(value, 0) ||
+        value[0] == '0')
+        return 0;
+    int limit = atoi(value.c_str());
+    return limit <= serverMaxListLength ? limit : 0;
+}
+
 bool parseScoreText(const std::string& text, int32_t* score) {
     size_t digitsFrom = (!text.empty() && text[0] == '-') ? 1 : 0;
     if (!allDigits(text, digitsFrom))

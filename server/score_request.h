@@ -10,6 +10,8 @@ using QueryParams = std::multimap<std::string, std::string>;
 
 const int serverRankCount = 10;
 const size_t serverMaxNameLength = 15;
+// The most entries one web page or JSON answer holds.
+const int serverMaxListLength = 1000;
 
 struct ScoreUpload {
     std::string name;
@@ -20,6 +22,9 @@ enum class UploadCheck { accepted, badRequest, badHashcheck };
 
 // The rank that "sija" asks for, 1 to 10 written without a leading zero; 0 for anything else.
 int parseRankQuery(const QueryParams& params);
+// The "limit" of a list request, 1 to serverMaxListLength written without a leading zero;
+// fallback when there is none, 0 for anything else.
+int parseLimitQuery(const QueryParams& params, int fallback);
 // True for a 32-bit signed integer in its one canonical decimal form ("0", "-5", "123").
 bool parseScoreText(const std::string& text, int32_t* score);
 // True for exactly 32 hex digits, either case.

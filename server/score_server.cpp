@@ -2,6 +2,12 @@
 
 #include <cstring>
 
+#include "server/score_pages.h"
+
+#ifndef ORBELLE_VERSION
+#define ORBELLE_VERSION "unknown"
+#endif
+
 namespace {
 const char* const probeText = "Orbelle score server\n";
 const int ok = 200, badRequest = 400, badHashcheck = 403, notFound = 404, tooManyUploads = 429,
@@ -16,8 +22,25 @@ HttpAnswer unavailable() {
     return textAnswer(storeUnavailable, "");
 }
 
-HttpAnswer serveProbe(ScoreRoutes&, const HttpRequest&) {
-    return textAnswer(ok, probeText);
+// A browser gets the list as a page; the game's probe and everything else the short text.
+HttpAnswer serveProbe(ScoreRoutes& routes, const HttpRequest& request) {
+    if (!acceptsHtml(request.accept))
+        return textAnswer(ok, probeText);
+    std::vector<RankedScore> scores;
+    if (!fetchTopScores(*routes.store, routes.pageSize, &scores))
+        return unavailable();
+    return HttpAnswer{ok, "text/html; charset=utf-8",
+                      leaderboardPage(scores, "orbelle-score-server " ORBELLE_VERSION)};
+}
+
+HttpAnswer serveJson(ScoreRoutes& routes, const HttpRequest& request) {
+    int limit = parseLimitQuery(request.query, routes.pageSize);
+    if (limit == 0)
+        return textAnswer(badRequest, "Bad limit\n");
+    std::vector<RankedScore> scores;
+    if (!fetchTopScores(*routes.store, limit, &scores))
+        return unavailable();
+    return HttpAnswer{ok, "application/json", scoresJson(scores)};
 }
 
 HttpAnswer serveRank(ScoreRoutes& routes, const HttpRequest& request) {
@@ -57,6 +80,7 @@ const Route routeTable[] = {
     {"/", serveProbe},
     {scoreRankPath, serveRank},
     {scoreUploadPath, serveUpload},
+    {scoreJsonPath, serveJson},
 };
 } // namespace
 

@@ -8,11 +8,13 @@
 
 const char* const scoreRankPath = "/velmo/orbelle/haeennatykset.php";
 const char* const scoreUploadPath = "/velmo/orbelle/lisaaennatys.php";
+const char* const scoreJsonPath = "/scores.json";
 
 // What the answers are made from.
 struct ScoreRoutes {
     ScoreStore* store = nullptr;
     UploadLimiter* uploads = nullptr; // null: uploads are not limited
+    int pageSize = 100;               // entries on the web page and in scores.json
 };
 
 HttpAnswer answerScoreRequest(ScoreRoutes& routes, const HttpRequest& request);

@@ -25,6 +25,7 @@ enum OptionId {
     optRequestLine,
     optThreads,
     optUploadLimit,
+    optPageSize,
     optQuiet,
     optVersion,
 };
@@ -40,6 +41,7 @@ const option longOptions[] = {
     {"max-request-line", required_argument, nullptr, optRequestLine},
     {"threads", required_argument, nullptr, optThreads},
     {"upload-limit", required_argument, nullptr, optUploadLimit},
+    {"page-size", required_argument, nullptr, optPageSize},
     {"quiet", no_argument, nullptr, optQuiet},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, optVersion},
@@ -52,7 +54,9 @@ void printHelp(const ServerOptions& d) {
            "Keeps the internet top ten of Orbelle and serves it over HTTP.\n\n"
            "  --listen ADDR            numeric IPv4 or IPv6 address to listen on (%s)\n"
            "  --port N                 TCP port, 0 for any free one (%d)\n"
-           "  --db FILE                SQLite database, created when missing (%s)\n"
+           "  --db FILE|URI            SQLite database file, created when missing, or a\n"
+           "                           postgresql:// URI of a database that several servers\n"
+           "                           may share (%s)\n"
            "  --max-connections N      open connections in all (%u)\n"
            "  --max-per-address N      connections per client address, 0 for no limit (%u)\n"
            "  --timeout SECONDS        an idle connection is closed after this (%u)\n"
@@ -60,12 +64,13 @@ void printHelp(const ServerOptions& d) {
            "  --max-request-line N     longest request target in bytes (%zu)\n"
            "  --threads N              event loops, 0 for one per processor (%u)\n"
            "  --upload-limit N         uploads a minute per client address, 0 for no limit (%u)\n"
+           "  --page-size N            entries on the web page and in scores.json (%u)\n"
            "  --quiet                  no access log on standard error\n"
            "  --help                   this text\n"
            "  --version                the version\n",
            program, d.listenAddress.c_str(), d.port, d.databasePath.c_str(), l.connections,
            l.connectionsPerAddress, l.idleSeconds, l.memoryPerConnection, l.requestLineLength,
-           l.threads, d.uploadsPerMinute);
+           l.threads, d.uploadsPerMinute, d.pageSize);
 }
 
 int badCommandLine(const char* what, const char* option, const char* value) {
@@ -99,7 +104,7 @@ struct NumberRange {
 const NumberRange numberRanges[] = {
     {optPort, 0, 65535},    {optConnections, 1, 1000000}, {optPerAddress, 0, 1000000},
     {optTimeout, 1, 86400}, {optMemory, 4096, 1 << 24},   {optRequestLine, 64, 1 << 24},
-    {optThreads, 0, 256},   {optUploadLimit, 0, 1000000},
+    {optThreads, 0, 256},   {optUploadLimit, 0, 1000000}, {optPageSize, 1, serverMaxListLength},
 };
 
 void storeNumber(int id, unsigned long value, ServerOptions* options) {
@@ -128,6 +133,9 @@ void storeNumber(int id, unsigned long value, ServerOptions* options) {
         break;
     case optUploadLimit:
         options->uploadsPerMinute = unsigned(value);
+        break;
+    case optPageSize:
+        options->pageSize = unsigned(value);
         break;
     }
 }

@@ -11,6 +11,7 @@ struct ServerOptions {
     std::string databasePath = "orbelle-scores.db";
     ServerLimits limits;
     unsigned uploadsPerMinute = 120; // per client address; 0: no limit
+    unsigned pageSize = 100;         // entries on the web page and in scores.json
     bool quiet = false;
 };
 

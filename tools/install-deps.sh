@@ -9,7 +9,7 @@ packages=(
   build-essential cmake pkg-config
   libsdl1.2-dev libsdl-image1.2-dev libsdl-mixer1.2-dev
   libgl-dev libgl1-mesa-dev libgl1-mesa-dri
-  libcurl4-openssl-dev libmpg123-dev libsqlite3-dev libmicrohttpd-dev zlib1g-dev
+  libcurl4-openssl-dev libmpg123-dev libsqlite3-dev libmicrohttpd-dev libpq-dev zlib1g-dev
 )
 
 # Tests, benchmarks, fuzzers, the asset generator's music encoder and the packaging checks.
@@ -22,6 +22,7 @@ test_packages=(
   clang libclang-rt-14-dev wrk python3 procps curl
   desktop-file-utils man-db
   debhelper dpkg-dev fakeroot lintian appstream x11-utils
+  postgresql chromium
 )
 
 case "${1:-}" in

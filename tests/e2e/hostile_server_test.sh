@@ -109,8 +109,9 @@ for mode in hang flood close garbage; do
     python3 "$hostile" "$mode" "$work/$mode.connections" >"$work/$mode.port" 2>"$work/$mode.server" &
     server_pid=$!
     port=""
+    # The background server's shell may not have made the file yet.
     for _ in $(seq 50); do
-        port=$(head -n1 "$work/$mode.port")
+        port=$(head -n1 "$work/$mode.port" 2>/dev/null || true)
         [ -n "$port" ] && break
         sleep 0.1
     done

@@ -48,7 +48,6 @@ e2e_fail() {
 }
 
 e2e_setup() {
-    [ -x "$e2e_game" ] || { echo "FAIL: $e2e_game is not built" >&2; exit 1; }
     e2e_work=$(mktemp -d "/tmp/orbelle-$1-XXXXXX")
     trap e2e_cleanup EXIT
     e2e_run="$e2e_work/run"
@@ -162,6 +161,7 @@ e2e_wait_connections() {
 # Unless told otherwise, the score server is a loopback port that nobody listens on.
 e2e_start_game() {
     local dead_port
+    [ -x "$e2e_game" ] || e2e_fail "$e2e_game is not built"
     dead_port=$(e2e_free_port)
     : >"$e2e_frames"
     # No proxy may carry the game's requests away from the loopback servers of the test.
@@ -365,28 +365,70 @@ for k in range(10):
 PY
 }
 
+# The server tests run once per store: ORBELLE_TEST_PG names the state file of the private
+# PostgreSQL cluster (tests/pg/cluster.sh) for the PostgreSQL run; unset means SQLite.
+# e2e_score_db DIR: a fresh, empty database for the server's --db (an SQLite file in DIR, or
+# a new database in the cluster); the cluster is removed whole after the run.
+e2e_score_db() {
+    if [ -z "${ORBELLE_TEST_PG:-}" ]; then
+        mktemp -u "$1/scores-XXXXXX.db"
+        return
+    fi
+    local base name
+    base=$(sed -n 's/^uri=//p' "$ORBELLE_TEST_PG")
+    [ -n "$base" ] || { echo "no cluster in $ORBELLE_TEST_PG" >&2; return 1; }
+    name="orbelle_$$_$RANDOM$RANDOM"
+    psql -q -v ON_ERROR_STOP=1 "$base" -c "CREATE DATABASE $name" >/dev/null || return 1
+    echo "${base/\/postgres\?//$name?}"
+}
+
+# e2e_dump_scores DB: every stored entry as "hex-of-name score", sorted; read beside the
+# server, straight from the database.
+e2e_dump_scores() {
+    case "$1" in
+    postgres://* | postgresql://*)
+        psql -At -F' ' -v ON_ERROR_STOP=1 "$1" -c "SELECT encode(name, 'hex'), score FROM scores"
+        ;;
+    *)
+        python3 - "$1" <<'PY'
+import sqlite3, sys
+db = sqlite3.connect(f"file:{sys.argv[1]}?mode=ro", uri=True)
+for name, score in db.execute("SELECT name, score FROM scores"):
+    print(bytes(name).hex(), score)
+PY
+        ;;
+    esac | sort
+}
+
 # The score server program and the clients that test it (tests/fault/server_clients.py).
 e2e_server="$ORBELLE_BUILD_DIR/server/orbelle-score-server"
 e2e_clients="$ORBELLE_SOURCE_DIR/tests/fault/server_clients.py"
 e2e_server_pid=""
 e2e_server_port=""
+e2e_server_err=""
+e2e_server_count=0
 
 # e2e_start_server ARG...: starts the server on a free loopback port with the given
-# arguments and waits for its listening line; sets e2e_server_pid and e2e_server_port. Its
-# output goes to server.out and server.err in the work folder.
+# arguments and waits for its listening line; sets e2e_server_pid, e2e_server_port and
+# e2e_server_err. The first server's output goes to server.out and server.err in the work
+# folder, that of later ones to server-2.out, server-2.err and so on.
 e2e_start_server() {
     [ -x "$e2e_server" ] || e2e_fail "$e2e_server is not built"
-    "$e2e_server" --listen 127.0.0.1 --port 0 "$@" >"$e2e_work/server.out" 2>"$e2e_work/server.err" &
+    e2e_server_count=$((e2e_server_count + 1))
+    local out="$e2e_work/server.out"
+    [ "$e2e_server_count" = 1 ] || out="$e2e_work/server-$e2e_server_count.out"
+    e2e_server_err="${out%.out}.err"
+    "$e2e_server" --listen 127.0.0.1 --port 0 "$@" >"$out" 2>"$e2e_server_err" &
     e2e_server_pid=$!
     e2e_track "$e2e_server_pid"
     for _ in $(seq 100); do
         e2e_server_port=$(sed -n 's/^orbelle-score-server listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' \
-            "$e2e_work/server.out")
+            "$out")
         [ -n "$e2e_server_port" ] && return 0
         kill -0 "$e2e_server_pid" 2>/dev/null || break
         sleep 0.1
     done
-    e2e_fail "the score server did not start: $(cat "$e2e_work/server.err")"
+    e2e_fail "the score server did not start: $(cat "$e2e_server_err")"
 }
 
 # Stops the server with SIGTERM; fails unless it ends by itself with status 0 within 10 s.
@@ -412,4 +454,23 @@ e2e_wait_line() {
         sleep 0.1
     done
     e2e_fail "no line '$2' in $1: $(cat "$1" 2>/dev/null)"
+}
+
+# e2e_http PORT PATH [CURL OPTION...]: prints the status, a blank and the body of a GET.
+e2e_http() {
+    local port=$1 path=$2 body
+    shift 2
+    body=$(mktemp "$e2e_work/body-XXXXXX")
+    printf '%s ' "$(curl -s -m 10 -o "$body" -w '%{http_code}' "$@" "http://127.0.0.1:$port$path")"
+    cat "$body"
+    rm -f "$body"
+}
+
+# e2e_rank_lines PORT: the ten rank lines of the server, one per line, as the game fetches them.
+e2e_rank_lines() {
+    local k
+    for k in $(seq 10); do
+        e2e_http "$1" "/velmo/orbelle/haeennatykset.php?sija=$k"
+        echo
+    done
 }

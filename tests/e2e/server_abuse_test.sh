@@ -15,7 +15,8 @@ fi
 rank=/velmo/orbelle/haeennatykset.php?sija=1
 clients() { python3 "$e2e_clients" "$@"; }
 
-e2e_start_server --db "$e2e_work/scores.db" --quiet
+db=$(e2e_score_db "$e2e_work") || e2e_fail "no database"
+e2e_start_server --db "$db" --quiet
 port=$e2e_server_port
 
 # 48 connections trickling one header byte every half second and 48 that send nothing, from

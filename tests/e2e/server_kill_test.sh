@@ -8,6 +8,8 @@ set -euo pipefail
 server="$ORBELLE_BUILD_DIR/server/orbelle-score-server"
 uploads="$ORBELLE_SOURCE_DIR/tests/fault/signed_uploads.py"
 [ -x "$server" ] || { echo "FAIL: $server is not built"; exit 1; }
+# shellcheck source=tests/e2e/lib.sh
+. "$ORBELLE_SOURCE_DIR/tests/e2e/lib.sh"
 
 work=$(mktemp -d /tmp/orbelle-server-kill-XXXXXX)
 pid=""
@@ -23,7 +25,7 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
-db="$work/scores.db"
+db=$(e2e_score_db "$work") || fail "no database"
 acks="$work/acks"
 : >"$acks"
 
@@ -77,19 +79,12 @@ acknowledged=$(wc -l <"$acks")
     fail "only $acknowledged uploads were acknowledged: the kills landed before any work"
 
 # The database as the killed servers left it, read beside the running server.
-missing=$(python3 - "$db" "$acks" <<'PY'
-import sqlite3, sys
-db = sqlite3.connect(f"file:{sys.argv[1]}?mode=ro", uri=True)
-stored = {(bytes(name), score) for name, score in db.execute("SELECT name, score FROM scores")}
-missing = 0
-for line in open(sys.argv[2]):
+e2e_dump_scores "$db" >"$work/stored"
+python3 -c 'import sys
+for line in open(sys.argv[1]):
     name, score = line.rstrip("\n").split("\t")
-    if (name.encode("latin-1"), int(score)) not in stored:
-        print(f"lost: {name} {score}", file=sys.stderr)
-        missing += 1
-print(missing)
-PY
-)
+    print(name.encode("latin-1").hex(), score)' "$acks" | sort -u >"$work/acked"
+missing=$(comm -23 "$work/acked" "$work/stored" | wc -l)
 [ "$missing" = 0 ] || fail "$missing of $acknowledged acknowledged uploads are not in the database"
 
 # The restarted server still answers from the same database.

@@ -2,6 +2,8 @@
 # The score server program: options, the line it prints, uploads over HTTP, its access log,
 # a clean stop on SIGTERM and SIGINT, and entries that are still there after a restart.
 set -u
+# shellcheck source=tests/e2e/lib.sh
+. "${ORBELLE_SOURCE_DIR:?}/tests/e2e/lib.sh"
 server="${ORBELLE_BUILD_DIR:?}/server/orbelle-score-server"
 work=$(mktemp -d)
 pid=""
@@ -16,10 +18,11 @@ fail() {
 }
 
 [ -x "$server" ] || fail "no server program at $server"
+db=$(e2e_score_db "$work") || fail "no database"
 
 # Starts the server on a free port and sets pid and port.
 start_server() {
-    "$server" --listen 127.0.0.1 --port=0 --db="$work/scores.db" >"$work/out" 2>"$work/err" &
+    "$server" --listen 127.0.0.1 --port=0 --db="$db" >"$work/out" 2>"$work/err" &
     pid=$!
     port=""
     for _ in $(seq 50); do

@@ -6,6 +6,7 @@
 #include "server/score_request.h"
 #include "server/score_server.h"
 #include "tests/unit/net/local_servers.h"
+#include "tests/unit/server/test_store.h"
 
 namespace {
 // An upload query, signed as the game signs unless another hashcheck is given.
@@ -33,7 +34,7 @@ struct RunningServer : LocalScoreServer {
 // SQLite removes its -wal and -shm files when the last connection closes.
 struct ScoreServerTest : testing::Test {
     void TearDown() override { std::remove(database.c_str()); }
-    const std::string database = testing::TempDir() + "orbelle_server_" + std::to_string(getpid());
+    const std::string database = freshScoreDatabase();
 };
 } // namespace
 
