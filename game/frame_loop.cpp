@@ -1,6 +1,7 @@
 #include "game/frame_loop.h"
 
 #include <cstdio>
+#include <vector>
 
 #include "field/collisions.h"
 #include "field/fields.h"
@@ -24,13 +25,12 @@ const float overlayRestY = 300;
 const int quakeReach = 5;
 
 void drawSprites() {
-    game.background.Render();
-    game.player.Render();
-    for (int i = 0; i < game.bubbleCount; ++i)
-        game.bubbles[i]->Render();
-    for (int i = 0; i < game.spikeCount; ++i)
-        game.spikes[i]->Render();
-    game.flare.Render();
+    static std::vector<TSLPolygon*> between;
+    between.clear();
+    between.push_back(&game.player);
+    between.insert(between.end(), game.bubbles, game.bubbles + game.bubbleCount);
+    between.insert(between.end(), game.spikes, game.spikes + game.spikeCount);
+    TSLRenderLayers(game.background, between.data(), int(between.size()), game.flare);
 }
 
 void drawOverlay() {
@@ -45,22 +45,20 @@ void drawOverlay() {
         overlay->Render(game.screenWidth, game.screenHeight);
 }
 
-void drawFrame() {
-    TSLBeginRender();
-    drawSprites();
-    drawOverlay();
-    drawFrameTexts();
-    if (game.inMenu)
-        game.logo.Render();
-    TSLEndRender();
-}
-
 // Drawn every frame, earthquake or not, so the random sequence does not depend on events.
 void drawQuakeOffsets() {
     quakeOffsetX = gameRand() % quakeReach;
     quakeOffsetY = gameRand() % quakeReach;
 }
 } // namespace
+
+void drawScene() {
+    drawSprites();
+    drawOverlay();
+    drawFrameTexts();
+    if (game.inMenu)
+        game.logo.Render();
+}
 
 bool runFramePass(uint32_t now) {
     // Unsigned difference: still right across a wrap of the tick counter.
@@ -77,7 +75,9 @@ bool runFramePass(uint32_t now) {
     checkCollisions();
     std::snprintf(multiplierText, sizeof multiplierText, "Score multiplier: %2.1f",
                   game.scoreMultiplier);
-    drawFrame();
+    TSLBeginRender();
+    drawScene();
+    TSLEndRender();
     drawQuakeOffsets();
     rotateMusic();
     return true;

@@ -2,6 +2,9 @@
 
 #include <SDL.h>
 
+#include <cstdlib>
+
+#include "engine/data_root.h"
 #include "field/fields.h"
 #include "game/game_state.h"
 #include "game/random.h"
@@ -24,8 +27,13 @@ void resetSprite(TSLPolygon& sprite, float x, float y, float width, float height
 
 void resetGameForTest() {
     if (!engineReady) {
-        TSLSetHeadless(true);
-        if (SDL_WasInit(SDL_INIT_VIDEO) == 0) SDL_Init(SDL_INIT_VIDEO | SDL_INIT_NOPARACHUTE);
+        // The on-screen tests (run under Xvfb by tests/e2e) draw the real pictures.
+        const bool onScreen = std::getenv("ORBELLE_ENGINE_ON_SCREEN") != nullptr;
+        TSLSetHeadless(!onScreen);
+        if (onScreen)
+            TSLSetDataRoot(std::getenv("ORBELLE_SOURCE_DIR"));
+        if (SDL_WasInit(SDL_INIT_VIDEO) == 0)
+            SDL_Init(SDL_INIT_VIDEO | SDL_INIT_NOPARACHUTE);
         TSLInit(800, 600, 32, true);
         createMaterials();
         engineReady = true;
@@ -34,12 +42,15 @@ void resetGameForTest() {
     if (fieldsMade) {
         game.bubbleCount = maxBubbles;
         game.spikeCount = maxSpikes;
-        for (int i = 0; i < maxBubbles; ++i) game.bubbles[i] = savedBubbles[i];
-        for (int i = 0; i < maxSpikes; ++i) game.spikes[i] = savedSpikes[i];
+        for (int i = 0; i < maxBubbles; ++i)
+            game.bubbles[i] = savedBubbles[i];
+        for (int i = 0; i < maxSpikes; ++i)
+            game.spikes[i] = savedSpikes[i];
     }
     resetSprite(game.player, 400, 300, 10, 10);
     game.player.radius = float(10 * bubbleRadiusFactor);
-    for (auto& line : game.internetScores) line.clear();
+    for (auto& line : game.internetScores)
+        line.clear();
     game.localScores = HighScoreTable();
     game.blip.playCount = 0;
     TSLKeyhandler::ClearTestKeys();
@@ -55,13 +66,17 @@ void ensureFieldsForTest() {
         resetGameRand();
         createBubbles(maxBubbles);
         createSpikes(maxSpikes);
-        for (int i = 0; i < maxBubbles; ++i) savedBubbles[i] = game.bubbles[i];
-        for (int i = 0; i < maxSpikes; ++i) savedSpikes[i] = game.spikes[i];
+        for (int i = 0; i < maxBubbles; ++i)
+            savedBubbles[i] = game.bubbles[i];
+        for (int i = 0; i < maxSpikes; ++i)
+            savedSpikes[i] = game.spikes[i];
         fieldsMade = true;
     }
     game.bubbleCount = maxBubbles;
     game.spikeCount = maxSpikes;
-    for (int i = 0; i < maxBubbles; ++i) game.bubbles[i] = savedBubbles[i];
-    for (int i = 0; i < maxSpikes; ++i) game.spikes[i] = savedSpikes[i];
+    for (int i = 0; i < maxBubbles; ++i)
+        game.bubbles[i] = savedBubbles[i];
+    for (int i = 0; i < maxSpikes; ++i)
+        game.spikes[i] = savedSpikes[i];
     resetGameRand();
 }
