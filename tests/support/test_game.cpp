@@ -32,8 +32,7 @@ void resetGameForTest() {
         TSLSetHeadless(!onScreen);
         if (onScreen)
             TSLSetDataRoot(std::getenv("ORBELLE_SOURCE_DIR"));
-        if (SDL_WasInit(SDL_INIT_VIDEO) == 0)
-            SDL_Init(SDL_INIT_VIDEO | SDL_INIT_NOPARACHUTE);
+        if (SDL_WasInit(SDL_INIT_VIDEO) == 0) SDL_Init(SDL_INIT_VIDEO | SDL_INIT_NOPARACHUTE);
         TSLInit(800, 600, 32, true);
         createMaterials();
         engineReady = true;
@@ -42,15 +41,12 @@ void resetGameForTest() {
     if (fieldsMade) {
         game.bubbleCount = maxBubbles;
         game.spikeCount = maxSpikes;
-        for (int i = 0; i < maxBubbles; ++i)
-            game.bubbles[i] = savedBubbles[i];
-        for (int i = 0; i < maxSpikes; ++i)
-            game.spikes[i] = savedSpikes[i];
+        for (int i = 0; i < maxBubbles; ++i) game.bubbles[i] = savedBubbles[i];
+        for (int i = 0; i < maxSpikes; ++i) game.spikes[i] = savedSpikes[i];
     }
     resetSprite(game.player, 400, 300, 10, 10);
     game.player.radius = float(10 * bubbleRadiusFactor);
-    for (auto& line : game.internetScores)
-        line.clear();
+    for (auto& line : game.internetScores) line.clear();
     game.localScores = HighScoreTable();
     game.blip.playCount = 0;
     TSLKeyhandler::ClearTestKeys();
@@ -66,17 +62,13 @@ void ensureFieldsForTest() {
         resetGameRand();
         createBubbles(maxBubbles);
         createSpikes(maxSpikes);
-        for (int i = 0; i < maxBubbles; ++i)
-            savedBubbles[i] = game.bubbles[i];
-        for (int i = 0; i < maxSpikes; ++i)
-            savedSpikes[i] = game.spikes[i];
+        for (int i = 0; i < maxBubbles; ++i) savedBubbles[i] = game.bubbles[i];
+        for (int i = 0; i < maxSpikes; ++i) savedSpikes[i] = game.spikes[i];
         fieldsMade = true;
     }
     game.bubbleCount = maxBubbles;
     game.spikeCount = maxSpikes;
-    for (int i = 0; i < maxBubbles; ++i)
-        game.bubbles[i] = savedBubbles[i];
-    for (int i = 0; i < maxSpikes; ++i)
-        game.spikes[i] = savedSpikes[i];
+    for (int i = 0; i < maxBubbles; ++i) game.bubbles[i] = savedBubbles[i];
+    for (int i = 0; i < maxSpikes; ++i) game.spikes[i] = savedSpikes[i];
     resetGameRand();
 }
