@@ -118,10 +118,15 @@ class TSLBlur : public TSLPolygon {
     virtual void Render(int windowWidth, int windowHeight);
 
     TSLMaterial overlayMaterial;
+    // Side of the square capture texture, used only where the GL context has no framebuffer
+    // objects; the capture is otherwise half the window's size.
     int textureSize;
 
   private:
     unsigned captureTexture = 0;
+    unsigned captureFramebuffer = 0;
+    int captureWidth = 0;
+    int captureHeight = 0;
 };
 
 // Draws back, then every sprite of middle in order, then front: the same picture as calling

@@ -1,9 +1,12 @@
 #include "game/frame_loop.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "field/collisions.h"
+#include "field/events.h"
 #include "field/fields.h"
 #include "game/frame_log.h"
 #include "game/frame_texts.h"
@@ -45,6 +48,17 @@ void drawOverlay() {
         overlay->Render(game.screenWidth, game.screenHeight);
 }
 
+// ORBELLE_BENCH_EVENTS=1 keeps an event (and so the overlay) running through every round, so
+// bench/frame_pacing.sh can measure what an event costs; it changes nothing otherwise.
+void keepEventRunningForBench() {
+    static const bool requested = [] {
+        const char* value = std::getenv("ORBELLE_BENCH_EVENTS");
+        return value && std::strcmp(value, "1") == 0;
+    }();
+    if (requested && !game.inMenu && !game.gameOver && !game.eventActive)
+        startEvent();
+}
+
 // Drawn every frame, earthquake or not, so the random sequence does not depend on events.
 void drawQuakeOffsets() {
     quakeOffsetX = gameRand() % quakeReach;
@@ -68,6 +82,7 @@ bool runFramePass(uint32_t now) {
     game.frameMillis = elapsed;
     game.lastTick = now;
     logFrame();
+    keepEventRunningForBench();
 
     moveBubbles(game.bubbleSpeed);
     moveSpikes(-game.spikeSpeed);
@@ -78,6 +93,7 @@ bool runFramePass(uint32_t now) {
     TSLBeginRender();
     drawScene();
     TSLEndRender();
+    logFrameShown();
     drawQuakeOffsets();
     rotateMusic();
     return true;
