@@ -42,7 +42,10 @@ unsigned tslViewSizedTexture(TSLMaterial& material) {
         glDeleteTextures(1, &material.viewTexture);
         material.viewTexture = 0;
     }
-    if (!tslFramebufferCalls().usable || state.windowWidth <= 0 || state.windowHeight <= 0)
+    // Where the static layers are composed once, full-view pictures are drawn in full only
+    // then: the copies would cost their memory and save nothing.
+    if (!tslFramebufferCalls().usable || state.stencilBits > 0 || state.windowWidth <= 0 ||
+        state.windowHeight <= 0)
         return 0;
     material.viewTexture = resample(material.texture, state.windowWidth, state.windowHeight);
     material.viewTextureWidth = state.windowWidth;

@@ -96,8 +96,8 @@ TEST_F(OnScreen, BlurCoversTheSceneTintedAndSoftensEdges) {
     EXPECT_EQ(coloursAt({200, 300, 600, 300, 399.5f, 300}), "hkm");
 }
 
-// An opaque picture over the whole view stands in for the frame's clear (the second time drawn
-// from its resampled copy); anything less must not, so the last frame's picture is gone.
+// An opaque picture over the whole view stands in for the frame's clear; anything less must not,
+// so the last frame's picture is gone.
 TEST_F(OnScreen, FramesStartClearedUnlessAnOpaquePictureCoversTheView) {
     TSLMaterial* picture = halfRedMaterial(library, 64, true);
     for (int frame = 0; frame < 3; ++frame) {
