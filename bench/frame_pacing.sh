@@ -62,11 +62,11 @@ waitForLog() {
 # On this shared machine a connection to the virtual display is now and then refused; such a
 # start is tried again, any other failure is not.
 launch() {
-    for attempt in 1 2 3; do
+    for attempt in 1 2 3 4 5; do
         startProgram "$@" && return 0
-        grep -q "open X11 display" "$runDir/out.txt" && [ "$attempt" -lt 3 ] || break
+        grep -q "open X11 display" "$runDir/out.txt" && [ "$attempt" -lt 5 ] || break
         rm -rf "$runDir"
-        sleep 1
+        sleep 2
     done
     echo "$1 drew no frame; its output:" >&2
     cat "$runDir/out.txt" >&2
@@ -238,9 +238,10 @@ loadBefore="$(cut -d' ' -f1-3 /proc/loadavg)"
 # Another xvfb-run starting at the same moment can take the same display number; try again.
 for attempt in 1 2 3; do
     rm -f "$outDir"/round*.txt
+    # A display number away from the usual :99, where other sessions start theirs.
     BUILD_DIR="$buildDir" SPIN_BUILD_DIR="$spinDir" nice -n "${GAME_NICE:-0}" \
-        xvfb-run -a -s '-screen 0 1024x768x24' "$0" --inner "$outDir" "$phaseSeconds" \
-        "$rounds" && break
+        xvfb-run -a -n $((200 + RANDOM % 700)) -s '-screen 0 1024x768x24' "$0" --inner \
+        "$outDir" "$phaseSeconds" "$rounds" && break
     [ "$attempt" -lt 3 ] || { echo "no measurement after three attempts" >&2; exit 1; }
     echo "retrying on a fresh virtual display" >&2
 done

@@ -9,7 +9,8 @@ log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 status=0
 env SDL_VIDEODRIVER=x11 ORBELLE_ENGINE_ON_SCREEN=1 \
-    xvfb-run -a -s '-screen 0 1024x768x24' "$tests" --gtest_filter='LayersOnScreen.*' >"$log" 2>&1 ||
+    xvfb-run -a -n $((200 + RANDOM % 700)) -s '-screen 0 1024x768x24' "$tests" \
+    --gtest_filter='LayersOnScreen.*' >"$log" 2>&1 ||
     status=$?
 cat "$log"
 [ "$status" -eq 0 ] || exit "$status"
