@@ -1,6 +1,8 @@
 // The layers that never move (the backdrop and the light over it) composed once off-screen.
 // Each frame copies that picture into the window; the two layers are drawn again only where
-// sprites lie between them, as a stencil marks, so no pixel gets the light twice.
+// sprites lie between them, as a stencil marks, so no pixel gets the light twice. Each frame
+// marks with its own stencil value, so last frame's marks need no clearing: the stencil is
+// cleared only when the values run out.
 #include <GL/gl.h>
 
 #include <algorithm>
@@ -16,7 +18,10 @@ struct LayerCache {
     unsigned framebuffer = 0;
     unsigned texture = 0;
     std::vector<double> key; // everything the picture was made from
+    GLint mark = 0;          // this frame's stencil value
 };
+
+const GLint lastMark = 255;
 
 LayerCache& layerCache() {
     static LayerCache cache;
@@ -48,12 +53,10 @@ bool coversViewExactly(const TSLPolygon& sprite) {
 }
 
 // The picture depends only on the two layers when the back one hides whatever lies beneath.
-// The light must not be alpha-tested: its pass also wipes the stencil marks.
 bool composable(const TSLPolygon& back, const TSLPolygon& front) {
     const TSLEngineState& state = tslEngine();
-    return !state.layeredDrawing && state.stencilBits > 0 && tslFramebufferCalls().usable &&
-           coversViewExactly(back) && back.material->Opaque() && coversViewExactly(front) &&
-           front.material->renderMode != GL_ALPHA_TEST;
+    return !state.layeredDrawing && state.stencilBits >= 8 && tslFramebufferCalls().usable &&
+           coversViewExactly(back) && back.material->Opaque() && coversViewExactly(front);
 }
 
 void dropPicture(LayerCache& cache) {
@@ -83,13 +86,18 @@ bool composePicture(TSLPolygon& back, TSLPolygon& front) {
     state.clearPending = clearOwed;
     tslFramebufferCalls().bind(tslFramebuffer, 0);
     cache.key = std::move(key);
-    glClear(GL_STENCIL_BUFFER_BIT); // from here on each frame's light pass wipes its marks
+    cache.mark = lastMark; // the next frame starts on a cleared stencil
     return true;
 }
 
 // Marks the pixels the sprites cover in the stencil, by drawing their very quads, inside the
 // scissor box around them; false when none of them reaches the window.
 bool markSprites(TSLPolygon* const* middle, int count) {
+    LayerCache& cache = layerCache();
+    if (++cache.mark > lastMark) {
+        glClear(GL_STENCIL_BUFFER_BIT);
+        cache.mark = 1;
+    }
     std::vector<float> quads;
     double x0 = 1e30, y0 = 1e30, x1 = -1e30, y1 = -1e30;
     for (int i = 0; i < count; ++i) {
@@ -107,7 +115,7 @@ bool markSprites(TSLPolygon* const* middle, int count) {
         return false;
     glEnable(GL_SCISSOR_TEST);
     glEnable(GL_STENCIL_TEST);
-    glStencilFunc(GL_ALWAYS, 1, 0xff);
+    glStencilFunc(GL_ALWAYS, cache.mark, 0xff);
     glStencilOp(GL_KEEP, GL_KEEP, GL_REPLACE);
     glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
     glDisable(GL_TEXTURE_2D);
@@ -119,20 +127,21 @@ bool markSprites(TSLPolygon* const* middle, int count) {
     return true;
 }
 
-// Inside the marks only; the light's pass leaves the stencil clear for the next frame.
-void drawMarked(TSLPolygon& layer, GLenum afterwards) {
-    glEnable(GL_SCISSOR_TEST);
-    glEnable(GL_STENCIL_TEST);
-    glStencilFunc(GL_EQUAL, 1, 0xff);
-    glStencilOp(GL_KEEP, GL_KEEP, afterwards);
-    layer.Render();
-    glDisable(GL_STENCIL_TEST);
-    glDisable(GL_SCISSOR_TEST);
-}
-
 void drawEach(TSLPolygon* const* middle, int count) {
     for (int i = 0; i < count; ++i)
         middle[i]->Render();
+}
+
+// All three inside this frame's marks. The sprites lie within them anyway; drawing them under
+// the same stencil test as the light lets both share one compiled pixel routine.
+void drawMarked(TSLPolygon& back, TSLPolygon* const* middle, int count, TSLPolygon& front) {
+    glStencilFunc(GL_EQUAL, layerCache().mark, 0xff);
+    glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
+    back.Render();
+    drawEach(middle, count);
+    front.Render();
+    glDisable(GL_STENCIL_TEST);
+    glDisable(GL_SCISSOR_TEST);
 }
 } // namespace
 
@@ -149,7 +158,5 @@ void TSLRenderLayers(TSLPolygon& back, TSLPolygon* const* middle, int count, TSL
     state.clearPending = false;
     if (!markSprites(middle, count))
         return; // no sprite reaches the window: the picture is the frame
-    drawMarked(back, GL_KEEP);
-    drawEach(middle, count);
-    drawMarked(front, GL_ZERO);
+    drawMarked(back, middle, count, front);
 }
