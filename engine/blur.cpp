@@ -1,27 +1,29 @@
 // The full-screen overlay: a copy of the frame drawn so far, drawn back softened and tinted.
-#include "engine/blur.h"
-
 #include <GL/gl.h>
-#include <SDL.h>
 
 #include <algorithm>
 
 #include "engine/engine_state.h"
+#include "engine/framebuffer.h"
 #include "engine/texture.h"
 
 namespace {
-// Offsets of the softening passes, in logical units. Linear filtering at these fractional
-// offsets averages neighbouring pixels as well, so two passes soften in every direction;
-// each extra full-screen pass costs llvmpipe several milliseconds.
-const float passOffsets[blurPassCount][2] = {{-1.25f, -0.75f}, {1.25f, 0.75f}};
+// The frame is captured at half the window's size: shrinking averages each 2 x 2 block of
+// pixels and drawing it back magnified filters linearly again, which softens every edge by a
+// couple of pixels in one pass, where softening at full size took two passes and a capture
+// several times larger.
+const int captureShrink = 2;
 
-// RGB only: whatever alpha the frame buffer holds must not thin out the overlay. Its contents
-// start undefined: only the captured window area is ever sampled.
-unsigned newCaptureTexture(int size) {
-    const unsigned name = tslNewTexture(true);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, size, size, 0, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
-    return name;
+float clampUnit(float value) {
+    return std::min(1.0f, std::max(0.0f, value));
+}
+
+void dropCapture(unsigned& framebuffer, unsigned& texture) {
+    if (framebuffer)
+        tslFramebufferCalls().remove(1, &framebuffer);
+    if (texture)
+        glDeleteTextures(1, &texture);
+    framebuffer = texture = 0;
 }
 
 int powerOfTwoAtLeast(int value) {
@@ -32,15 +34,6 @@ int powerOfTwoAtLeast(int value) {
 }
 } // namespace
 
-float blurPassAlpha(int pass, int passes, float alpha) {
-    alpha = std::min(1.0f, std::max(0.0f, alpha));
-    if (passes <= 0)
-        return 0;
-    const float share = alpha / passes;
-    const float below = 1 - (passes - 1 - pass) * share;
-    return below > 0 ? share / below : 1;
-}
-
 TSLBlur::TSLBlur(float x, float y, float depth, float width, float height, float unused,
                  int textureSize)
     : TSLPolygon(x, y, depth, width, height, unused), overlayMaterial("Blur", 1, 1, 1, 1, nullptr),
@@ -49,46 +42,59 @@ TSLBlur::TSLBlur(float x, float y, float depth, float width, float height, float
 }
 
 TSLBlur::~TSLBlur() {
-    if (captureTexture && tslCanDraw())
-        glDeleteTextures(1, &captureTexture);
+    if (tslCanDraw())
+        dropCapture(captureFramebuffer, captureTexture);
 }
 
 void TSLBlur::Render(int windowWidth, int windowHeight) {
     if (!visible || !material || !tslCanDraw() || windowWidth <= 0 || windowHeight <= 0)
         return;
-    // A capture texture smaller than the window would cut the picture off.
-    const int needed =
-        std::max(textureSize, powerOfTwoAtLeast(std::max(windowWidth, windowHeight)));
-    if (!captureTexture || needed != textureSize) {
-        if (captureTexture)
-            glDeleteTextures(1, &captureTexture);
-        textureSize = needed;
-        captureTexture = newCaptureTexture(textureSize);
-    }
     tslSettleClear(false);
-    glBindTexture(GL_TEXTURE_2D, captureTexture);
-    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, windowWidth, windowHeight);
+    const int shrunkWidth = (windowWidth + captureShrink - 1) / captureShrink;
+    const int shrunkHeight = (windowHeight + captureShrink - 1) / captureShrink;
+    // Texture coordinates of the captured area; half a texel in from the edges in a larger
+    // texture, so linear filtering never reaches past the capture.
+    float s0 = 0, t0 = 0, s1 = 1, t1 = 1;
+    if (tslFramebufferCalls().usable) {
+        if (!captureFramebuffer || captureWidth != shrunkWidth || captureHeight != shrunkHeight) {
+            dropCapture(captureFramebuffer, captureTexture);
+            captureFramebuffer =
+                tslNewTextureTarget(shrunkWidth, shrunkHeight, tslRgb8, true, &captureTexture);
+            tslFramebufferCalls().bind(tslFramebuffer, 0);
+            captureWidth = shrunkWidth;
+            captureHeight = shrunkHeight;
+        }
+        if (captureFramebuffer)
+            tslCopyPicture(0, captureFramebuffer, windowWidth, windowHeight, shrunkWidth,
+                           shrunkHeight);
+    }
+    if (!captureFramebuffer) {
+        // A capture texture smaller than the window would cut the picture off.
+        const int needed =
+            std::max(textureSize, powerOfTwoAtLeast(std::max(windowWidth, windowHeight)));
+        if (!captureTexture || needed != textureSize) {
+            if (captureTexture)
+                glDeleteTextures(1, &captureTexture);
+            textureSize = needed;
+            captureTexture = tslNewTexture(true);
+            // RGB only: whatever alpha the frame buffer holds must not thin out the overlay.
+            glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, textureSize, textureSize, 0, GL_RGB,
+                         GL_UNSIGNED_BYTE, nullptr);
+        }
+        glBindTexture(GL_TEXTURE_2D, captureTexture);
+        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, windowWidth, windowHeight);
+        s0 = t0 = 0.5f / textureSize;
+        s1 = (windowWidth - 0.5f) / textureSize;
+        t1 = (windowHeight - 0.5f) / textureSize;
+    }
 
     const TSLMaterial& tint = *material;
-    tint.Apply();
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, captureTexture);
     glDisable(GL_ALPHA_TEST);
     glEnable(GL_BLEND);
-    // Half a texel in from the edges, so linear filtering never reaches past the capture.
-    const float s0 = 0.5f / textureSize;
-    const float t0 = 0.5f / textureSize;
-    const float s1 = (windowWidth - 0.5f) / textureSize;
-    const float t1 = (windowHeight - 0.5f) / textureSize;
-    const float halfWidth = width / 2;
-    const float halfHeight = height / 2;
-    for (int pass = 0; pass < blurPassCount; ++pass) {
-        glColor4f(std::min(1.0f, tint.diffuse[0]), std::min(1.0f, tint.diffuse[1]),
-                  std::min(1.0f, tint.diffuse[2]),
-                  blurPassAlpha(pass, blurPassCount, tint.diffuse[3]));
-        const float cx = x + passOffsets[pass][0];
-        const float cy = y + passOffsets[pass][1];
-        tslDrawQuad(cx - halfWidth, cy - halfHeight, cx + halfWidth, cy + halfHeight, s0, t0, s1,
-                    t1);
-    }
+    glColor4f(clampUnit(tint.diffuse[0]), clampUnit(tint.diffuse[1]), clampUnit(tint.diffuse[2]),
+              clampUnit(tint.diffuse[3]));
+    tslDrawQuad(x - width / 2.0f, y - height / 2.0f, x + width / 2.0f, y + height / 2.0f, s0, t0,
+                s1, t1);
 }

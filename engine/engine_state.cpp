@@ -61,3 +61,25 @@ void tslDrawQuad(float left, float bottom, float right, float top, float s0, flo
     glVertex2f(left, top);
     glEnd();
 }
+
+double tslPixelX(double x) {
+    const TSLEngineState& state = tslEngine();
+    return (x - state.ortho[0]) / (state.ortho[1] - state.ortho[0]) * state.windowWidth;
+}
+
+double tslPixelY(double y) {
+    const TSLEngineState& state = tslEngine();
+    return (y - state.ortho[2]) / (state.ortho[3] - state.ortho[2]) * state.windowHeight;
+}
+
+bool tslScissor(int left, int bottom, int right, int top) {
+    const TSLEngineState& state = tslEngine();
+    left = std::max(left, 0);
+    bottom = std::max(bottom, 0);
+    right = std::min(right, state.windowWidth);
+    top = std::min(top, state.windowHeight);
+    if (left >= right || bottom >= top)
+        return false;
+    glScissor(left, bottom, right - left, top - bottom);
+    return true;
+}

@@ -17,6 +17,8 @@ struct TSLEngineState {
     // The frame's clear waits for the first drawing: when that is an opaque picture over the
     // whole view, clearing first would only cost the software rasteriser a full-screen pass.
     bool clearPending = false;
+    bool layeredDrawing = false; // see TSLSetLayeredDrawing
+    int stencilBits = 0;         // of the window's frame buffer
     std::vector<TSLPrintedText> printedTexts;
 };
 
@@ -37,6 +39,16 @@ bool tslOutsideView(float left, float bottom, float right, float top);
 bool tslIsView(float left, float bottom, float right, float top);
 // True when the rectangle covers the whole logical view.
 bool tslCoversView(float left, float bottom, float right, float top);
+
+// Window pixel coordinates of a logical point (the viewport spans the whole window).
+double tslPixelX(double x);
+double tslPixelY(double y);
+// Scissors drawing to the window pixels [left, right) x [bottom, top), clamped to the window;
+// false (and nothing set) when that leaves nothing.
+bool tslScissor(int left, int bottom, int right, int top);
+
+// The quad a sprite's Render would draw, in logical units: false when it would draw nothing.
+bool tslSpriteQuad(const TSLPolygon& sprite, float* left, float* bottom, float* right, float* top);
 
 // Draws the bound texture (or plain colour) as an axis-aligned quad. Texture coordinates
 // run from (s0, t0) at the bottom-left corner to (s1, t1) at the top-right.

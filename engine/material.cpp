@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "engine/data_root.h"
 #include "engine/engine_state.h"
@@ -24,6 +25,50 @@ SDL_Surface* newRgbaSurface(int width, int height) {
 
 float clampUnit(float value) {
     return std::min(1.0f, std::max(0.0f, value));
+}
+
+// Rows per band, and texels of margin around what is visible: linear filtering and the
+// rounding of band edges to window rows reach at most two texels when a texel spans half a
+// pixel or more.
+const int bandRows = 16;
+const int bandMargin = 3;
+// Skipping the transparent part pays only when it is a good share of the picture.
+const double worthwhileVisibleShare = 0.75;
+
+// Leftmost and one past the rightmost column with any alpha in rows [from, to); from == to
+// when there is none.
+void visibleColumns(const std::vector<unsigned char>& pixels, int width, int from, int to,
+                    int* first, int* end) {
+    *first = width;
+    *end = 0;
+    for (int row = from; row < to; ++row)
+        for (int column = 0; column < width; ++column)
+            if (pixels[(std::size_t(row) * width + column) * 4 + 3] != 0) {
+                *first = std::min(*first, column);
+                *end = std::max(*end, column + 1);
+            }
+}
+
+std::vector<TSLVisibleBand> visibleBands(const std::vector<unsigned char>& pixels, int width,
+                                         int height) {
+    std::vector<TSLVisibleBand> bands;
+    double visibleArea = 0;
+    for (int top = 0; top < height; top += bandRows) {
+        const int bottom = std::min(height, top + bandRows);
+        int first = 0, end = 0;
+        visibleColumns(pixels, width, std::max(0, top - bandMargin),
+                       std::min(height, bottom + bandMargin), &first, &end);
+        if (first >= end)
+            continue;
+        first = std::max(0, first - bandMargin);
+        end = std::min(width, end + bandMargin);
+        bands.push_back({float(top) / height, float(bottom) / height, float(first) / width,
+                         float(end) / width});
+        visibleArea += double(bottom - top) * (end - first);
+    }
+    if (visibleArea > worthwhileVisibleShare * width * height)
+        bands.clear();
+    return bands;
 }
 } // namespace
 
@@ -47,7 +92,8 @@ unsigned tslUploadRgbaTexture(const unsigned char* pixels, int width, int height
 }
 
 // Rows stay in file order, top row first: quads map the top edge to t = 0.
-unsigned tslLoadTexture(const char* file, bool* opaque) {
+unsigned tslLoadTexture(const char* file, TSLMaterial& material) {
+    bool* opaque = &material.opaqueTexture;
     *opaque = false;
     if (!file || !tslCanDraw())
         return 0;
@@ -70,6 +116,10 @@ unsigned tslLoadTexture(const char* file, bool* opaque) {
         *opaque = true;
         for (std::size_t alpha = 3; alpha < pixels.size() && *opaque; alpha += 4)
             *opaque = pixels[alpha] == 255;
+        material.textureWidth = rgba->w;
+        material.textureHeight = rgba->h;
+        if (!*opaque)
+            material.visibleBands = visibleBands(pixels, rgba->w, rgba->h);
         name = tslUploadRgbaTexture(pixels.data(), rgba->w, rgba->h, true);
         SDL_FreeSurface(rgba);
     }
@@ -83,7 +133,7 @@ TSLMaterial::TSLMaterial(const char* name, float red, float green, float blue, f
                          const char* textureFile)
     : name(name ? name : "") {
     SetDiffuseColor(red, green, blue, alpha);
-    texture = tslLoadTexture(textureFile, &opaqueTexture);
+    texture = tslLoadTexture(textureFile, *this);
 }
 
 TSLMaterial::~TSLMaterial() {

@@ -22,6 +22,11 @@ void TSLEndRender();
 void TSLSetHeadless(bool headless);
 bool TSLIsHeadless();
 
+// Reference mode for tests and for hunting drawing faults: every layer is drawn in full every
+// frame, none of the shortcuts that must give the same picture. ORBELLE_LAYERED_DRAWING=1 in
+// the environment switches it on at TSLInit.
+void TSLSetLayeredDrawing(bool layered);
+
 // What PrintText printed since the last TSLBeginRender (or since the start), in call order.
 // Kept in every mode, so tests can read back the texts of a frame.
 struct TSLPrintedText {
@@ -33,6 +38,12 @@ const std::vector<TSLPrintedText>& TSLPrintedTexts();
 void TSLClearPrintedTexts();
 
 // ---- materials -------------------------------------------------------------------------------
+
+// A band of texture rows (t0 to t1, top first) and the columns (s0 to s1) within it that hold
+// every texel with any alpha, widened by the reach of linear filtering.
+struct TSLVisibleBand {
+    float t0, t1, s0, s1;
+};
 
 class TSLMaterial {
   public:
@@ -56,6 +67,10 @@ class TSLMaterial {
     float diffuse[4] = {1, 1, 1, 1};
     unsigned texture = 0;       // OpenGL texture name, 0 when none was loaded
     bool opaqueTexture = false; // every pixel of the texture has full alpha
+    int textureWidth = 0;
+    int textureHeight = 0;
+    // Where the texture is visible at all, when much of it is fully transparent; else empty.
+    std::vector<TSLVisibleBand> visibleBands;
     // The texture resampled at the window's size for drawing over the whole view; 0 until
     // first needed.
     unsigned viewTexture = 0;
@@ -106,11 +121,22 @@ class TSLBlur : public TSLPolygon {
     virtual void Render(int windowWidth, int windowHeight);
 
     TSLMaterial overlayMaterial;
+    // Side of the square capture texture, used only where the GL context has no framebuffer
+    // objects; the capture is otherwise half the window's size.
     int textureSize;
 
   private:
     unsigned captureTexture = 0;
+    unsigned captureFramebuffer = 0;
+    int captureWidth = 0;
+    int captureHeight = 0;
 };
+
+// Draws back, then every sprite of middle in order, then front: the same picture as calling
+// Render on each in turn. When back is an opaque picture over the whole view and front lies
+// over the whole view too, the two are composed once off-screen and copied each frame; they are
+// drawn again only where the sprites are, around them.
+void TSLRenderLayers(TSLPolygon& back, TSLPolygon* const* middle, int count, TSLPolygon& front);
 
 // ---- text ------------------------------------------------------------------------------------
 

@@ -3,6 +3,9 @@
 #include <SDL.h>
 #include <SDL_image.h>
 
+#include <cstdlib>
+#include <cstring>
+
 #include "engine/data_root.h"
 #include "engine/engine_state.h"
 
@@ -19,6 +22,9 @@ void setUpGlState(int width, int height) {
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     glClearColor(0, 0, 0, 1);
+    glGetIntegerv(GL_STENCIL_BITS, &tslEngine().stencilBits);
+    glClearStencil(0);
+    glClear(GL_STENCIL_BUFFER_BIT);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
 }
@@ -55,6 +61,10 @@ void TSLSetWindowIcon(const char* file) {
     tslEngine().windowIcon = file ? file : "";
 }
 
+void TSLSetLayeredDrawing(bool layered) {
+    tslEngine().layeredDrawing = layered;
+}
+
 // The flag means "windowed": true (the default configuration) opens a normal window, false
 // asks for full screen and falls back to a window when that is refused.
 bool TSLInit(int width, int height, int colourDepth, bool flag) {
@@ -75,6 +85,9 @@ bool TSLInit(int width, int height, int colourDepth, bool flag) {
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    // The game never tests depth; the stencil marks where sprites lie over the static layers.
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
     SDL_Surface* screen = nullptr;
     if (!flag)
         screen = SDL_SetVideoMode(width, height, colourDepth, SDL_OPENGL | SDL_FULLSCREEN);
@@ -84,6 +97,8 @@ bool TSLInit(int width, int height, int colourDepth, bool flag) {
         return false;
 
     state.windowOpen = true;
+    const char* layered = std::getenv("ORBELLE_LAYERED_DRAWING");
+    state.layeredDrawing = layered && std::strcmp(layered, "1") == 0;
     setUpGlState(width, height);
     applyProjection();
     return true;

@@ -7,5 +7,6 @@
 #include "engine/tessel.h"
 
 // The window-sized copy of material's texture, made on first use; 0 when the GL context has
-// no framebuffer objects, in which case the picture is drawn from its own texture.
+// no framebuffer objects, or when the static layers are composed once (the window has a
+// stencil), in which case the picture is drawn from its own texture.
 unsigned tslViewSizedTexture(TSLMaterial& material);

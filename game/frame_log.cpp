@@ -28,13 +28,23 @@ void openFrameLog() {
     std::fprintf(frameLog, "start %lld\n", monotonicMicros());
 }
 
-void logFrame() {
-    if (!frameLog)
-        return;
-    std::fprintf(frameLog,
-                 "%lld%s menu=%d scores=%d entry=%d over=%d event=%d selection=%d score=%.0f\n",
-                 monotonicMicros(), firstFrame ? " first" : "", game.inMenu,
-                 game.scoreScreenVisible, game.nameEntryActive, game.gameOver, game.eventActive,
-                 game.menuSelection, game.score);
+namespace {
+void writeFrameLine() {
+    std::fprintf(
+        frameLog, "%lld%s menu=%d scores=%d entry=%d over=%d event=%d selection=%d score=%.0f\n",
+        monotonicMicros(), firstFrame ? " first" : "", game.inMenu, game.scoreScreenVisible,
+        game.nameEntryActive, game.gameOver, game.eventActive, game.menuSelection, game.score);
     firstFrame = false;
+}
+} // namespace
+
+void logFrame() {
+    if (frameLog && !firstFrame)
+        writeFrameLine();
+}
+
+// The first frame counts as there once the player can see it: after its buffer swap.
+void logFrameShown() {
+    if (frameLog && firstFrame)
+        writeFrameLine();
 }

@@ -5,4 +5,7 @@
 #pragma once
 
 void openFrameLog();
+// At the start of each frame pass; the first frame's line waits for logFrameShown.
 void logFrame();
+// After the frame's buffer swap: writes the first frame's line, stamped with that moment.
+void logFrameShown();

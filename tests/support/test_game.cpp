@@ -2,6 +2,9 @@
 
 #include <SDL.h>
 
+#include <cstdlib>
+
+#include "engine/data_root.h"
 #include "field/fields.h"
 #include "game/game_state.h"
 #include "game/random.h"
@@ -24,7 +27,11 @@ void resetSprite(TSLPolygon& sprite, float x, float y, float width, float height
 
 void resetGameForTest() {
     if (!engineReady) {
-        TSLSetHeadless(true);
+        // The on-screen tests (run under Xvfb by tests/e2e) draw the real pictures.
+        const bool onScreen = std::getenv("ORBELLE_ENGINE_ON_SCREEN") != nullptr;
+        TSLSetHeadless(!onScreen);
+        if (onScreen)
+            TSLSetDataRoot(std::getenv("ORBELLE_SOURCE_DIR"));
         if (SDL_WasInit(SDL_INIT_VIDEO) == 0) SDL_Init(SDL_INIT_VIDEO | SDL_INIT_NOPARACHUTE);
         TSLInit(800, 600, 32, true);
         createMaterials();

@@ -8,7 +8,6 @@
 #include <set>
 #include <string>
 
-#include "engine/blur.h"
 #include "engine/raster_font.h"
 #include "engine/tessel.h"
 
@@ -84,25 +83,6 @@ TEST(Headless, MaterialsSpritesAndPrintedTexts) {
     font.PrintText(1, 2, "next frame");
     TSLClearPrintedTexts();
     EXPECT_TRUE(TSLPrintedTexts().empty());
-}
-
-// Each softening pass ends up with an equal share of the overlay and the scene with 1 - alpha.
-TEST(BlurPasses, EveryPassGetsAnEqualShareAndTheSceneTheRest) {
-    for (float alpha : {0.0f, 0.3f, 1.0f, 5.0f}) {
-        float weights[blurPassCount];
-        float scene = 1;
-        for (int pass = 0; pass < blurPassCount; ++pass) {
-            const float a = blurPassAlpha(pass, blurPassCount, alpha);
-            for (int earlier = 0; earlier < pass; ++earlier)
-                weights[earlier] *= 1 - a;
-            scene *= 1 - a;
-            weights[pass] = a;
-        }
-        const float covered = std::min(alpha, 1.0f); // colours above 1 are drawn as 1
-        EXPECT_NEAR(scene, 1 - covered, 1e-5) << "alpha " << alpha;
-        for (float weight : weights)
-            EXPECT_NEAR(weight, covered / blurPassCount, 1e-5);
-    }
 }
 
 TEST(RasterFont, GlyphsAreDistinctAndTheAtlasDrawsEachDotOneWideTwoTall) {

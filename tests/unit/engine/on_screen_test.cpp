@@ -82,7 +82,9 @@ TEST_F(OnScreen, TextIsDrawnInTheFontColourAtItsBottomLeftCorner) {
 
 // A sharp edge down x = 400, red on the left and black on the right, from a full-size sprite
 // reaching the corners of the window (logical 800 x 600 spans all of it), under a half-red blur:
-// the red side fully covered by the tinted copy, the edge a mix of copies shifted either way.
+// the red side fully covered by the tinted copy, window pixel 511 just left of the edge a mix:
+// the half-size capture pairs pixels 510-511 and 512-513, and magnifying it filters linearly
+// a quarter of the black pair into pixel 511.
 TEST_F(OnScreen, BlurCoversTheSceneTintedAndSoftensEdges) {
     TSLMaterial* red = halfRedMaterial(library, 64);
     red->renderMode = 3008;
@@ -91,11 +93,11 @@ TEST_F(OnScreen, BlurCoversTheSceneTintedAndSoftensEdges) {
     TSLBlur blur(400, 300, 0, 800, 600, 0, 2048);
     blur.material->SetDiffuseColor(0.5f, 1, 1, 1);
     blur.Render(1024, 768);
-    EXPECT_EQ(coloursAt({200, 300, 600, 300, 398.9f, 300}), "hkm");
+    EXPECT_EQ(coloursAt({200, 300, 600, 300, 399.5f, 300}), "hkm");
 }
 
-// An opaque picture over the whole view stands in for the frame's clear (the second time drawn
-// from its resampled copy); anything less must not, so the last frame's picture is gone.
+// An opaque picture over the whole view stands in for the frame's clear; anything less must not,
+// so the last frame's picture is gone.
 TEST_F(OnScreen, FramesStartClearedUnlessAnOpaquePictureCoversTheView) {
     TSLMaterial* picture = halfRedMaterial(library, 64, true);
     for (int frame = 0; frame < 3; ++frame) {
