@@ -99,9 +99,9 @@ std::vector<std::string> playScriptedRound() {
 }
 } // namespace
 
-// The round below was recorded once; any change in what a frame does, or in the order of its
-// steps, shows as the first frame whose state differs. ORBELLE_ROUND_TRACE=file writes every
-// frame, for comparing two builds.
+// The round below was recorded once, in a process of its own so that the fields are made
+// fresh; any change in what a frame does, or in the order of its steps, shows as the first
+// frame whose state differs. ORBELLE_ROUND_TRACE=file writes every frame, for comparing builds.
 TEST(ScriptedRound, EveryFrameAsRecorded) {
     ScratchDirectory dir;
     std::vector<std::string> trace = playScriptedRound();
@@ -111,7 +111,7 @@ TEST(ScriptedRound, EveryFrameAsRecorded) {
             file << line << "\n";
     }
     std::ifstream golden(ScratchDirectory::sourceDirectory() +
-                         "/tests/unit/game/scripted_round.golden");
+                         "/tests/unit/round/scripted_round.golden");
     ASSERT_TRUE(golden.good());
     std::string expected;
     size_t checked = 0;
