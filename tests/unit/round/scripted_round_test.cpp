@@ -9,7 +9,7 @@
 
 #include "field/events.h"
 #include "game/frame_loop.h"
-#include "game/game_state.h"
+#include "record/game_state.h"
 #include "tests/support/test_game.h"
 #include "tests/unit/game/shell_test_support.h"
 
