@@ -20,8 +20,6 @@ const char* const blipFile = "data/blip.wav";
 const char* const videoDriverVariable = "SDL_VIDEODRIVER";
 const char* const desktopVideoDriver = "x11";
 
-// The logical field, whatever size the window is.
-
 // Left to itself without a display, SDL picks a text-mode driver that writes escape codes to
 // the terminal before it fails; the player's own choice of driver stands.
 void askForDesktopVideo() {
