@@ -6,9 +6,9 @@
 #include "field/collisions.h"
 #include "field/fields.h"
 #include "game/frame_loop.h"
-#include "game/game_state.h"
-#include "game/random.h"
 #include "game/startup.h"
+#include "record/game_state.h"
+#include "record/random.h"
 
 namespace {
 const int warmUpFrames = 300;

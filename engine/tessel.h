@@ -45,6 +45,9 @@ struct TSLVisibleBand {
     float t0, t1, s0, s1;
 };
 
+// The render mode that draws with the alpha test instead of blending (GL_ALPHA_TEST).
+const int tslAlphaTestRenderMode = 3008;
+
 class TSLMaterial {
   public:
     TSLMaterial();
@@ -63,7 +66,7 @@ class TSLMaterial {
     bool Opaque() const;
 
     const char* name = "";
-    int renderMode = 0; // 0: alpha blending; 3008 (GL_ALPHA_TEST): alpha test
+    int renderMode = 0; // 0: alpha blending; tslAlphaTestRenderMode: alpha test
     float diffuse[4] = {1, 1, 1, 1};
     unsigned texture = 0;       // OpenGL texture name, 0 when none was loaded
     bool opaqueTexture = false; // every pixel of the texture has full alpha

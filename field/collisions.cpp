@@ -1,12 +1,8 @@
 #include "field/collisions.h"
 
-#include <cstring>
-
 #include "field/events.h"
 #include "field/field_rules.h"
-#include "game/game_state.h"
-#include "net/score_exchange.h"
-#include "scores/result_screen.h"
+#include "record/game_state.h"
 
 namespace {
 // Only the bonus material is made with a red of exactly 100.
@@ -64,22 +60,12 @@ void collectTouchedBubbles() {
     }
 }
 
-void startNameEntry() {
-    std::memset(game.playerName, 0, sizeof game.playerName);
-    game.namePromptVisible = true;
-    game.nameCursor = 0;
-    game.nameEntryActive = true;
-}
-
-void endRound() {
+// The field ends the event; the rest of the round's end is the game's, right here in the
+// pass, before any bubble is popped.
+void reportRoundEnd() {
     endEvent();
-    game.blip.Play();
-    if (game.localScores.qualifies(scoreToInt(game.score)) > 0) {
-        startNameEntry();
-    } else {
-        game.scoreScreenVisible = true;
-        downloadInternetScores();
-    }
+    if (roundEndHandler)
+        roundEndHandler();
 }
 
 // Only the first spike to reach a visible player ends the round.
@@ -89,7 +75,7 @@ void hitPlayerWithSpikes() {
         if (game.inMenu || !spritesTouch(*game.spikes[i], game.player))
             continue;
         if (alive)
-            endRound();
+            reportRoundEnd();
         alive = false;
         game.player.visible = false;
         game.gameOver = true;
@@ -127,6 +113,8 @@ void popBubblesOnSpikes() {
     }
 }
 } // namespace
+
+void (*roundEndHandler)() = nullptr;
 
 void checkCollisions() {
     collectTouchedBubbles();

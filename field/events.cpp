@@ -1,8 +1,8 @@
 #include "field/events.h"
 
 #include "field/field_rules.h"
-#include "game/game_state.h"
-#include "game/random.h"
+#include "record/game_state.h"
+#include "record/random.h"
 
 namespace {
 enum EventKind { bubbletime = 0, reversedControls = 1, earthquake = 2, eventKindCount = 3 };
@@ -16,20 +16,21 @@ const float bubbletimeSteerAcceleration = 0.003f;
 
 struct OverlayLook {
     float x, y;
-    float red, green, blue, alpha;
+    OverlayTint tint;
 };
-const OverlayLook calmOverlay = {399, 299, 0.8f, 0.85f, 0.9f, 0.8f};
+const OverlayLook calmOverlay = {overlayRestX, overlayRestY, calmOverlayTint};
 // The blue above 1 is what gives the reversed controls their violet glare.
-const OverlayLook reversedOverlay = {399, 299, 0.95f, 0.2f, 2.0f, 0.6f};
-const OverlayLook quakeOverlay = {400, 300, 0.8f, 0.85f, 0.9f, 0.8f};
+const OverlayLook reversedOverlay = {overlayRestX, overlayRestY, {0.95f, 0.2f, 2.0f, 0.6f}};
+const OverlayLook quakeOverlay = {fieldCentreX, fieldCentreY, calmOverlayTint};
 
 // Tests run without an overlay; the event logic must not depend on one.
 void showOverlay(const OverlayLook& look) {
     if (game.blurOverlay) {
         game.blurOverlay->x = look.x;
         game.blurOverlay->y = look.y;
-        game.blurOverlay->overlayMaterial.SetDiffuseColor(look.red, look.green, look.blue,
-                                                          look.alpha);
+        const OverlayTint& tint = look.tint;
+        game.blurOverlay->overlayMaterial.SetDiffuseColor(tint.red, tint.green, tint.blue,
+                                                          tint.alpha);
     }
     game.blurVisible = true;
 }

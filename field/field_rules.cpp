@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "game/game_state.h"
+#include "record/game_state.h"
 
 void capFieldSpeeds() {
     if (game.bubbleSpeed > maxFieldSpeed)

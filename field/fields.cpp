@@ -2,8 +2,8 @@
 
 #include "field/events.h"
 #include "field/field_rules.h"
-#include "game/game_state.h"
-#include "game/random.h"
+#include "record/game_state.h"
+#include "record/random.h"
 
 namespace {
 // Sprites are recycled once they are this far off screen.
@@ -11,7 +11,6 @@ const float bubbleRecycleHeight = 900.0f;
 const float spikeRecycleDepth = -100.0f;
 const int spikeWaitHeight = 900;
 // New positions: x across the field, y anywhere in a tall band below or above it.
-const int fieldWidth = 800;
 const int placementDepth = 32000;
 const int minBubbleSize = 10;
 const int minSpikeSize = 20;
@@ -19,7 +18,6 @@ const int maxSpriteSize = 100;
 // Special bubbles: 13 in 100 get the bonus material, 2 in 100 the multiplier (which wins).
 const int bonusThreshold = 86;
 const int multiplyThreshold = 97;
-const int alphaTestRenderMode = 3008;
 
 // The sprite arrays have fixed room; a larger count would write past them.
 int boundedCount(int count, int capacity) {
@@ -62,8 +60,8 @@ void speedUpForEscape() {
 
 void resetPlayer() {
     game.player.visible = true;
-    game.player.x = 400;
-    game.player.y = 300;
+    game.player.x = fieldCentreX;
+    game.player.y = fieldCentreY;
     game.player.width = 10;
     game.player.height = 10;
     game.player.radius = float(game.player.width * bubbleRadiusFactor);
@@ -110,7 +108,7 @@ void createSpikes(int count) {
         TSLPolygon* spike = new TSLPolygon(float(x), float(y), 0.9f, float(size), float(size), 0);
         spike->material = material;
         if (material)
-            material->renderMode = alphaTestRenderMode;
+            material->renderMode = tslAlphaTestRenderMode;
         spike->radius = float(spike->width * spikeRadiusFactor);
         game.spikes[i] = spike;
     }

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "fuzz/fuzz_check.h"
-#include "scores/high_score_table.h"
+#include "hiscore/high_score_table.h"
 
 namespace {
 bool sameEntries(const HighScoreTable& a, const HighScoreTable& b) {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "fuzz/fuzz_check.h"
-#include "net/http_retriever.h"
+#include "http/http_retriever.h"
 
 // Input: one byte choosing the limit (the game's own, or a small one from the next two bytes),
 // then deliveries: two bytes of length, one of repeat count (1 to 64), and the length's bytes.

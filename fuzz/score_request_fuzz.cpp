@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
-#include "net/score_exchange.h"
-#include "net/score_signature.h"
+#include "protocol/score_protocol.h"
+#include "protocol/score_signature.h"
 #include "server/score_request.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "game/game_state.h"
+#include "record/game_state.h"
 
 namespace {
 FILE* frameLog = nullptr;

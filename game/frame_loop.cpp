@@ -10,21 +10,15 @@
 #include "field/fields.h"
 #include "game/frame_log.h"
 #include "game/frame_texts.h"
-#include "game/game_state.h"
 #include "game/input.h"
-#include "game/random.h"
 #include "game/ticks.h"
+#include "record/game_state.h"
+#include "record/random.h"
 
 const char* const musicTracks[3] = {"data/surr.mp3", "data/seagull.mp3", "data/organ.mp3"};
-const char* currentTrack = musicTracks[0];
-int quakeOffsetX = 0;
-int quakeOffsetY = 0;
-char multiplierText[textBufferSize] = {};
 
 namespace {
-// Where the overlay rests; an earthquake pulls it down and left by up to four units.
-const float overlayRestX = 400;
-const float overlayRestY = 300;
+// An earthquake pulls the overlay down and left of the centre by up to four units.
 const int quakeReach = 5;
 
 void drawSprites() {
@@ -41,8 +35,8 @@ void drawOverlay() {
     if (!overlay)
         return;
     if (game.quakeActive) {
-        overlay->x = overlayRestX - float(quakeOffsetX);
-        overlay->y = overlayRestY - float(quakeOffsetY);
+        overlay->x = float(fieldCentreX) - float(game.quakeOffsetX);
+        overlay->y = float(fieldCentreY) - float(game.quakeOffsetY);
     }
     if (game.blurVisible)
         overlay->Render(game.screenWidth, game.screenHeight);
@@ -61,8 +55,8 @@ void keepEventRunningForBench() {
 
 // Drawn every frame, earthquake or not, so the random sequence does not depend on events.
 void drawQuakeOffsets() {
-    quakeOffsetX = gameRand() % quakeReach;
-    quakeOffsetY = gameRand() % quakeReach;
+    game.quakeOffsetX = gameRand() % quakeReach;
+    game.quakeOffsetY = gameRand() % quakeReach;
 }
 } // namespace
 
@@ -88,7 +82,7 @@ bool runFramePass(uint32_t now) {
     moveSpikes(-game.spikeSpeed);
     handleInput();
     checkCollisions();
-    std::snprintf(multiplierText, sizeof multiplierText, "Score multiplier: %2.1f",
+    std::snprintf(game.multiplierText, sizeof game.multiplierText, "Score multiplier: %2.1f",
                   game.scoreMultiplier);
     TSLBeginRender();
     drawScene();
@@ -117,8 +111,8 @@ void rotateMusic() {
     int next;
     do {
         next = gameRand() % 3;
-    } while (musicTracks[next] == currentTrack);
+    } while (musicTracks[next] == game.currentTrack);
     game.music.PlayFile(musicTracks[next]);
     game.musicLength = game.music.GetLength();
-    currentTrack = musicTracks[next];
+    game.currentTrack = musicTracks[next];
 }

@@ -4,10 +4,6 @@
 #include <cstdint>
 
 extern const char* const musicTracks[3];
-extern const char* currentTrack;
-extern int quakeOffsetX;
-extern int quakeOffsetY;
-extern char multiplierText[1000];
 
 // One pass with the tick value now; returns false when the tick had not changed (nothing done).
 bool runFramePass(uint32_t now);

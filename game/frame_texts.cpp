@@ -1,8 +1,8 @@
 #include "game/frame_texts.h"
 
 #include "game/frame_loop.h"
-#include "game/game_state.h"
 #include "game/input.h"
+#include "record/game_state.h"
 #include "scores/result_screen.h"
 
 const char* const webAddressText = "www.orbelle.example.org";
@@ -26,7 +26,7 @@ void drawStatusLines() {
     if (!game.inMenu) {
         game.font.PrintText(5, 2, game.scoreText);
         game.font.PrintText(200, 2, bonusLabel);
-        game.font.PrintText(200, 20, multiplierText);
+        game.font.PrintText(200, 20, game.multiplierText);
     } else {
         drawMenu();
         game.font.PrintText(5, 2, webAddressText);

@@ -7,8 +7,8 @@
 
 #include "field/events.h"
 #include "field/fields.h"
-#include "game/game_state.h"
 #include "net/score_exchange.h"
+#include "record/game_state.h"
 #include "scores/result_screen.h"
 
 namespace {
@@ -20,8 +20,6 @@ const float menuLineSpacing = 20;
 
 const int maxNameLength = playerNameSize - 1;
 const float maxSteerSpeed = 6.0f;
-const float fieldWidth = 800;
-const float fieldHeight = 600;
 
 bool isArrowKey(int sym) {
     return sym == SDLK_UP || sym == SDLK_DOWN || sym == SDLK_RIGHT || sym == SDLK_LEFT;

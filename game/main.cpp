@@ -5,10 +5,10 @@
 #include "game/command_line.h"
 #include "game/frame_log.h"
 #include "game/frame_loop.h"
-#include "game/game_state.h"
 #include "game/startup.h"
 #include "game/ticks.h"
 #include "game/user_paths.h"
+#include "record/game_state.h"
 
 int main(int argc, char** argv) {
     // Before anything opens a file or a window: --help must work anywhere.
@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
     setUpUserPaths(paths);
     SDL_Init(SDL_INIT_NOPARACHUTE);
     std::atexit(SDL_Quit);
-    currentTrack = musicTracks[0];
+    game.currentTrack = musicTracks[0];
     // Read before start-up, so the first frame's time includes it.
     game.lastTick = getTickCount();
     if (!initGame()) {
@@ -31,8 +31,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     {
-        TSLBlur blur(399, 299, 0, 800, 600, 0, 2048);
-        blur.overlayMaterial.SetDiffuseColor(0.8f, 0.85f, 0.9f, 0.8f);
+        TSLBlur blur(overlayRestX, overlayRestY, 0, fieldWidth, fieldHeight, 0, 2048);
+        const OverlayTint& tint = calmOverlayTint;
+        blur.overlayMaterial.SetDiffuseColor(tint.red, tint.green, tint.blue, tint.alpha);
         game.blurOverlay = &blur;
         game.localScores.load(localScoreFile);
         if (game.running == 1)

@@ -9,7 +9,8 @@
 #include "field/fields.h"
 #include "game/config.h"
 #include "game/frame_loop.h"
-#include "game/game_state.h"
+#include "game/round_end.h"
+#include "record/game_state.h"
 
 namespace {
 const char* const windowCaption = "Orbelle";
@@ -18,10 +19,6 @@ const char* const windowIconFile = "data/icons/orbelle-64.png";
 const char* const blipFile = "data/blip.wav";
 const char* const videoDriverVariable = "SDL_VIDEODRIVER";
 const char* const desktopVideoDriver = "x11";
-
-// The logical field, whatever size the window is.
-const double fieldWidth = 800;
-const double fieldHeight = 600;
 
 // Left to itself without a display, SDL picks a text-mode driver that writes escape codes to
 // the terminal before it fails; the player's own choice of driver stands.
@@ -97,6 +94,7 @@ void createMaterials() {
 }
 
 bool initGame() {
+    installRoundEnd();
     GameConfig config = loadConfig(configFile);
     game.screenWidth = config.screenWidth;
     game.screenHeight = config.screenHeight;

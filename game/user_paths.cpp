@@ -12,7 +12,7 @@
 
 #include "engine/data_root.h"
 #include "game/config.h"
-#include "scores/high_score_table.h"
+#include "hiscore/high_score_table.h"
 
 #ifndef ORBELLE_DATA_ROOT_FROM_BIN
 #define ORBELLE_DATA_ROOT_FROM_BIN "../share/orbelle"

@@ -6,24 +6,22 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "game/game_state.h"
-#include "net/score_signature.h"
+#include "protocol/score_protocol.h"
+#include "protocol/score_signature.h"
+#include "record/game_state.h"
 
 #ifndef ORBELLE_DEFAULT_SCORE_SERVER
 #define ORBELLE_DEFAULT_SCORE_SERVER "127.0.0.1:8765"
 #endif
-
-const char* const scoreSalt = "kovrenaltu37";
 
 namespace {
 const char* const disabledMessage = "You have disabled internet highscores.";
 const char* const downloadingMessage = "Downloading internet highscores. Please wait.";
 const char* const uploadingMessage = "Uploading local highscores. Please wait.";
 const char* const noConnectionMessage = "Could not connect to server.";
-const char* const rankUrlFormat = "http://%s/velmo/orbelle/haeennatykset.php?sija=%d";
+const char* const rankUrlFormat = "http://%s%s?sija=%d";
 const char* const probeUrlFormat = "http://%s/";
-const char* const uploadUrlFormat =
-    "http://%s/velmo/orbelle/lisaaennatys.php?name=%s&score=%i&hashcheck=%s";
+const char* const uploadUrlFormat = "http://%s%s?name=%s&score=%i&hashcheck=%s";
 const char* const hashInputFormat = "%s%i%s";
 const int internetLineCount = 10;
 
@@ -72,7 +70,7 @@ bool isSuccessStatus(long status) {
 // An error page is no line of the list: only a 2xx answer counts.
 const char* retrieveRank(int rank) {
     char url[textBufferSize];
-    if (!formatInto(url, rankUrlFormat, scoreServerHost(), rank))
+    if (!formatInto(url, rankUrlFormat, scoreServerHost(), scoreRankPath, rank))
         return nullptr;
     const char* text = game.downloader.retrieve(url);
     return text != nullptr && isSuccessStatus(game.downloader.status) ? text : nullptr;
@@ -86,8 +84,8 @@ const char* uploadEntry(const HighScoreEntry& entry, ScoreSignature& signature) 
         return nullptr;
     signature.compute(hashInput);
     std::string encodedName = encodeQueryValue(entry.name);
-    if (!formatInto(url, uploadUrlFormat, scoreServerHost(), encodedName.c_str(), int(entry.score),
-                    signature.hexString()))
+    if (!formatInto(url, uploadUrlFormat, scoreServerHost(), scoreUploadPath, encodedName.c_str(),
+                    int(entry.score), signature.hexString()))
         return nullptr;
     return game.uploader.retrieve(url);
 }

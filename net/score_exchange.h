@@ -12,6 +12,3 @@ const char* scoreServerHost();
 // A text made safe for a URL query value: every byte but letters, digits, "-", ".", "_" and
 // "~" becomes %XX with upper-case hex digits.
 std::string encodeQueryValue(const std::string& text);
-
-// The salt that follows name and score in the text whose MD5 signs an uploaded entry.
-extern const char* const scoreSalt;

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "game/game_state.h"
+#include "record/game_state.h"
 
 namespace {
 const char* const refusedText = "Sorry, you didn't make it to the high scores.";

@@ -7,11 +7,10 @@
 #include <strings.h>
 #include <vector>
 
-#include "net/score_signature.h"
+#include "protocol/score_protocol.h"
+#include "protocol/score_signature.h"
 
 namespace {
-const char* const salt = "kovrenaltu37";
-
 // The single value of key; false when the key is missing or given more than once, since
 // an ambiguous query must not be guessed at.
 bool singleValue(const QueryParams& params, const char* key, std::string* value) {
@@ -126,7 +125,7 @@ bool isAcceptableName(const std::string& name) {
 }
 
 std::string expectedHashcheck(const std::string& name, const std::string& scoreText) {
-    std::string input = name + scoreText + salt;
+    std::string input = name + scoreText + scoreSalt;
     ScoreSignature signature;
     signature.compute(input.c_str());
     return signature.hexString();

@@ -2,12 +2,11 @@
 // request to its answer; the HTTP plumbing lives in http_daemon.
 #pragma once
 
+#include "protocol/score_protocol.h"
 #include "server/http_daemon.h"
 #include "server/score_store.h"
 #include "server/upload_limit.h"
 
-const char* const scoreRankPath = "/velmo/orbelle/haeennatykset.php";
-const char* const scoreUploadPath = "/velmo/orbelle/lisaaennatys.php";
 const char* const scoreJsonPath = "/scores.json";
 
 // What the answers are made from.

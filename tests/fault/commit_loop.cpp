@@ -12,8 +12,8 @@
 #include <cstring>
 #include <string>
 
-#include "game/game_state.h"
-#include "scores/high_score_table.h"
+#include "hiscore/high_score_table.h"
+#include "record/game_state.h"
 #include "scores/result_screen.h"
 
 namespace {

@@ -6,9 +6,10 @@
 
 #include "engine/data_root.h"
 #include "field/fields.h"
-#include "game/game_state.h"
-#include "game/random.h"
+#include "game/round_end.h"
 #include "game/startup.h"
+#include "record/game_state.h"
+#include "record/random.h"
 
 namespace {
 bool engineReady = false;
@@ -35,6 +36,7 @@ void resetGameForTest() {
         if (SDL_WasInit(SDL_INIT_VIDEO) == 0) SDL_Init(SDL_INIT_VIDEO | SDL_INIT_NOPARACHUTE);
         TSLInit(800, 600, 32, true);
         createMaterials();
+        installRoundEnd();
         engineReady = true;
     }
     static_cast<GameValues&>(game) = GameValues{};

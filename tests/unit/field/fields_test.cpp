@@ -6,8 +6,8 @@
 #include "field/collisions.h"
 #include "field/events.h"
 #include "field/fields.h"
-#include "game/game_state.h"
-#include "game/random.h"
+#include "record/game_state.h"
+#include "record/random.h"
 #include "tests/support/test_game.h"
 
 namespace {

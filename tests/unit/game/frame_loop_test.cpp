@@ -5,9 +5,9 @@
 
 #include "game/frame_loop.h"
 #include "game/frame_texts.h"
-#include "game/game_state.h"
-#include "game/random.h"
 #include "game/ticks.h"
+#include "record/game_state.h"
+#include "record/random.h"
 #include "tests/support/test_game.h"
 #include "tests/unit/game/shell_test_support.h"
 
@@ -73,28 +73,28 @@ TEST(Music, AnEndedTrackIsFollowedByAnotherButNotWhilePlayingOrOfUnknownLength) 
     dir.linkData();
     resetGameForTest();
     game.music.PlayFile(musicTracks[0]);
-    currentTrack = musicTracks[0];
+    game.currentTrack = musicTracks[0];
     game.musicLength = game.music.GetLength();
     rotateMusic(); // still playing
-    EXPECT_TRUE(game.musicLength > 0 && currentTrack == musicTracks[0]);
+    EXPECT_TRUE(game.musicLength > 0 && game.currentTrack == musicTracks[0]);
 
     std::set<std::string> seen;
     for (uint32_t seed = 1; seed < 40; ++seed) {
         resetGameRand(seed);
-        const char* before = currentTrack;
+        const char* before = game.currentTrack;
         game.music.FinishForTest();
         rotateMusic();
-        EXPECT_NE(currentTrack, before);
-        EXPECT_TRUE(game.music.CurrentFile() == currentTrack &&
+        EXPECT_NE(game.currentTrack, before);
+        EXPECT_TRUE(game.music.CurrentFile() == game.currentTrack &&
                     game.musicLength == game.music.GetLength());
-        seen.insert(currentTrack);
+        seen.insert(game.currentTrack);
     }
     EXPECT_EQ(seen.size(), 3u);
 
-    const char* before = currentTrack;
+    const char* before = game.currentTrack;
     game.music.FinishForTest();
     game.musicLength = 0; // no track was started: position and length both stand at 0
     resetGameRand();
     rotateMusic();
-    EXPECT_TRUE(currentTrack == before && gameRand() == 41);
+    EXPECT_TRUE(game.currentTrack == before && gameRand() == 41);
 }

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "game/game_state.h"
 #include "game/input.h"
+#include "record/game_state.h"
 #include "tests/support/test_game.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include "field/events.h"
 #include "field/fields.h"
 #include "game/frame_loop.h"
-#include "game/game_state.h"
+#include "record/game_state.h"
 #include "tests/support/test_game.h"
 
 static std::vector<unsigned char> pictureOfFrame(bool layered) {

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "game/game_state.h"
 #include "game/startup.h"
+#include "record/game_state.h"
 #include "tests/support/test_game.h"
 #include "tests/unit/game/shell_test_support.h"
 

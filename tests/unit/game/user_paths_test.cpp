@@ -7,7 +7,7 @@
 #include "engine/data_root.h"
 #include "game/config.h"
 #include "game/user_paths.h"
-#include "scores/high_score_table.h"
+#include "hiscore/high_score_table.h"
 #include "tests/unit/game/shell_test_support.h"
 
 namespace fs = std::filesystem;

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <cstdlib>
 
-#include "net/http_retriever.h"
+#include "http/http_retriever.h"
 #include "tests/unit/net/local_servers.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "net/score_signature.h"
+#include "protocol/score_signature.h"
 
 namespace {
 std::string hexOf(const std::string& text) {

@@ -4,8 +4,8 @@
 #include <chrono>
 #include <cstdlib>
 
-#include "game/game_state.h"
 #include "net/score_exchange.h"
+#include "record/game_state.h"
 #include "server/score_request.h"
 #include "server/score_server.h"
 #include "tests/support/test_game.h"

@@ -15,8 +15,8 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "game/game_state.h"
-#include "scores/high_score_table.h"
+#include "hiscore/high_score_table.h"
+#include "record/game_state.h"
 #include "scores/result_screen.h"
 #include "tests/support/test_game.h"
 

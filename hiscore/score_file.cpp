@@ -11,7 +11,7 @@
 #include <cstring>
 #include <string>
 
-#include "scores/high_score_table.h"
+#include "hiscore/high_score_table.h"
 
 namespace {
 const int scoreOffset = 0;

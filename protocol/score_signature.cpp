@@ -1,5 +1,5 @@
 // MD5 after RFC 1321's reference design, and the holder that signs one uploaded score.
-#include "net/score_signature.h"
+#include "protocol/score_signature.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "scores/high_score_table.h"
+#include "hiscore/high_score_table.h"
 
 const char* localScoreFile = "hisc.dat";
 

@@ -1,4 +1,4 @@
-#include "game/game_state.h"
+#include "record/game_state.h"
 
 const char* const backgroundMaterialName = "Background";
 const char* const bubbleMaterialName = "Bubble";

@@ -1,4 +1,4 @@
-#include "net/http_retriever.h"
+#include "http/http_retriever.h"
 
 #include <curl/curl.h>
 

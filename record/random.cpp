@@ -1,4 +1,4 @@
-#include "game/random.h"
+#include "record/random.h"
 
 namespace {
 // The C library's classic generator: the same numbers on every run, as the game never seeds it.

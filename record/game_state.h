@@ -6,8 +6,9 @@
 #include <string>
 
 #include "engine/tessel.h"
-#include "net/http_retriever.h"
-#include "scores/high_score_table.h"
+#include "hiscore/high_score_table.h"
+#include "http/http_retriever.h"
+#include "record/playfield.h"
 
 const int maxBubbles = 200;
 const int maxSpikes = 150;
@@ -57,6 +58,13 @@ struct GameValues {
     const char* eventBanner = "";
     bool quakeActive = false;
     bool blurVisible = false;
+    // Drawn at the end of every frame; during an earthquake the next frame's overlay is
+    // pulled by them.
+    int quakeOffsetX = 0;
+    int quakeOffsetY = 0;
+    char multiplierText[textBufferSize] = {};
+    // The music track started last; main sets the first.
+    const char* currentTrack = nullptr;
 
     // Fields: heap sprites created once at start-up and never freed
     TSLPolygon* bubbles[maxBubbles] = {};
@@ -74,10 +82,10 @@ struct GameState : GameValues {
     HighScoreTable localScores;
     TSLText font;
     TSLMaterialLibrary materials;
-    TSLPolygon background{400, 300, 0, 800, 600, 0};
-    TSLPolygon player{400, 300, 1, 10, 10, 0};
+    TSLPolygon background{fieldCentreX, fieldCentreY, 0, fieldWidth, fieldHeight, 0};
+    TSLPolygon player{fieldCentreX, fieldCentreY, 1, 10, 10, 0};
     TSLPolygon logo{250, 350, 1, 512, 300, 0};
-    TSLPolygon flare{400, 300, 1, 800, 600, 0};
+    TSLPolygon flare{fieldCentreX, fieldCentreY, 1, fieldWidth, fieldHeight, 0};
     TSLFog fog{1, 0, 1000, 0.01f, 0.02f, 0.09f, 1};
     TSLKeyhandler keys;
     TSLMusic music;
