@@ -59,10 +59,11 @@ TEST(InputPolls, OneEventServesEveryPollSeveralGoToConsecutivePolls) {
 
 TEST(NameEntry, CharactersLimitBackspaceAndCommitKeys) {
     startNameEntry();
-    press({'a'}, KMOD_LSHIFT);
+    press({'a', 'z'}, KMOD_LSHIFT);
     press({'1'}, KMOD_RSHIFT);
-    press({'b', '0', '/', SDLK_LSHIFT, SDLK_RSHIFT, SDLK_LCTRL});
-    EXPECT_STREQ(game.playerName, "A1b2");
+    // The low byte of a key symbol is typed, also at 0x80 and above.
+    press({'b', '0', '/', SDLK_LSHIFT, SDLK_RSHIFT, SDLK_LCTRL, SDLK_WORLD_0});
+    EXPECT_EQ(std::string(game.playerName), "AZ1b2\xA0");
 
     startNameEntry();
     press({SDLK_BACKSPACE}); // on an empty name
@@ -152,4 +153,17 @@ TEST(Steering, HeldKeysChangeTheVelocityWithinClampsAndThePlayerWraps) {
         handleInput();
         EXPECT_TRUE(game.player.x == w[2] && game.player.y == w[3]) << w[0] << "," << w[1];
     }
+}
+
+// Return on the high-score screen uploads the local table before it acts on the menu line.
+TEST(Menu, ReturnOnTheScoreScreenUploadsThenDownloads) {
+    resetGameForTest();
+    setenv("ORBELLE_SCORE_SERVER", "127.0.0.1:1", 1); // nothing listens there
+    game.internetScoresEnabled = game.scoreScreenVisible = true;
+    game.menuSelection = 1;
+    press({SDLK_RETURN});
+    unsetenv("ORBELLE_SCORE_SERVER");
+    EXPECT_EQ(game.uploader.lastError, 7u); // curl's "could not connect"
+    EXPECT_EQ(game.downloader.lastError, 7u);
+    EXPECT_STREQ(game.statusMessage, "Could not connect to server.");
 }
