@@ -54,7 +54,8 @@ TEST(InputPolls, OneEventServesEveryPollSeveralGoToConsecutivePolls) {
     pushEvent(SDL_KEYDOWN, SDLK_DOWN);
     pushEvent(SDL_QUIT);
     handleInput();
-    EXPECT_TRUE(game.running == 0 && game.menuSelection == 1);
+    EXPECT_EQ(game.running, 0);
+    EXPECT_EQ(game.menuSelection, 1);
 }
 
 TEST(NameEntry, CharactersLimitBackspaceAndCommitKeys) {
@@ -139,7 +140,10 @@ TEST(Steering, HeldKeysChangeTheVelocityWithinClampsAndThePlayerWraps) {
     game.playerVelocityX = 2;
     game.playerVelocityY = -1;
     handleInput();
-    EXPECT_TRUE(game.inMenu && !game.eventActive && game.player.x == 402 && game.player.y == 299);
+    EXPECT_TRUE(game.inMenu);
+    EXPECT_FALSE(game.eventActive);
+    EXPECT_EQ(game.player.x, 402);
+    EXPECT_EQ(game.player.y, 299);
     EXPECT_FLOAT_EQ(game.playerVelocityX, 2.07f);
     EXPECT_FLOAT_EQ(game.playerVelocityY, -0.93f);
 
@@ -151,7 +155,8 @@ TEST(Steering, HeldKeysChangeTheVelocityWithinClampsAndThePlayerWraps) {
         game.player.x = w[0];
         game.player.y = w[1];
         handleInput();
-        EXPECT_TRUE(game.player.x == w[2] && game.player.y == w[3]) << w[0] << "," << w[1];
+        EXPECT_EQ(game.player.x, w[2]) << w[0];
+        EXPECT_EQ(game.player.y, w[3]) << w[1];
     }
 }
 

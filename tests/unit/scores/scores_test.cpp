@@ -164,7 +164,8 @@ TEST_F(Scores, ScoreScreenColumnsAndCommittedResults) {
     EXPECT_TRUE(TSLPrintedTexts().empty() && !game.inMenu && game.menuSelection == 0);
     game.scoreScreenVisible = true;
     drawHighScoreScreen();
-    EXPECT_TRUE(game.inMenu && game.menuSelection == 1);
+    EXPECT_TRUE(game.inMenu);
+    EXPECT_EQ(game.menuSelection, 1);
     ASSERT_EQ(TSLPrintedTexts().size(), 22u);
     EXPECT_EQ(textAt(300, 280) + textAt(550, 280), "Local highscores:Internet highscores:");
     for (int rank = 1; rank <= 10; ++rank) {
