@@ -58,7 +58,7 @@ TEST_F(ScoreExchangeTest, ElevenRequestsEachWay) {
     EXPECT_EQ(downloadInternetScores(), 1);
     for (int i = 0; i < 10; ++i)
         EXPECT_EQ(game.internetScores[i], "line " + std::to_string(i + 1));
-    game.localScores.entries[0] = HighScoreEntry(-5, "a&b %c");
+    game.localScores.entries[0] = HighScoreEntry(-5, "a&b %c~");
     game.localScores.entries[1] = HighScoreEntry(9, "\xE9\xFF");
     EXPECT_EQ(uploadLocalScores(), 1);
     EXPECT_STREQ(game.statusMessage, "");
@@ -71,7 +71,7 @@ TEST_F(ScoreExchangeTest, ElevenRequestsEachWay) {
     EXPECT_EQ(requests[11].target, "/"); // the upload probes the root first
     const std::string upload = "/velmo/orbelle/lisaaennatys.php?";
     EXPECT_EQ(requests[12].target,
-              upload + "name=a%26b%20%25c&score=-5&hashcheck=61a6cc6c12421fae49d9d106f6c120e6");
+              upload + "name=a%26b%20%25c~&score=-5&hashcheck=16611b46fb52bd31a9a6856f5627d8cb");
     EXPECT_EQ(requests[13].target,
               upload + "name=%E9%FF&score=9&hashcheck=7d2849bd33741163a4c7b58e080e2544");
     for (size_t i = 14; i < 22; ++i)

@@ -117,16 +117,17 @@ TEST_F(Scores, SaveGoesThroughLinksKeepsModesLiveSavesAndWorksInAReadOnlyFolder)
         loaded.load(path);
         return describe(loaded) == describe(table);
     };
-    // A private hisc.dat beside another game's save in progress, which holds its temp file.
+    // A hisc.dat of a mode no fresh temp file has, beside another game's save in progress,
+    // which holds its temp file.
     writeWholeFile(file, Bytes(320, '\0'));
-    ASSERT_EQ(chmod(file, 0600), 0);
+    ASSERT_EQ(chmod(file, 0640), 0);
     const char* const live = "hisc.dat.saving-Live01";
     const int held = open(live, O_CREAT | O_WRONLY, 0600);
     ASSERT_EQ(flock(held, LOCK_EX), 0);
     table.save(file);
     struct stat info;
     ASSERT_EQ(stat(file, &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0600u);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
     EXPECT_TRUE(savedHere(file));
     EXPECT_EQ(access(live, F_OK), 0) << "a live save's temp file was removed";
     close(held);
