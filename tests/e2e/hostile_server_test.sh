@@ -2,7 +2,8 @@
 # The real game against a score server that hangs, floods, closes in mid-body or answers
 # garbage: opening the high-score screen stalls the game no longer than one score exchange
 # may take, the game then goes on drawing, its memory stays bounded, and "Exit" still ends it
-# with status 0.
+# with status 0. Against the hanging one, Return pressed twice more during the wait starts no
+# second exchange, and a window close made during a wait ends the game once the wait is over.
 set -euo pipefail
 # shellcheck source=tests/e2e/lib.sh
 source "$(dirname "$0")/lib.sh"
@@ -18,7 +19,17 @@ for mode in hang flood close garbage; do
     e2e_start_game ORBELLE_SCORE_SERVER="127.0.0.1:$e2e_hostile_port"
     e2e_press Down
     e2e_wait_frame 10 menu=1 selection=1
-    e2e_press Return
+    e2e_keydown Return
+    e2e_wait_connections 1 10
+    e2e_keyup Return
+    if [ "$mode" = hang ]; then
+        for _ in 1 2; do
+            e2e_keydown Return
+            sleep 0.08
+            e2e_keyup Return
+            sleep 0.08
+        done
+    fi
     # The exchange may take 10 s; a game that has not drawn the score screen by 25 s is stuck.
     e2e_wait_frame 25 scores=1
     e2e_wait_frames 20 30
@@ -29,13 +40,24 @@ for mode in hang flood close garbage; do
     # nothing; otherwise the rank test and ten ranks each reached it.
     if [ "$mode" = hang ]; then
         awk -v g="$gap" 'BEGIN { exit !(g >= 9) }' || e2e_fail "hang: no real stall ($gap s)"
+        [ "$connections" = 1 ] || e2e_fail "a Return pressed during the wait started another exchange"
     else
         [ "$connections" -ge 11 ] || e2e_fail "$mode: only $connections requests reached the server"
     fi
     hwm=$(grep '^VmHWM' "/proc/$e2e_game_pid/status" | tr -dc '0-9')
     [ "$hwm" -lt "$max_hwm_kb" ] || e2e_fail "$mode: peak memory $hwm kB"
-    e2e_exit_from_score_screen
-    kill -TERM "${e2e_tracked[-1]}"
     echo "$mode: longest pause $gap s, $connections connections, peak memory $((hwm / 1024)) MB"
+    if [ "$mode" = hang ]; then
+        # Return on the high-score screen uploads: the probe waits; the window is closed meanwhile.
+        e2e_keydown Return
+        e2e_wait_connections 2 10
+        e2e_keyup Return
+        e2e_close_window
+        e2e_wait_exit 45
+        [ "$e2e_status" = 0 ] || e2e_fail "status $e2e_status after a close during the wait"
+    else
+        e2e_exit_from_score_screen
+    fi
+    kill -TERM "${e2e_tracked[-1]}"
 done
 echo "PASS: the game outlived every hostile score server"
