@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "engine/tessel.h"
 
@@ -19,6 +20,12 @@ void resetGameForTest();
 
 // Creates both fields (200 bubbles, 150 spikes) the first time; later calls reuse them.
 void ensureFieldsForTest();
+
+// Queues an SDL event of the given type; a key event when sym is given.
+void pushTestEvent(int type, int sym = 0, int mod = 0);
+
+// Takes every queued SDL event and gives their types in order.
+std::vector<int> takeQueuedEventTypes();
 
 // A fresh directory under /tmp that the test works in until the end of the scope. Failing to
 // enter or leave it throws, which fails the test (or, on leaving, ends the program).

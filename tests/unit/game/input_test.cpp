@@ -9,16 +9,10 @@
 #include "tests/support/test_game.h"
 
 namespace {
-void pushEvent(Uint8 type, int sym = 0, int mod = 0) {
-    SDL_Event event = {};
-    event.key = {type, 0, 0, {0, SDLKey(sym), SDLMod(mod), 0}};
-    ASSERT_EQ(SDL_PushEvent(&event), 0);
-}
-
 // Each key press in a frame of its own.
 void press(std::initializer_list<int> syms, int mod = 0) {
     for (int sym : syms) {
-        pushEvent(SDL_KEYDOWN, sym, mod);
+        pushTestEvent(SDL_KEYDOWN, sym, mod);
         handleInput();
     }
 }
@@ -46,13 +40,13 @@ TEST(InputPolls, OneEventServesEveryPollSeveralGoToConsecutivePolls) {
     press({SDLK_DOWN});
     handleInput(); // an empty queue: nothing left over from the last frame
     EXPECT_EQ(game.menuSelection, 1);
-    pushEvent(SDL_KEYDOWN, SDLK_DOWN);
-    pushEvent(SDL_KEYUP, SDLK_DOWN);
+    pushTestEvent(SDL_KEYDOWN, SDLK_DOWN);
+    pushTestEvent(SDL_KEYUP, SDLK_DOWN);
     handleInput();
     EXPECT_EQ(game.menuSelection, 1);
     // A close request is never lost, whichever poll takes it.
-    pushEvent(SDL_KEYDOWN, SDLK_DOWN);
-    pushEvent(SDL_QUIT);
+    pushTestEvent(SDL_KEYDOWN, SDLK_DOWN);
+    pushTestEvent(SDL_QUIT);
     handleInput();
     EXPECT_EQ(game.running, 0);
     EXPECT_EQ(game.menuSelection, 1);
@@ -72,6 +66,8 @@ TEST(NameEntry, CharactersLimitBackspaceAndCommitKeys) {
         press({'z'});
     press({SDLK_BACKSPACE, 'y'});
     EXPECT_EQ(std::string(game.playerName), std::string(14, 'z') + "y");
+    press({SDLK_BACKSPACE});
+    EXPECT_EQ(std::string(game.playerName), std::string(14, 'z'));
 
     for (int finish : {SDLK_RETURN, SDLK_KP_MINUS}) {
         startNameEntry(finish == SDLK_KP_MINUS ? 500 : 700);

@@ -150,3 +150,14 @@ TEST_F(ScoreExchangeTest, UploadedEntriesComeBackFromOurServerOnceEach) {
     for (int i = 0; i < 10; ++i)
         EXPECT_EQ(game.internetScores[i], expected[i]) << "line " << i + 1;
 }
+
+// Keys pressed while an exchange kept the game waiting are dropped; a window close stays.
+TEST_F(ScoreExchangeTest, KeysPressedDuringTheWaitAreDroppedACloseIsKept) {
+    start();
+    const int keyDown = 2, keyUp = 3, quit = 12; // SDL 1.2's event types
+    pushTestEvent(keyDown, '\r');
+    pushTestEvent(quit);
+    pushTestEvent(keyUp, '\r');
+    EXPECT_EQ(downloadInternetScores(), 1);
+    EXPECT_EQ(takeQueuedEventTypes(), std::vector<int>{quit});
+}
