@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # One whole round played with real key presses on a virtual display: start from the menu,
-# steer until a spike ball ends the round, type a name with Shift, see it on the high-score
-# screen and in hisc.dat, then leave through "Exit" with status 0.
+# steer until a spike ball ends the round, type a name with Shift, see it in hisc.dat while the
+# download of the internet list still waits on a score server that never answers (saved
+# first), then on the high-score screen, and leave through "Exit" with status 0.
 # ORBELLE_SCREENSHOT_DIR, when set, receives play.png, event.png (when an event showed up),
 # nameentry.png (with the name typed) and highscores.png.
 set -euo pipefail
@@ -18,8 +19,9 @@ for k in $(seq 10); do lows+=("Low$k:-$k"); done
 e2e_write_scores "$e2e_run/hisc.dat" "${lows[@]}"
 cp "$e2e_run/hisc.dat" "$e2e_work/hisc.before"
 
+e2e_start_hostile hang
 e2e_start_display
-e2e_start_game
+e2e_start_game ORBELLE_SCORE_SERVER="127.0.0.1:$e2e_hostile_port"
 e2e_wait_frame 10 menu=1 scores=0 selection=0
 
 e2e_press Return
@@ -66,8 +68,15 @@ before=$(e2e_bright_pixels "$e2e_work/prompt.png" "$name_area")
 typed=$(e2e_bright_pixels "$shots/nameentry.png" "$name_area")
 [ "$typed" -gt $((before + 40)) ] ||
     e2e_fail "the typed name is not drawn ($typed bright pixels, $before before typing)"
-e2e_press Return
-e2e_wait_frame 20 scores=1 entry=0 menu=1 selection=1
+[ "$(e2e_hostile_connections)" = 0 ] || e2e_fail "the server was contacted during the round"
+# Return held until the download has reached the server, which then keeps the game waiting.
+e2e_keydown Return
+e2e_wait_connections 1 10
+e2e_read_scores "$e2e_run/hisc.dat" >"$e2e_work/saved" || e2e_fail "hisc.dat is not a valid table"
+[ "$(head -n 1 "$e2e_work/saved" | cut -f 1)" = e2eA ] ||
+    e2e_fail "the name was not saved before the download: $(tr '\n' ' ' <"$e2e_work/saved")"
+e2e_keyup Return
+e2e_wait_frame 30 scores=1 entry=0 menu=1 selection=1
 e2e_wait_frames 3 10
 e2e_shot "$shots/highscores.png"
 

@@ -33,7 +33,8 @@ void resetGameForTest() {
         TSLSetHeadless(!onScreen);
         if (onScreen)
             TSLSetDataRoot(std::getenv("ORBELLE_SOURCE_DIR"));
-        if (SDL_WasInit(SDL_INIT_VIDEO) == 0) SDL_Init(SDL_INIT_VIDEO | SDL_INIT_NOPARACHUTE);
+        if (SDL_WasInit(SDL_INIT_VIDEO) == 0)
+            SDL_Init(SDL_INIT_VIDEO | SDL_INIT_NOPARACHUTE);
         TSLInit(800, 600, 32, true);
         createMaterials();
         installRoundEnd();
@@ -43,12 +44,15 @@ void resetGameForTest() {
     if (fieldsMade) {
         game.bubbleCount = maxBubbles;
         game.spikeCount = maxSpikes;
-        for (int i = 0; i < maxBubbles; ++i) game.bubbles[i] = savedBubbles[i];
-        for (int i = 0; i < maxSpikes; ++i) game.spikes[i] = savedSpikes[i];
+        for (int i = 0; i < maxBubbles; ++i)
+            game.bubbles[i] = savedBubbles[i];
+        for (int i = 0; i < maxSpikes; ++i)
+            game.spikes[i] = savedSpikes[i];
     }
     resetSprite(game.player, 400, 300, 10, 10);
     game.player.radius = float(10 * bubbleRadiusFactor);
-    for (auto& line : game.internetScores) line.clear();
+    for (auto& line : game.internetScores)
+        line.clear();
     game.localScores = HighScoreTable();
     game.blip.playCount = 0;
     TSLKeyhandler::ClearTestKeys();
@@ -64,13 +68,33 @@ void ensureFieldsForTest() {
         resetGameRand();
         createBubbles(maxBubbles);
         createSpikes(maxSpikes);
-        for (int i = 0; i < maxBubbles; ++i) savedBubbles[i] = game.bubbles[i];
-        for (int i = 0; i < maxSpikes; ++i) savedSpikes[i] = game.spikes[i];
+        for (int i = 0; i < maxBubbles; ++i)
+            savedBubbles[i] = game.bubbles[i];
+        for (int i = 0; i < maxSpikes; ++i)
+            savedSpikes[i] = game.spikes[i];
         fieldsMade = true;
     }
     game.bubbleCount = maxBubbles;
     game.spikeCount = maxSpikes;
-    for (int i = 0; i < maxBubbles; ++i) game.bubbles[i] = savedBubbles[i];
-    for (int i = 0; i < maxSpikes; ++i) game.spikes[i] = savedSpikes[i];
+    for (int i = 0; i < maxBubbles; ++i)
+        game.bubbles[i] = savedBubbles[i];
+    for (int i = 0; i < maxSpikes; ++i)
+        game.spikes[i] = savedSpikes[i];
     resetGameRand();
+}
+
+void pushTestEvent(int type, int sym, int mod) {
+    SDL_Event event = {};
+    event.type = Uint8(type);
+    if (sym != 0)
+        event.key = {Uint8(type), 0, 0, {0, SDLKey(sym), SDLMod(mod), 0}};
+    SDL_PushEvent(&event);
+}
+
+std::vector<int> takeQueuedEventTypes() {
+    std::vector<int> types;
+    SDL_Event event;
+    while (SDL_PollEvent(&event))
+        types.push_back(event.type);
+    return types;
 }

@@ -1,5 +1,17 @@
-// Shared set-up for in-process tests: a headless engine and a game in its starting state.
+// Shared set-up for in-process tests: a headless engine and a game in its starting state,
+// scratch folders, whole files and the texts of a frame.
 #pragma once
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "engine/tessel.h"
 
 // Headless engine, every plain game value at its starting value, the materials made once,
 // the fixed sprites back at their starting places, the generator at its first state,
@@ -8,3 +20,54 @@ void resetGameForTest();
 
 // Creates both fields (200 bubbles, 150 spikes) the first time; later calls reuse them.
 void ensureFieldsForTest();
+
+// Queues an SDL event of the given type; a key event when sym is given.
+void pushTestEvent(int type, int sym = 0, int mod = 0);
+
+// Takes every queued SDL event and gives their types in order.
+std::vector<int> takeQueuedEventTypes();
+
+// A fresh directory under /tmp that the test works in until the end of the scope. Failing to
+// enter or leave it throws, which fails the test (or, on leaving, ends the program).
+struct ScratchDirectory {
+    ScratchDirectory() : oldDirectory(std::filesystem::current_path()) {
+        char pattern[] = "/tmp/orbelle-test-XXXXXX";
+        path = mkdtemp(pattern);
+        std::filesystem::current_path(path);
+    }
+    ~ScratchDirectory() {
+        std::filesystem::current_path(oldDirectory);
+        std::filesystem::remove_all(path);
+    }
+    // data/ of the source tree, for tests that load real images and music.
+    void linkData() {
+        std::filesystem::create_directory_symlink(sourceDirectory() + "/data", "data");
+    }
+    // Every test program sets this variable before its tests run.
+    static std::string sourceDirectory() { return std::getenv("ORBELLE_SOURCE_DIR"); }
+    std::string oldDirectory, path;
+};
+
+inline std::string readWholeFile(const char* name) {
+    std::ifstream in(name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void writeWholeFile(const char* name, const std::string& content) {
+    std::ofstream(name, std::ios::binary) << content;
+}
+
+// The text printed at exactly (x, y) this frame; "(nothing)" when none.
+inline std::string textAt(float x, float y) {
+    for (const TSLPrintedText& t : TSLPrintedTexts())
+        if (t.x == x && t.y == y)
+            return t.text;
+    return "(nothing)";
+}
+
+inline bool wasPrinted(const std::string& text) {
+    for (const TSLPrintedText& t : TSLPrintedTexts())
+        if (t.text == text)
+            return true;
+    return false;
+}

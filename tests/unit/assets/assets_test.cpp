@@ -59,12 +59,12 @@ TEST(DataFiles, IconsLoadAtTheirThemeSizeAndAreCompressed) {
         std::string name = "icons/orbelle-" + std::to_string(size) + ".png";
         SDL_Surface* surface = IMG_Load(dataPath(name).c_str());
         ASSERT_NE(surface, nullptr) << name << ": " << IMG_GetError();
-        EXPECT_TRUE(surface->w == size && surface->h == size && surface->format->Amask != 0)
-            << name;
+        EXPECT_EQ(surface->w, size) << name;
+        EXPECT_EQ(surface->h, size) << name;
+        EXPECT_NE(surface->format->Amask, 0u) << name;
         // Transparent corners, a nearly opaque middle: the bubble on nothing.
-        EXPECT_TRUE(pixel(surface, 0, 0).unused == 0 &&
-                    pixel(surface, size / 2, size / 2).unused > 200)
-            << name;
+        EXPECT_EQ(pixel(surface, 0, 0).unused, 0) << name;
+        EXPECT_GT(pixel(surface, size / 2, size / 2).unused, 200) << name;
         EXPECT_LT(readAll(name).size(), size_t(size * size * 4)) << name;
         SDL_FreeSurface(surface);
     }
@@ -77,7 +77,9 @@ TEST(DataFiles, BlipLoadsAsAShortSample) {
     ASSERT_NE(SDL_LoadWAV(dataPath("blip.wav").c_str(), &format, &buffer, &length), nullptr)
         << SDL_GetError();
     double seconds = double(length) / 2 / format.channels / format.freq;
-    EXPECT_TRUE(format.format == AUDIO_S16LSB && seconds >= 0.08 && seconds <= 0.15) << seconds;
+    EXPECT_EQ(format.format, AUDIO_S16LSB);
+    EXPECT_GE(seconds, 0.08);
+    EXPECT_LE(seconds, 0.15);
     SDL_FreeWAV(buffer);
 }
 
@@ -93,9 +95,11 @@ TEST(DataFiles, MusicTracksAreLongDistinctMp3s) {
                     mpg123_getformat(handle, &rate, &channels, &encoding) == MPG123_OK)
             << name;
         double seconds = double(mpg123_length(handle)) / rate;
-        EXPECT_TRUE(seconds >= 60 && seconds <= 120) << name << ": " << seconds;
+        EXPECT_GE(seconds, 60) << name;
+        EXPECT_LE(seconds, 120) << name;
         mpg123_delete(handle);
     }
     std::string first = readAll(tracks[0]), second = readAll(tracks[1]), third = readAll(tracks[2]);
+    // Compared as flags: a failure printing megabytes of MP3 would say less.
     EXPECT_TRUE(first != second && second != third && first != third);
 }

@@ -57,7 +57,8 @@ TEST(Headless, MaterialsSpritesAndPrintedTexts) {
     TSLPolygon sprite(400, 300, 1, 10, 12, 0);
     sprite.StrafeVertical(-2.5f);
     sprite.StrafeHorizontal(7);
-    EXPECT_TRUE(sprite.x == 407 && sprite.y == 297.5f);
+    EXPECT_EQ(sprite.x, 407);
+    EXPECT_EQ(sprite.y, 297.5f);
     sprite.material = bubble;
     sprite.Render();
     TSLBlur blur(399, 299, 0, 800, 600, 0, 2048);
@@ -74,8 +75,10 @@ TEST(Headless, MaterialsSpritesAndPrintedTexts) {
     font.PrintText(10, 20, "\x01\xff bytes outside the font");
     const std::vector<TSLPrintedText>& texts = TSLPrintedTexts();
     ASSERT_EQ(texts.size(), 3u);
-    EXPECT_TRUE(texts[0].text == "Score:      0" && texts[0].x == 5 && texts[0].y == 2);
-    EXPECT_TRUE(texts[1].text.empty() && texts[1].x == 150.5f && texts[1].y == 300);
+    EXPECT_EQ(texts[0].text + "@" + std::to_string(texts[0].x) + "," + std::to_string(texts[0].y),
+              "Score:      0@5.000000,2.000000");
+    EXPECT_EQ(texts[1].text + "@" + std::to_string(texts[1].x) + "," + std::to_string(texts[1].y),
+              "@150.500000,300.000000");
     EXPECT_EQ(texts[2].text, "\x01\xff bytes outside the font");
     TSLEndRender();
     TSLBeginRender();

@@ -41,54 +41,86 @@ void seedDrawing(std::initializer_list<int> values, int modulus) {
 
 } // namespace
 
-TEST(FieldCreation, SizesPositionsThenSpecialsInDrawOrderWithinTheArray) {
+// Expected values from a model of the generator in python3, not from the code under test.
+TEST(FieldCreation, SizesAndPlacesFollowTheGeneratorInDrawOrder) {
     resetGameForTest();
-    std::fill_n(game.bubbles, maxBubbles, nullptr); // createBubbles frees the slots' bubbles
-    createBubbles(5);
-    resetGameRand();
-    for (int i = 0; i < 5; ++i) {
-        const TSLPolygon& b = *game.bubbles[i];
-        int size = std::max(10, gameRand() % 100), x = gameRand() % 800, y = -(gameRand() % 32000);
-        EXPECT_TRUE(b.width == size && b.height == size && b.x == x && b.y == y &&
-                    b.radius == float(size * 0.45454545454545453));
+    std::fill_n(game.bubbles, maxBubbles, nullptr); // creation frees the slots' sprites
+    std::fill_n(game.spikes, maxSpikes, nullptr);
+    createBubbles(3);
+    const float bubbles[3][3] = {{41, 67, -6334}, {10, 769, -15724}, {78, 558, -26962}};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(game.bubbles[i]->width, bubbles[i][0]) << i;
+        EXPECT_EQ(game.bubbles[i]->height, bubbles[i][0]) << i;
+        EXPECT_EQ(game.bubbles[i]->x, bubbles[i][1]) << i;
+        EXPECT_EQ(game.bubbles[i]->y, bubbles[i][2]) << i;
+        EXPECT_FLOAT_EQ(game.bubbles[i]->radius, bubbles[i][0] * 5 / 11) << i;
     }
-    for (int i = 0; i < 5; ++i) {
-        int bonus = gameRand() % 100, multiply = gameRand() % 100;
-        const char* name = multiply > 97 ? multiplyBubbleMaterialName
-                           : bonus > 86  ? bonusBubbleMaterialName
-                                         : bubbleMaterialName;
-        EXPECT_EQ(game.bubbles[i]->material, game.materials.GetMaterial(name));
+    resetGameRand();
+    createSpikes(3);
+    const float spikes[3][3] = {{41, 67, -26500}, {69, 524, -29358}, {62, 464, -28145}};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(game.spikes[i]->width, spikes[i][0]) << i;
+        EXPECT_EQ(game.spikes[i]->x, spikes[i][1]) << i;
+        EXPECT_EQ(game.spikes[i]->y, spikes[i][2]) << i;
+        EXPECT_FLOAT_EQ(game.spikes[i]->radius, spikes[i][0] * 0.4f) << i;
     }
     createBubbles(maxBubbles + 50); // held to the array's size
     EXPECT_EQ(game.bubbleCount, maxBubbles);
     for (TSLPolygon*& slot : game.bubbles)
         delete slot, slot = nullptr;
-
-    TSLPolygon bubble = sprite(0, 0, 20, 1);
-    useSprites({&bubble});
-    seedDrawing({90, 99}, 100);
-    assignSpecialBubbles();
-    EXPECT_EQ(bubble.material, game.materials.GetMaterial(multiplyBubbleMaterialName));
+    for (TSLPolygon*& slot : game.spikes)
+        delete slot, slot = nullptr;
 }
 
-TEST(FieldMotion, RecyclingBoundsAndEscapeSpeedUpsUpToTheCap) {
-    startPlayScene();
-    TSLPolygon atLimit = sprite(5, 899, 20, 1), escaping = sprite(5, 899.5f, 20, 1);
-    TSLPolygon spikeAtLimit = sprite(5, -99, 40, 1), leaving = sprite(5, -100, 40, 1);
-    useSprites({&atLimit, &escaping}, {&spikeAtLimit, &leaving});
-    moveBubbles(1);
-    moveSpikes(-1);
-    EXPECT_TRUE(atLimit.y == 900 && spikeAtLimit.y == -100);
-    EXPECT_TRUE(escaping.y <= 0 && leaving.y >= 900);
-    EXPECT_FLOAT_EQ(game.bubbleSpeed, 1.009f);
-    EXPECT_FLOAT_EQ(game.spikeSpeed, 2.01f);
+TEST(FieldCreation, SpecialMaterialsFromTheirThresholdsUpTheMultiplierWinning) {
+    resetGameForTest();
+    const char* const plain = bubbleMaterialName;
+    const struct {
+        int bonusDraw, multiplyDraw;
+        const char* material;
+    } cases[] = {{86, 97, plain},
+                 {87, 0, bonusBubbleMaterialName},
+                 {0, 98, multiplyBubbleMaterialName},
+                 {99, 99, multiplyBubbleMaterialName}};
+    for (const auto& c : cases) {
+        TSLPolygon bubble = sprite(0, 0, 20, 1);
+        bubble.material = game.materials.GetMaterial(plain);
+        useSprites({&bubble});
+        seedDrawing({c.bonusDraw, c.multiplyDraw}, 100);
+        assignSpecialBubbles();
+        EXPECT_EQ(bubble.material, game.materials.GetMaterial(c.material)) << c.bonusDraw;
+    }
+}
 
-    // A collected bubble comes back in sight when it escapes; the speeds stop at 30.
-    atLimit.visible = false;
-    escaping.y = 950;
+// The speeds stay far below their cap here, so that each step shows.
+TEST(FieldMotion, RecyclingAtTheEdgesAndEscapesSpeedUpOnlyInPlay) {
+    for (bool inMenu : {false, true}) {
+        startPlayScene();
+        game.inMenu = inMenu;
+        TSLPolygon atLimit = sprite(5, 899, 20, 1), escaping = sprite(5, 899.5f, 20, 1);
+        TSLPolygon spikeAtLimit = sprite(5, -99, 40, 1), leaving = sprite(5, -100, 40, 1);
+        useSprites({&atLimit, &escaping}, {&spikeAtLimit, &leaving});
+        moveBubbles(1);
+        moveSpikes(-1);
+        EXPECT_EQ(atLimit.y, 900);
+        EXPECT_EQ(spikeAtLimit.y, -100);
+        EXPECT_LE(escaping.y, 0);
+        EXPECT_GE(leaving.y, 900);
+        EXPECT_FLOAT_EQ(game.bubbleSpeed, inMenu ? 1 : 1.009f);
+        EXPECT_FLOAT_EQ(game.spikeSpeed, inMenu ? 2 : 2.01f);
+    }
+}
+
+TEST(FieldMotion, ACollectedBubbleComesBackInSightAndSpeedsStopAtTheCap) {
+    startPlayScene();
+    TSLPolygon collected = sprite(5, 950, 20, 1), escaping = sprite(5, 950, 20, 1);
+    collected.visible = false;
+    useSprites({&collected, &escaping});
     game.bubbleSpeed = game.spikeSpeed = 29.995f;
     moveBubbles(1);
-    EXPECT_TRUE(atLimit.visible && game.bubbleSpeed == 30 && game.spikeSpeed == 30);
+    EXPECT_TRUE(collected.visible);
+    EXPECT_EQ(game.bubbleSpeed, 30);
+    EXPECT_EQ(game.spikeSpeed, 30);
 }
 
 TEST(FieldMotion, ResetRoundKeepsHiddenBubblesAndRestartsTheRound) {
@@ -103,9 +135,12 @@ TEST(FieldMotion, ResetRoundKeepsHiddenBubblesAndRestartsTheRound) {
         EXPECT_TRUE(game.bubbles[i]->y <= 0 && (i >= maxSpikes || game.spikes[i]->y >= 900)) << i;
     EXPECT_FALSE(game.bubbles[7]->visible || game.eventActive || game.quakeActive ||
                  game.blurVisible || game.gameOver || game.inMenu || !game.player.visible);
-    EXPECT_TRUE(game.savedBubbleSpeed == 14 && game.bubbleSpeed == 1 &&
-                game.player.radius == float(10 * 0.45454545454545453) &&
-                game.steerAcceleration == 0.007f);
+    EXPECT_EQ(game.savedBubbleSpeed, 14);
+    EXPECT_EQ(game.bubbleSpeed, 1);
+    EXPECT_EQ(game.spikeSpeed, 2);
+    EXPECT_EQ(game.score, 0);
+    EXPECT_FLOAT_EQ(game.player.radius, 50.0f / 11);
+    EXPECT_EQ(game.steerAcceleration, 0.007f);
     EXPECT_STREQ(game.scoreText, "Score:      0");
 }
 
@@ -115,11 +150,15 @@ TEST(Collisions, CollectOnlyPastTouchingWithMultiplierStepsAndBubbletime) {
     TSLPolygon grazing = sprite(103, 104, 50, 3), spike = sprite(97, 96, 20, 3);
     useSprites({&grazing}, {&spike});
     checkCollisions();
-    EXPECT_TRUE(grazing.visible && game.player.visible && game.score == 0);
+    EXPECT_TRUE(grazing.visible);
+    EXPECT_TRUE(game.player.visible);
     grazing.y = 103.9f;
     useSprites({&grazing});
     checkCollisions();
-    EXPECT_TRUE(!grazing.visible && game.player.width == 10.5f && game.player.height == 10.5f);
+    EXPECT_FALSE(grazing.visible);
+    EXPECT_EQ(game.player.width, 10.5f);
+    EXPECT_EQ(game.player.height, 10.5f);
+    EXPECT_FLOAT_EQ(game.bubbleSpeed, 1.007f);
 
     TSLPolygon bubble = sprite(100, 100, 20, 1);
     bubble.material = game.materials.GetMaterial(multiplyBubbleMaterialName);
@@ -138,7 +177,8 @@ TEST(Collisions, CollectOnlyPastTouchingWithMultiplierStepsAndBubbletime) {
     seedDrawing({0}, 3);
     checkCollisions();
     EXPECT_FLOAT_EQ(game.bubbleSpeed, 0.707f);
-    EXPECT_TRUE(game.savedBubbleSpeed == 1.0f && game.savedSpikeSpeed == 2.0f);
+    EXPECT_EQ(game.savedBubbleSpeed, 1.0f);
+    EXPECT_EQ(game.savedSpikeSpeed, 2.0f);
 }
 
 TEST(Collisions, TwoSpikesInOneFrameEndTheRoundOnceAndQualifyByWholePoints) {
@@ -150,10 +190,15 @@ TEST(Collisions, TwoSpikesInOneFrameEndTheRoundOnceAndQualifyByWholePoints) {
         game.localScores.entries[9].score = 120;
         game.eventActive = true;
         checkCollisions();
-        EXPECT_TRUE(game.blip.playCount == 1 && game.gameOver && !game.player.visible &&
-                    !game.eventActive);
-        EXPECT_EQ(game.nameEntryActive && game.namePromptVisible, score > 121) << score;
+        EXPECT_EQ(game.blip.playCount, 1);
+        EXPECT_TRUE(game.gameOver);
+        EXPECT_FALSE(game.player.visible || game.eventActive);
+        EXPECT_EQ(game.nameEntryActive, score > 121) << score;
+        EXPECT_EQ(game.namePromptVisible, score > 121) << score;
         EXPECT_EQ(game.scoreScreenVisible, score < 121) << score;
+        // Not qualified, the internet list is fetched at once (here: switched off).
+        EXPECT_STREQ(game.statusMessage,
+                     score < 121 ? "You have disabled internet highscores." : "");
     }
 }
 
@@ -171,8 +216,10 @@ TEST(Events, EachKindSetsItsRulesAndTheSixthPopEndsItEvenAfterTheRound) {
         EXPECT_STREQ(game.eventBanner, kinds[kind].first);
         EXPECT_FLOAT_EQ(game.steerAcceleration, kinds[kind].second);
         // Bubbletime's speeds are put back before the next event begins.
-        EXPECT_TRUE(game.blurVisible && game.quakeActive == (kind == 2) &&
-                    game.spikeSpeed == (kind ? 2.5f : 0.85f));
+        EXPECT_TRUE(game.blurVisible);
+        EXPECT_EQ(game.quakeActive, kind == 2);
+        EXPECT_EQ(game.bubbleSpeed, kind ? 1.5f : 0.7f);
+        EXPECT_EQ(game.spikeSpeed, kind ? 2.5f : 0.85f);
     }
 
     // Two spikes on one bubble pop it once; pops go on after the round, but not in the menu.
@@ -185,12 +232,15 @@ TEST(Events, EachKindSetsItsRulesAndTheSixthPopEndsItEvenAfterTheRound) {
     for (int pop = 1; pop <= 7; ++pop) {
         bubble.visible = true;
         checkCollisions();
-        EXPECT_TRUE(game.blip.playCount == pop && game.eventActive == (pop < 6)) << "pop " << pop;
+        EXPECT_EQ(game.blip.playCount, pop);
+        EXPECT_EQ(game.eventActive, pop < 6) << "pop " << pop;
     }
     EXPECT_FALSE(game.quakeActive || game.blurVisible || bubble.visible || *game.eventBanner);
     EXPECT_NEAR(game.bubbleSpeed, 1.5f + 7 * 0.008f, 1e-5); // each pop speeds the field up
+    EXPECT_NEAR(game.spikeSpeed, 2.5f + 7 * 0.009f, 1e-5);
     game.gameOver = false;
     game.inMenu = bubble.visible = game.player.visible = true;
     checkCollisions();
-    EXPECT_TRUE(bubble.visible && game.player.visible && !game.gameOver && game.score == 0);
+    EXPECT_TRUE(bubble.visible && game.player.visible);
+    EXPECT_FALSE(game.gameOver);
 }

@@ -55,3 +55,17 @@ TEST(Config, OnlyTheFirstKilobytesOfARegularFileAreRead) {
     EXPECT_TRUE(lstat("zero.txt", &info) == 0 && S_ISLNK(info.st_mode));
     EXPECT_TRUE(lstat("pipe.txt", &info) == 0 && S_ISFIFO(info.st_mode));
 }
+
+TEST(Config, EachValueAtTheEdgesOfItsRange) {
+    ScratchDirectory dir;
+    const std::pair<std::string, const char*> cases[] = {
+        {"16384 16384 64 -2147483648 0 0", "16384 16384 64 -2147483648 0 0"},
+        {"16385 16385 65 2147483648 1 1", "800 600 32 1 1 1"},
+        {"1 1 1 2147483647 2 -1", "1 1 1 2147483647 1 1"},
+        // A token longer than any number is refused whole, not read cut short.
+        {"640 480 16 -" + std::string(38, '0') + "7", "640 480 16 1 1 1"}};
+    for (const auto& [text, expected] : cases) {
+        writeWholeFile("config.txt", text);
+        EXPECT_EQ(load("config.txt"), expected) << text;
+    }
+}

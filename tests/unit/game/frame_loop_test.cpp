@@ -40,15 +40,18 @@ TEST(FramePass, UnchangedTickDoesNothingAtAllAndElapsedTimeSurvivesWrapAround) {
     ASSERT_EQ(SDL_PushEvent(&quit), 0);
     EXPECT_FALSE(runFramePass(1000));
     EXPECT_EQ(SDL_PeepEvents(&queued, 1, SDL_PEEKEVENT, SDL_ALLEVENTS), 1);
-    EXPECT_TRUE(game.running == 1 && game.frameMillis == 16u);
-    EXPECT_TRUE(game.bubbles[0]->y == firstBubbleY && game.spikes[0]->y == firstSpikeY);
+    EXPECT_EQ(game.running, 1);
+    EXPECT_EQ(game.frameMillis, 16u);
+    EXPECT_EQ(game.bubbles[0]->y, firstBubbleY);
+    EXPECT_EQ(game.spikes[0]->y, firstSpikeY);
     EXPECT_TRUE(TSLPrintedTexts().empty());
     EXPECT_EQ(gameRand(), 41); // nothing drawn from the generator
 
     resetGameForTest();
     game.lastTick = 0xFFFFFFF0u;
     EXPECT_TRUE(runFramePass(0x10));
-    EXPECT_TRUE(game.frameMillis == 0x20u && game.lastTick == 0x10u);
+    EXPECT_EQ(game.frameMillis, 0x20u);
+    EXPECT_EQ(game.lastTick, 0x10u);
 }
 
 TEST(FramePass, BottomLineShowsWebAddressOnTheMenuAndScoreInPlay) {
@@ -96,5 +99,6 @@ TEST(Music, AnEndedTrackIsFollowedByAnotherButNotWhilePlayingOrOfUnknownLength) 
     game.musicLength = 0; // no track was started: position and length both stand at 0
     resetGameRand();
     rotateMusic();
-    EXPECT_TRUE(game.currentTrack == before && gameRand() == 41);
+    EXPECT_EQ(game.currentTrack, before);
+    EXPECT_EQ(gameRand(), 41);
 }

@@ -9,16 +9,10 @@
 #include "tests/support/test_game.h"
 
 namespace {
-void pushEvent(Uint8 type, int sym = 0, int mod = 0) {
-    SDL_Event event = {};
-    event.key = {type, 0, 0, {0, SDLKey(sym), SDLMod(mod), 0}};
-    ASSERT_EQ(SDL_PushEvent(&event), 0);
-}
-
 // Each key press in a frame of its own.
 void press(std::initializer_list<int> syms, int mod = 0) {
     for (int sym : syms) {
-        pushEvent(SDL_KEYDOWN, sym, mod);
+        pushTestEvent(SDL_KEYDOWN, sym, mod);
         handleInput();
     }
 }
@@ -46,23 +40,25 @@ TEST(InputPolls, OneEventServesEveryPollSeveralGoToConsecutivePolls) {
     press({SDLK_DOWN});
     handleInput(); // an empty queue: nothing left over from the last frame
     EXPECT_EQ(game.menuSelection, 1);
-    pushEvent(SDL_KEYDOWN, SDLK_DOWN);
-    pushEvent(SDL_KEYUP, SDLK_DOWN);
+    pushTestEvent(SDL_KEYDOWN, SDLK_DOWN);
+    pushTestEvent(SDL_KEYUP, SDLK_DOWN);
     handleInput();
     EXPECT_EQ(game.menuSelection, 1);
     // A close request is never lost, whichever poll takes it.
-    pushEvent(SDL_KEYDOWN, SDLK_DOWN);
-    pushEvent(SDL_QUIT);
+    pushTestEvent(SDL_KEYDOWN, SDLK_DOWN);
+    pushTestEvent(SDL_QUIT);
     handleInput();
-    EXPECT_TRUE(game.running == 0 && game.menuSelection == 1);
+    EXPECT_EQ(game.running, 0);
+    EXPECT_EQ(game.menuSelection, 1);
 }
 
 TEST(NameEntry, CharactersLimitBackspaceAndCommitKeys) {
     startNameEntry();
-    press({'a'}, KMOD_LSHIFT);
+    press({'a', 'z'}, KMOD_LSHIFT);
     press({'1'}, KMOD_RSHIFT);
-    press({'b', '0', '/', SDLK_LSHIFT, SDLK_RSHIFT, SDLK_LCTRL});
-    EXPECT_STREQ(game.playerName, "A1b2");
+    // The low byte of a key symbol is typed, also at 0x80 and above.
+    press({'b', '0', '/', SDLK_LSHIFT, SDLK_RSHIFT, SDLK_LCTRL, SDLK_WORLD_0});
+    EXPECT_EQ(std::string(game.playerName), "AZ1b2\xA0");
 
     startNameEntry();
     press({SDLK_BACKSPACE}); // on an empty name
@@ -70,6 +66,8 @@ TEST(NameEntry, CharactersLimitBackspaceAndCommitKeys) {
         press({'z'});
     press({SDLK_BACKSPACE, 'y'});
     EXPECT_EQ(std::string(game.playerName), std::string(14, 'z') + "y");
+    press({SDLK_BACKSPACE});
+    EXPECT_EQ(std::string(game.playerName), std::string(14, 'z'));
 
     for (int finish : {SDLK_RETURN, SDLK_KP_MINUS}) {
         startNameEntry(finish == SDLK_KP_MINUS ? 500 : 700);
@@ -138,7 +136,10 @@ TEST(Steering, HeldKeysChangeTheVelocityWithinClampsAndThePlayerWraps) {
     game.playerVelocityX = 2;
     game.playerVelocityY = -1;
     handleInput();
-    EXPECT_TRUE(game.inMenu && !game.eventActive && game.player.x == 402 && game.player.y == 299);
+    EXPECT_TRUE(game.inMenu);
+    EXPECT_FALSE(game.eventActive);
+    EXPECT_EQ(game.player.x, 402);
+    EXPECT_EQ(game.player.y, 299);
     EXPECT_FLOAT_EQ(game.playerVelocityX, 2.07f);
     EXPECT_FLOAT_EQ(game.playerVelocityY, -0.93f);
 
@@ -150,6 +151,20 @@ TEST(Steering, HeldKeysChangeTheVelocityWithinClampsAndThePlayerWraps) {
         game.player.x = w[0];
         game.player.y = w[1];
         handleInput();
-        EXPECT_TRUE(game.player.x == w[2] && game.player.y == w[3]) << w[0] << "," << w[1];
+        EXPECT_EQ(game.player.x, w[2]) << w[0];
+        EXPECT_EQ(game.player.y, w[3]) << w[1];
     }
+}
+
+// Return on the high-score screen uploads the local table before it acts on the menu line.
+TEST(Menu, ReturnOnTheScoreScreenUploadsThenDownloads) {
+    resetGameForTest();
+    setenv("ORBELLE_SCORE_SERVER", "127.0.0.1:1", 1); // nothing listens there
+    game.internetScoresEnabled = game.scoreScreenVisible = true;
+    game.menuSelection = 1;
+    press({SDLK_RETURN});
+    unsetenv("ORBELLE_SCORE_SERVER");
+    EXPECT_EQ(game.uploader.lastError, 7u); // curl's "could not connect"
+    EXPECT_EQ(game.downloader.lastError, 7u);
+    EXPECT_STREQ(game.statusMessage, "Could not connect to server.");
 }

@@ -17,8 +17,10 @@ TEST(Startup, ConfigSetsWindowAndFlagsAndOnlyMusicOneStartsMusic) {
     std::fill(std::begin(game.spikes), std::end(game.spikes), nullptr);
     const std::string trackBefore = game.music.CurrentFile();
     ASSERT_TRUE(initGame());
-    EXPECT_TRUE(game.screenWidth == 1024 && game.screenHeight == 768 &&
-                !game.internetScoresEnabled);
+    EXPECT_EQ(game.screenWidth, 1024);
+    EXPECT_EQ(game.screenHeight, 768);
+    EXPECT_FALSE(game.internetScoresEnabled);
     EXPECT_EQ(game.music.CurrentFile(), trackBefore);
-    EXPECT_TRUE(game.bubbleCount == 200 && game.spikeCount == 150);
+    EXPECT_EQ(game.bubbleCount, 200);
+    EXPECT_EQ(game.spikeCount, 150);
 }

@@ -39,6 +39,9 @@ class HttpRetrieverTest : public testing::Test {
         local.server.Get("/hang", [this](const httplib::Request&, httplib::Response&) {
             local.sleepUnlessStopping(5000);
         });
+        local.server.Get("/moved", [](const httplib::Request&, httplib::Response& response) {
+            response.set_redirect("/hang");
+        });
         local.server.Post("/form", [this](const httplib::Request& request, httplib::Response&) {
             local.log(request);
         });
@@ -73,17 +76,22 @@ TEST_F(HttpRetrieverTest, BodiesComeBackWholeUpToTheLimitAndEachPieceUpToItsNul)
 TEST_F(HttpRetrieverTest, FailuresKeepThePreviousTextAndRecordTheirCause) {
     const char* first = get("/body/30");
     ASSERT_NE(first, nullptr);
-    EXPECT_TRUE(!retriever.retrieve((std::string("http://") + refusingHost + "/").c_str()) &&
-                retriever.lastError == CURLE_COULDNT_CONNECT);
-    EXPECT_TRUE(!retriever.retrieve(nullptr) && retriever.lastError == 0xFFFFFFFFu);
+    EXPECT_EQ(retriever.retrieve((std::string("http://") + refusingHost + "/").c_str()), nullptr);
+    EXPECT_EQ(retriever.lastError, uint32_t(CURLE_COULDNT_CONNECT));
+    EXPECT_EQ(retriever.retrieve(nullptr), nullptr);
+    EXPECT_EQ(retriever.lastError, 0xFFFFFFFFu);
     EXPECT_EQ(retriever.retrieve("file:///etc/hostname"), nullptr); // only http and https
     EXPECT_EQ(retriever.responseText, first);
     EXPECT_EQ(std::string(retriever.responseText), bodyOf(30));
 
     httpLimits.requestMillis = 300;
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_TRUE(!get("/hang") && retriever.lastError == CURLE_OPERATION_TIMEDOUT);
+    EXPECT_EQ(get("/hang"), nullptr);
+    EXPECT_EQ(retriever.lastError, uint32_t(CURLE_OPERATION_TIMEDOUT));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+    // A redirect is no answer: its end of headers must not pass for one.
+    EXPECT_EQ(get("/moved"), nullptr);
+    EXPECT_EQ(retriever.lastError, uint32_t(CURLE_OPERATION_TIMEDOUT));
 }
 
 TEST_F(HttpRetrieverTest, PostSendsAFormWithTheGivenOrMeasuredLength) {
@@ -113,6 +121,6 @@ TEST(HttpPost, PlainHttpOnPort80HttpsElsewhereAndTheCertificateIsVerified) {
     local.server.Post("/form", [](const httplib::Request&, httplib::Response&) {});
     ASSERT_TRUE(local.start());
     HttpRetriever retriever; // any port but 80 means HTTPS, so this goes to the TLS server
-    EXPECT_TRUE(!retriever.retrieve(local.url("/form").c_str(), true, "a=1", -1) &&
-                retriever.lastError == CURLE_PEER_FAILED_VERIFICATION);
+    EXPECT_EQ(retriever.retrieve(local.url("/form").c_str(), true, "a=1", -1), nullptr);
+    EXPECT_EQ(retriever.lastError, uint32_t(CURLE_PEER_FAILED_VERIFICATION));
 }

@@ -21,10 +21,10 @@
 #include "tests/support/test_game.h"
 
 namespace {
-using Bytes = std::vector<unsigned char>;
+using Bytes = std::string;
 const char* const file = "hisc.dat";
-const Bytes alRecord = {0x39, 0x30, 0, 0, 0, 0, 0, 0, 0x41, 0x6C, 0, 0, 0,    0, 0, 0,
-                        0,    0,    0, 0, 0, 0, 0, 0, 0x02, 0,    0, 0, 0x0F, 0, 0, 0};
+// Score 12345, "Al", length 2, capacity 15, worked out from the file's layout by hand.
+const Bytes alRecord("\x39\x30\0\0\0\0\0\0Al\0\0\0\0\0\0\0\0\0\0\0\0\0\0\x02\0\0\0\x0F\0\0\0", 32);
 
 HighScoreTable tableOf(const std::vector<int32_t>& scores, std::vector<std::string> names = {}) {
     HighScoreTable table;
@@ -40,31 +40,9 @@ std::string describe(const HighScoreTable& table) {
     return text;
 }
 
-Bytes readFile(const char* path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeFile(const char* path, const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary).write((const char*)bytes.data(), bytes.size());
-}
-
-// The printed text at (x, y), or "?" when there is none.
-std::string textAt(float x, float y) {
-    for (const auto& printed : TSLPrintedTexts())
-        if (printed.x == x && printed.y == y)
-            return printed.text;
-    return "?";
-}
-
 struct Scores : testing::Test {
-    void SetUp() override {
-        resetGameForTest();
-        ASSERT_TRUE(getcwd(back, sizeof back) && mkdtemp(&dir[0]) && !chdir(dir.c_str()));
-    }
-    void TearDown() override { EXPECT_EQ(chdir(back) + system(("rm -rf " + dir).c_str()), 0); }
-    char back[4096];
-    std::string dir = "/tmp/orbelle-scores-XXXXXX";
+    void SetUp() override { resetGameForTest(); }
+    ScratchDirectory scratch;
 };
 } // namespace
 
@@ -89,14 +67,14 @@ TEST(HighScoreTable, NewcomerGoesAboveEqualsAndTheTenthIsTheBar) {
 TEST_F(Scores, RecordsRoundTripOddFilesAreReadSafelyAndFailedSavesChangeNothing) {
     // A temp file that a killed save left behind is harmless and cleared by the next save.
     const char* const leftover = "hisc.dat.saving-Ab12Cd";
-    writeFile(leftover, Bytes(50, 0xEE));
+    writeWholeFile(leftover, Bytes(50, '\xEE'));
     const HighScoreTable saved = tableOf({12345, -2, 15, INT32_MIN, INT32_MAX, 0, -1, 7, 8, 9},
-                                         {"Al", "", "ABCDEFGHIJKLMNO"});
+                                         {"Al", "", "ABCDEFGHIJKLMNO", "\xC3\xA9t\xFF"});
     saved.save(file);
     EXPECT_NE(access(leftover, F_OK), 0);
-    const Bytes full = readFile(file);
+    const Bytes full = readWholeFile(file);
     ASSERT_EQ(full.size(), 320u);
-    EXPECT_EQ(Bytes(full.begin(), full.begin() + 32), alRecord);
+    EXPECT_EQ(full.substr(0, 32), alRecord);
 
     // A file size limit stops the write after 100 bytes, as a full disk would.
     rlimit limit;
@@ -106,7 +84,7 @@ TEST_F(Scores, RecordsRoundTripOddFilesAreReadSafelyAndFailedSavesChangeNothing)
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     tableOf({77}).save(file);
     setrlimit(RLIMIT_FSIZE, &limit);
-    EXPECT_EQ(readFile(file), full);
+    EXPECT_EQ(readWholeFile(file), full);
     // A directory in the way: the rename fails and the temp file goes away.
     ASSERT_EQ(mkdir("taken.dat", 0755), 0);
     tableOf({77}).save("taken.dat");
@@ -117,17 +95,14 @@ TEST_F(Scores, RecordsRoundTripOddFilesAreReadSafelyAndFailedSavesChangeNothing)
     std::copy_n(saved.entries, 3, shortened.entries);
     garbledTable.entries[1].name = std::string(15, 'N');
     Bytes garbled = full;
-    garbled.resize(400, 0xAB);
-    garbled[4] = 0xFF;                           // reserved slot after the score
-    std::fill(&garbled[24], &garbled[28], 0xFF); // length beyond any name
-    std::fill(&garbled[40], &garbled[57], 'N');  // 16 name bytes unterminated, a length of 'N'
+    garbled.resize(400, '\xAB');
+    garbled[4] = '\xFF';                           // reserved slot after the score
+    std::fill(&garbled[24], &garbled[28], '\xFF'); // length beyond any name
+    std::fill(&garbled[40], &garbled[57], 'N');    // 16 name bytes unterminated, a length of 'N'
     const std::pair<Bytes, HighScoreTable> cases[] = {
-        {full, saved},
-        {{}, {}},
-        {Bytes(full.begin(), full.begin() + 100), shortened},
-        {garbled, garbledTable}};
+        {full, saved}, {{}, {}}, {full.substr(0, 100), shortened}, {garbled, garbledTable}};
     for (const auto& [bytes, expected] : cases) {
-        writeFile(file, bytes);
+        writeWholeFile(file, bytes);
         HighScoreTable table;
         table.load(file);
         table.load("missing.dat");
@@ -142,23 +117,24 @@ TEST_F(Scores, SaveGoesThroughLinksKeepsModesLiveSavesAndWorksInAReadOnlyFolder)
         loaded.load(path);
         return describe(loaded) == describe(table);
     };
-    // A private hisc.dat beside another game's save in progress, which holds its temp file.
-    writeFile(file, Bytes(320, 0));
-    ASSERT_EQ(chmod(file, 0600), 0);
+    // A hisc.dat of a mode no fresh temp file has, beside another game's save in progress,
+    // which holds its temp file.
+    writeWholeFile(file, Bytes(320, '\0'));
+    ASSERT_EQ(chmod(file, 0640), 0);
     const char* const live = "hisc.dat.saving-Live01";
     const int held = open(live, O_CREAT | O_WRONLY, 0600);
     ASSERT_EQ(flock(held, LOCK_EX), 0);
     table.save(file);
     struct stat info;
     ASSERT_EQ(stat(file, &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0600u);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
     EXPECT_TRUE(savedHere(file));
     EXPECT_EQ(access(live, F_OK), 0) << "a live save's temp file was removed";
     close(held);
 
     // A link: it stays, and the file behind it takes the table.
     ASSERT_EQ(mkdir("real", 0755) + symlink("real/scores", "linked.dat"), 0);
-    writeFile("real/scores", Bytes(320, 0));
+    writeWholeFile("real/scores", Bytes(320, '\0'));
     table.save("linked.dat");
     ASSERT_EQ(lstat("linked.dat", &info), 0);
     EXPECT_TRUE(S_ISLNK(info.st_mode) && savedHere("real/scores"));
@@ -166,7 +142,7 @@ TEST_F(Scores, SaveGoesThroughLinksKeepsModesLiveSavesAndWorksInAReadOnlyFolder)
     // A writable hisc.dat in a folder that is not: for root, through an account that may
     // write the file only.
     ASSERT_EQ(mkdir("locked", 0755) + chmod(".", 0755), 0);
-    writeFile("locked/hisc.dat", Bytes(320, 0));
+    writeWholeFile("locked/hisc.dat", Bytes(320, '\0'));
     ASSERT_EQ(chown("locked/hisc.dat", 65534, 65534) == 0 || geteuid() != 0, true);
     const pid_t child = fork();
     if (child == 0) {
@@ -189,7 +165,8 @@ TEST_F(Scores, ScoreScreenColumnsAndCommittedResults) {
     EXPECT_TRUE(TSLPrintedTexts().empty() && !game.inMenu && game.menuSelection == 0);
     game.scoreScreenVisible = true;
     drawHighScoreScreen();
-    EXPECT_TRUE(game.inMenu && game.menuSelection == 1);
+    EXPECT_TRUE(game.inMenu);
+    EXPECT_EQ(game.menuSelection, 1);
     ASSERT_EQ(TSLPrintedTexts().size(), 22u);
     EXPECT_EQ(textAt(300, 280) + textAt(550, 280), "Local highscores:Internet highscores:");
     for (int rank = 1; rank <= 10; ++rank) {
@@ -204,7 +181,7 @@ TEST_F(Scores, ScoreScreenColumnsAndCommittedResults) {
     // clang-format on
     for (const auto& c : cases)
         EXPECT_EQ(scoreToInt(c.first), c.second) << c.first;
-    writeFile(file, alRecord); // a hand-made file of one record
+    writeWholeFile(file, alRecord); // a hand-made file of one record
     game.localScores.load(localScoreFile);
     game.score = 57;
     commitResult(); // the name is empty
@@ -216,15 +193,19 @@ TEST_F(Scores, ScoreScreenColumnsAndCommittedResults) {
     game.score = 0; // below the tenth, "Tester 1": refused, and announced for one frame
     commitResult();
     EXPECT_EQ(textAt(500, 450), "Sorry, you didn't make it to the high scores.");
+    const std::string committed = "12345:Al 99:NNNNNNNNNNNNNNN 99:Ann 57: 1:Tester 1:Tester "
+                                  "1:Tester 1:Tester 1:Tester 1:Tester ";
+    EXPECT_EQ(describe(game.localScores), committed);
     game.localScores = HighScoreTable();
-    game.localScores.load(localScoreFile); // the commits were saved
+    game.localScores.load(localScoreFile);
+    EXPECT_EQ(describe(game.localScores), committed) << "the commits were not saved";
     game.internetScores[0] = std::string(5000, 'x');
     game.internetScores[1] = "%s%n%i"; // the server's text is data, never a format
     TSLClearPrintedTexts();
     drawHighScoreScreen();
     EXPECT_EQ(textAt(300, 260) + "|" + textAt(300, 240) + "|" + textAt(300, 220) + "|" +
                   textAt(300, 200) + "|" + textAt(500, 450),
-              "1: Al 12345|2: NNNNNNNNNNNNNNN 99|3: Ann 99|4:  57|?");
+              "1: Al 12345|2: NNNNNNNNNNNNNNN 99|3: Ann 99|4:  57|(nothing)");
     EXPECT_EQ(textAt(550, 260), "1: " + std::string(textBufferSize - 4, 'x'));
     EXPECT_EQ(textAt(550, 240), "2: %s%n%i");
 }

@@ -64,8 +64,11 @@ TEST(AssetEncoders, TgaPngAndWavReadBackExactly) {
     Uint32 length = 0;
     SDL_RWops* rw = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
     ASSERT_NE(SDL_LoadWAV_RW(rw, 1, &format, &buffer, &length), nullptr) << SDL_GetError();
-    EXPECT_TRUE(format.freq == 22050 && format.channels == 2 && format.format == AUDIO_S16LSB &&
-                length == samples.size() * 2 && std::memcmp(buffer, samples.data(), length) == 0);
+    EXPECT_EQ(format.freq, 22050);
+    EXPECT_EQ(format.channels, 2);
+    EXPECT_EQ(format.format, AUDIO_S16LSB);
+    ASSERT_EQ(length, samples.size() * 2);
+    EXPECT_EQ(std::memcmp(buffer, samples.data(), length), 0);
     SDL_FreeWAV(buffer);
 }
 
