@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# The real program's command line without a display: --help and --version print and end, any
-# other argument is named with status 2, and a copy of the game outside the build tree that
-# finds no data says where it looked and ends with status 1. None of them creates a file,
-# in the working folder or the home folder. The man pages format without a warning.
+# The real program without a display: --help and --version print and end, any other argument
+# is named with status 2, a copy of the game outside the build tree that finds no data says
+# where it looked and ends with status 1, and the game with no video driver chosen says it
+# cannot open its window and ends with status 1, writing nothing to its standard output (no
+# text-mode picture, no terminal escape codes). None but the last creates a file, in the
+# working folder or the home folder. The man pages format without a warning.
 set -euo pipefail
 # shellcheck source=tests/e2e/lib.sh
 source "$(dirname "$0")/lib.sh"
@@ -50,10 +52,16 @@ run "$e2e_run" "$e2e_work/copy/bin/orbelle"
 [ "$(ls -A "$e2e_run")" = data ] || e2e_fail "a game without data wrote: $(ls -A "$e2e_run")"
 nothing_created "a game without data"
 
+run "$e2e_run" env -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER SDL_AUDIODRIVER=dummy \
+    timeout -s KILL 60 "$e2e_game"
+[ "$status" = 1 ] || e2e_fail "without a display the game ended with status $status, not 1"
+[ -z "$out" ] || e2e_fail "without a display the game wrote: $(head -c 120 <<<"$out" | od -An -c)"
+[[ "$err" == *"cannot open the game window"* ]] || e2e_fail "no word of the missing window: $err"
+
 for page in "$ORBELLE_SOURCE_DIR"/dist/man/*.[1-8]; do
     warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null) ||
         e2e_fail "man could not format $(basename "$page")"
     [ -z "$warnings" ] || e2e_fail "$(basename "$page"): $warnings"
 done
 
-echo "PASS: --help, --version, a stray argument and missing data end without a window or a file"
+echo "PASS: --help, --version, a stray argument, missing data and a missing display end without a window"

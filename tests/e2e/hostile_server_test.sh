@@ -19,14 +19,14 @@ for mode in hang flood close garbage; do
     e2e_start_game ORBELLE_SCORE_SERVER="127.0.0.1:$e2e_hostile_port"
     e2e_press Down
     e2e_wait_frame 10 menu=1 selection=1
-    e2e_keydown Return
+    xdotool keydown Return
     e2e_wait_connections 1 10
-    e2e_keyup Return
+    xdotool keyup Return
     if [ "$mode" = hang ]; then
         for _ in 1 2; do
-            e2e_keydown Return
+            xdotool keydown Return
             sleep 0.08
-            e2e_keyup Return
+            xdotool keyup Return
             sleep 0.08
         done
     fi
@@ -49,9 +49,9 @@ for mode in hang flood close garbage; do
     echo "$mode: longest pause $gap s, $connections connections, peak memory $((hwm / 1024)) MB"
     if [ "$mode" = hang ]; then
         # Return on the high-score screen uploads: the probe waits; the window is closed meanwhile.
-        e2e_keydown Return
+        xdotool keydown Return
         e2e_wait_connections 2 10
-        e2e_keyup Return
+        xdotool keyup Return
         e2e_close_window
         e2e_wait_exit 45
         [ "$e2e_status" = 0 ] || e2e_fail "status $e2e_status after a close during the wait"

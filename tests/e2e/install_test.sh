@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # cmake --install into fresh prefixes, in the default layout and in Debian's games layout
 # (built once more for it), then each installed game on a virtual X display, started from an
-# unrelated folder: it draws its textured scene from the installed data, gives its window the
-# icon, keeps config.txt in ~/.config/orbelle and writes nothing where it was started (a folder
-# that holds a data/ of its own, which once made it write there).
+# unrelated folder: it draws its textured, moving scene from the installed data, gives its
+# window the icon, keeps config.txt in ~/.config/orbelle, ends with status 0 on SIGTERM and
+# writes nothing where it was started (a folder that holds a data/ of its own, which once made
+# it write there).
 # The desktop entry, metainfo, icons, manual pages and the server's systemd unit are checked too.
 set -euo pipefail
 # shellcheck source=tests/e2e/lib.sh
@@ -105,6 +106,8 @@ playInstalled() {
         e2e_fail "the window has no icon"
     e2e_wait_frames 20 30
     e2e_shot "$e2e_work/shot.png"
+    e2e_wait_frames 10 30
+    e2e_shot "$e2e_work/shot2.png"
     kill -TERM "$e2e_game_pid"
     e2e_wait_exit 15
     [ "$e2e_status" = 0 ] || e2e_fail "status $e2e_status after SIGTERM"
@@ -116,7 +119,10 @@ playInstalled() {
     # above the logo flat.
     spread=$(e2e_spread "$e2e_work/shot.png" 800x150+0+0)
     awk -v s="$spread" 'BEGIN { exit !(s > 0.02) }' || e2e_fail "$1 drew a flat scene ($spread)"
-    echo "$1 drew its scene (deviation $spread)"
+    # compare exits 1 when the pictures differ, which is what we hope for.
+    changed=$(compare -metric AE "$e2e_work/shot.png" "$e2e_work/shot2.png" null: 2>&1 || true)
+    [[ "$changed" =~ ^[0-9]+$ ]] && [ "$changed" -gt 50 ] || e2e_fail "the scene did not move: $changed"
+    echo "$1 drew its scene (deviation $spread), moving ($changed pixels changed)"
 }
 
 e2e_start_display

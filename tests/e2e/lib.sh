@@ -59,10 +59,6 @@ e2e_setup() {
 # Registers a background process of the script to be ended at exit.
 e2e_track() { e2e_tracked+=("$1"); }
 
-e2e_free_port() {
-    python3 -c 'import socket;s=socket.socket();s.bind(("127.0.0.1",0));print(s.getsockname()[1])'
-}
-
 # Starts Xvfb on a free display number. The number comes with a lock file, which Xvfb takes
 # atomically, so a server started by someone else at the same moment makes this one fail and
 # try another number instead of sharing a socket. Without -noreset the server resets when the
@@ -162,7 +158,7 @@ e2e_wait_connections() {
 e2e_start_game() {
     local dead_port
     [ -x "$e2e_game" ] || e2e_fail "$e2e_game is not built"
-    dead_port=$(e2e_free_port)
+    dead_port=$(python3 -c 'import socket;s=socket.socket();s.bind(("127.0.0.1",0));print(s.getsockname()[1])')
     : >"$e2e_frames"
     # No proxy may carry the game's requests away from the loopback servers of the test.
     (cd "$e2e_run" && exec env -u SDL_VIDEODRIVER -u http_proxy -u HTTP_PROXY -u all_proxy \
@@ -214,9 +210,6 @@ x.XCloseDisplay(display)
 PY
 }
 
-e2e_keydown() { xdotool keydown "$@"; }
-e2e_keyup() { xdotool keyup "$@"; }
-
 # Lets a key change reach the game on its own: the game reads one event per poll, so a press
 # and its release handled in the same frame cancel each other. A loaded machine can stall a
 # frame for longer than any fixed pause, hence the wait for frames drawn after the change.
@@ -262,7 +255,7 @@ e2e_play_until_over() {
         keys=${sweeps[$((e2e_sweeps % ${#sweeps[@]}))]}
         e2e_sweeps=$((e2e_sweeps + 1))
         # shellcheck disable=SC2086 # one word per key
-        e2e_keydown $keys
+        xdotool keydown $keys
         for tick in $(seq 24); do
             sleep 0.05
             frame=$(e2e_last_frame)
@@ -274,7 +267,7 @@ e2e_play_until_over() {
             if [ $# -gt 0 ]; then "$1" "$frame" "$e2e_sweeps" "$tick"; fi
         done
         # shellcheck disable=SC2086
-        e2e_keyup $keys
+        xdotool keyup $keys
     done
 }
 
@@ -431,14 +424,15 @@ e2e_start_server() {
     e2e_fail "the score server did not start: $(cat "$e2e_server_err")"
 }
 
-# Stops the server with SIGTERM; fails unless it ends by itself with status 0 within 10 s.
+# e2e_stop_server [SIGNAL]: stops the server with SIGTERM or the signal given; fails unless it
+# ends by itself with status 0 within 10 s.
 e2e_stop_server() {
-    kill -TERM "$e2e_server_pid"
+    kill "-${1:-TERM}" "$e2e_server_pid"
     for _ in $(seq 100); do
         kill -0 "$e2e_server_pid" 2>/dev/null || break
         sleep 0.1
     done
-    kill -0 "$e2e_server_pid" 2>/dev/null && e2e_fail "the score server ignored SIGTERM"
+    kill -0 "$e2e_server_pid" 2>/dev/null && e2e_fail "the score server ignored SIG${1:-TERM}"
     local status=0
     wait "$e2e_server_pid" || status=$?
     [ "$status" -eq 0 ] || e2e_fail "the score server ended with status $status"

@@ -70,12 +70,12 @@ typed=$(e2e_bright_pixels "$shots/nameentry.png" "$name_area")
     e2e_fail "the typed name is not drawn ($typed bright pixels, $before before typing)"
 [ "$(e2e_hostile_connections)" = 0 ] || e2e_fail "the server was contacted during the round"
 # Return held until the download has reached the server, which then keeps the game waiting.
-e2e_keydown Return
+xdotool keydown Return
 e2e_wait_connections 1 10
 e2e_read_scores "$e2e_run/hisc.dat" >"$e2e_work/saved" || e2e_fail "hisc.dat is not a valid table"
 [ "$(head -n 1 "$e2e_work/saved" | cut -f 1)" = e2eA ] ||
     e2e_fail "the name was not saved before the download: $(tr '\n' ' ' <"$e2e_work/saved")"
-e2e_keyup Return
+xdotool keyup Return
 e2e_wait_frame 30 scores=1 entry=0 menu=1 selection=1
 e2e_wait_frames 3 10
 e2e_shot "$shots/highscores.png"

@@ -6,7 +6,7 @@
 set -euo pipefail
 # shellcheck source=tests/e2e/lib.sh
 . "${ORBELLE_SOURCE_DIR:?}/tests/e2e/lib.sh"
-uploads="$ORBELLE_SOURCE_DIR/tests/fault/signed_uploads.py"
+uploads=(python3 "$e2e_clients" acked)
 : "${ORBELLE_TEST_PG:?runs on the test cluster only}"
 
 e2e_setup two-servers
@@ -44,10 +44,10 @@ for line in open(sys.argv[1]):
 
 # Scores interleave over the three streams: a gets 1, 4, 7...; b 2, 5...; both 3, 6...
 clients=()
-python3 "$uploads" "$portA" a 40 "$acks" 1 3 >/dev/null & clients+=($!)
-python3 "$uploads" "$portB" b 40 "$acks" 2 3 >/dev/null & clients+=($!)
-python3 "$uploads" "$portA" both 40 "$acks" 3 3 >/dev/null & clients+=($!)
-python3 "$uploads" "$portB" both 40 "$acks" 3 3 >/dev/null & clients+=($!)
+"${uploads[@]}" "$portA" a 40 "$acks" 1 3 >/dev/null & clients+=($!)
+"${uploads[@]}" "$portB" b 40 "$acks" 2 3 >/dev/null & clients+=($!)
+"${uploads[@]}" "$portA" both 40 "$acks" 3 3 >/dev/null & clients+=($!)
+"${uploads[@]}" "$portB" both 40 "$acks" 3 3 >/dev/null & clients+=($!)
 for c in "${clients[@]}"; do wait "$c" || e2e_fail "an upload client failed"; done
 [ "$(wc -l <"$acks")" = 160 ] || e2e_fail "only $(wc -l <"$acks") of 160 uploads were answered 200"
 check_table "both servers running"
@@ -60,8 +60,8 @@ diff "$e2e_work/ranks" "$e2e_work/ranksB" >&2 || e2e_fail "server B's rank lines
 
 # Server A dies at a random moment among its uploads; B goes on.
 clients=()
-python3 "$uploads" "$portA" killed 3000 "$acks" 1000 2 >/dev/null & clients+=($!)
-python3 "$uploads" "$portB" alive 100 "$acks" 1001 2 >/dev/null & clients+=($!)
+"${uploads[@]}" "$portA" killed 3000 "$acks" 1000 2 >/dev/null & clients+=($!)
+"${uploads[@]}" "$portB" alive 100 "$acks" 1001 2 >/dev/null & clients+=($!)
 for _ in $(seq 200); do
     [ "$(grep -c '^killed ' "$acks" || true)" -ge 5 ] && break
     sleep 0.05

@@ -21,6 +21,10 @@ usage:
       path: the status (0 when none came) and the body in hex.
   server_clients.py upload PORT SOURCE SCORE NAME_HEX...
       Signed uploads as the game sends them, the names given in hex. Prints the statuses.
+  server_clients.py acked PORT PREFIX COUNT ACK_FILE [FIRST STEP]
+      Up to COUNT signed uploads one after another, entry i named "PREFIX i" with score
+      FIRST + i * STEP (default 1 + i). Each answered 200 is appended to ACK_FILE as
+      "name<TAB>score" once the answer is in; stops at the first one without an answer.
 """
 import hashlib
 import resource
@@ -165,6 +169,17 @@ def main(args):
         statuses = [get(port, args[2], upload_path(bytes.fromhex(name), args[3]).encode())[0]
                     for name in args[4:]]
         print(*statuses)
+    elif mode == "acked":
+        first, step = (int(args[5]), int(args[6])) if len(args) == 7 else (1, 1)
+        with open(args[4], "a") as acks:
+            for i in range(int(args[3])):
+                name, score = f"{args[2]} {i}", first + i * step
+                status = get(port, "127.0.0.1", upload_path(name.encode(), score).encode())[0]
+                if status == 0:
+                    break
+                if status == 200:
+                    acks.write(f"{name}\t{score}\n")
+                    acks.flush()
     else:
         sys.exit(__doc__)
 

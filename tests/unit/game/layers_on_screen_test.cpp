@@ -1,6 +1,6 @@
 // The frame drawn with its shortcuts (static layers copied, the logo drawn in bands) against the
 // same frame drawn layer by layer, read back pixel for pixel. Needs an X display with OpenGL,
-// so it runs only from tests/e2e/layers_on_screen_test.sh (under Xvfb).
+// so it runs only from tests/e2e/engine_render_test.sh (under Xvfb).
 #include <GL/gl.h>
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -31,7 +31,7 @@ static std::vector<unsigned char> pictureOfFrame(bool layered) {
 // fast way in the game's own pass, so the picture is reused across frames as in play.
 TEST(LayersOnScreen, EveryFrameOfMenuAndPlayMatchesTheLayeredDrawing) {
     if (!std::getenv("ORBELLE_ENGINE_ON_SCREEN"))
-        GTEST_SKIP() << "needs a display; run tests/e2e/layers_on_screen_test.sh";
+        GTEST_SKIP() << "needs a display; run tests/e2e/engine_render_test.sh";
     resetGameForTest();
     ensureFieldsForTest();
     ASSERT_TRUE(game.background.material && game.background.material->texture);

@@ -27,13 +27,6 @@ struct ScopedEnv {
     std::string saved;
 };
 
-std::string listing(const std::string& dir) {
-    std::string names;
-    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(dir))
-        names += entry.path().string() + "\n";
-    return names;
-}
-
 // A prefix/bin/orbelle whose installed data folder holds the game's marker file.
 std::string makeInstalledGame(const std::string& prefix) {
     const std::string bin = prefix + "/bin/";
@@ -81,24 +74,6 @@ TEST(UserPaths, BuildTreeGameIsToldByWhereItLivesNotByTheWorkingDirectory) {
     EXPECT_EQ(paths.dataRoot, ScratchDirectory::sourceDirectory());
     EXPECT_EQ(paths.configDir + paths.scoreDir, "");
     EXPECT_FALSE(isBuildTreeExecutable(std::string(ORBELLE_TEST_BUILD_DIR) + "/tests/orbelle"));
-}
-
-// A copy that is not the build tree's, started beside data/, has no data of its own: it says
-// where it looked and creates nothing.
-TEST(UserPaths, GameWithoutDataNamesTheFoldersItLookedInAndWritesNothing) {
-    ScratchDirectory dir;
-    dir.linkData();
-    const std::string game = dir.path + "/prefix/bin/orbelle";
-    if (!findInstalledDataRoot(game).empty())
-        GTEST_SKIP() << "an installation in the build's prefix holds the game's data";
-    const std::string before = listing(dir.path);
-    UserPaths paths;
-    testing::internal::CaptureStderr();
-    EXPECT_FALSE(findUserPaths(game, paths));
-    const std::string said = testing::internal::GetCapturedStderr();
-    EXPECT_NE(said.find(dir.path + "/prefix/share/orbelle"), std::string::npos) << said;
-    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
-    EXPECT_EQ(listing(dir.path), before);
 }
 
 TEST(UserPaths, InstalledGameKeepsSettingsAndScoresInTheirXdgFolders) {
