@@ -94,6 +94,13 @@ TEST_F(HttpRetrieverTest, FailuresKeepThePreviousTextAndRecordTheirCause) {
     EXPECT_EQ(retriever.lastError, uint32_t(CURLE_OPERATION_TIMEDOUT));
 }
 
+// Less than a millisecond left counts as none: curl would read a time-out of 0 as no time-out.
+TEST_F(HttpRetrieverTest, ADeadlineJustPassedStartsNoRequest) {
+    retriever.deadline = std::chrono::steady_clock::now() - std::chrono::microseconds(200);
+    EXPECT_EQ(get("/body/30"), nullptr);
+    EXPECT_EQ(retriever.lastError, uint32_t(CURLE_OPERATION_TIMEDOUT));
+}
+
 TEST_F(HttpRetrieverTest, PostSendsAFormWithTheGivenOrMeasuredLength) {
     ASSERT_TRUE(retriever.sendPost(local.url("/form").c_str(), "a=1&b=two", -1));
     ASSERT_TRUE(retriever.sendPost(local.url("/form").c_str(), "x=1\0hidden", 10));
