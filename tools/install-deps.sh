@@ -22,7 +22,7 @@ test_packages=(
   clang libclang-rt-14-dev wrk python3 procps curl
   desktop-file-utils man-db
   debhelper dpkg-dev fakeroot lintian appstream x11-utils
-  postgresql chromium
+  postgresql chromium systemd
 )
 
 case "${1:-}" in

@@ -63,16 +63,15 @@ checkUnit() {
         e2e_fail "the server did not start with the unit's options: $(cat "$work/server.out")"
     kill -TERM "$server_pid"
     wait "$server_pid" || e2e_fail "the server did not stop cleanly"
-    if command -v systemd-analyze >/dev/null; then
-        # MANPATH: the unit's Documentation= names the installed manual page.
-        MANPATH="$prefix/share/man" systemd-analyze verify "$unit" >"$work/verify.out" 2>&1 ||
-            e2e_fail "systemd-analyze: $(cat "$work/verify.out")"
-        # A server that strangers reach runs sandboxed: an exposure of 2.0 or lower.
-        exposure=$(systemd-analyze security --offline=true "$unit" 2>&1 |
-            sed -n 's/.*Overall exposure level for .*: \([0-9.]*\) .*/\1/p')
-        awk -v e="$exposure" 'BEGIN { exit !(e != "" && e <= 2.0) }' ||
-            e2e_fail "systemd-analyze security rates the unit '${exposure:-unknown}'"
-    fi
+    command -v systemd-analyze >/dev/null || e2e_fail "systemd-analyze is missing (tools/install-deps.sh --tests)"
+    # MANPATH: the unit's Documentation= names the installed manual page.
+    MANPATH="$prefix/share/man" systemd-analyze verify "$unit" >"$work/verify.out" 2>&1 ||
+        e2e_fail "systemd-analyze: $(cat "$work/verify.out")"
+    # A server that strangers reach runs sandboxed: an exposure of 2.0 or lower.
+    exposure=$(systemd-analyze security --offline=true "$unit" 2>&1 |
+        sed -n 's/.*Overall exposure level for .*: \([0-9.]*\) .*/\1/p')
+    awk -v e="$exposure" 'BEGIN { exit !(e != "" && e <= 2.0) }' ||
+        e2e_fail "systemd-analyze security rates the unit '${exposure:-unknown}'"
 }
 
 # checkDesktopFiles PREFIX: the entry, the metainfo naming it and the scalable icon are valid.
