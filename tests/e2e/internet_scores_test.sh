@@ -4,32 +4,18 @@
 # "&", "%", "+" and "#", a negative score) so that the server then lists exactly the ten local
 # entries. ORBELLE_SCREENSHOT_DIR, when set, receives internet.png.
 set -euo pipefail
-# shellcheck source=tests/e2e/lib.sh
 source "$(dirname "$0")/lib.sh"
-
 e2e_setup internet
 shots="${ORBELLE_SCREENSHOT_DIR:-$e2e_work}"
-e2e_start_server --db "$e2e_work/scores.db"
-hex() { printf '%s' "$1" | od -An -tx1 | tr -d ' \n'; }
-# The server's ten lines, ranks 1 to 10, one per line.
-server_list() {
-    local paths=() k
-    for k in $(seq 10); do paths+=("/velmo/orbelle/haeennatykset.php?sija=$k"); done
-    python3 "$e2e_clients" get "$e2e_server_port" 127.0.0.1 "${paths[@]}" |
-        while read -r status body; do
-            [ "$status" = 200 ] || e2e_fail "a rank answered $status"
-            printf '%s\n' "$(printf '%s' "$body" | xxd -r -p)"
-        done
-}
+e2e_start_server --db "$e2e_work/scores.db" --quiet
+upload() { python3 "$e2e_clients" upload "$e2e_server_port" 127.0.0.1 "$2" "$(printf '%s' "$1" | xxd -p)"; }
 
 # Two of the local entries are on the server already: after the upload it holds the ten.
 local_entries=("Ann Lee:900" "R&D 50%:800" "Mia+Leo:700" "Zoe:650" "Kai:600" "Ona:500"
     "Pax:400" "e2e:300" "#1 fan:200" "Neg:-5")
 e2e_write_scores "$e2e_run/hisc.dat" "${local_entries[@]}"
-expected=$(printf '%s\n' "${local_entries[@]}" | sed 's/:\([-0-9]*\)$/ \1/')
-python3 "$e2e_clients" upload "$e2e_server_port" 127.0.0.1 900 "$(hex 'Ann Lee')" >/dev/null
-python3 "$e2e_clients" upload "$e2e_server_port" 127.0.0.1 650 "$(hex Zoe)" >/dev/null
-[ "$(server_list | head -n 2)" = $'Ann Lee 900\nZoe 650' ] || e2e_fail "seeding failed"
+expected=$(printf '200 %s\n' "${local_entries[@]}" | sed 's/:\([-0-9]*\)$/ \1/')
+[ "$(upload 'Ann Lee' 900) $(upload Zoe 650)" = "200 200" ] || e2e_fail "seeding failed"
 
 # The column of internet lines to the right of the rank numbers, ranks 1 to 10.
 internet_column=215x210+585+320
@@ -45,7 +31,7 @@ seeded=$(e2e_bright_pixels "$e2e_work/seeded.png" "$internet_column")
 
 e2e_press Return
 e2e_wait_frames 3 30
-list=$(server_list)
+list=$(e2e_rank_lines "$e2e_server_port")
 [ "$list" = "$expected" ] || e2e_fail "after the upload the server lists:"$'\n'"$list"
 e2e_shot "$shots/internet.png"
 uploaded=$(e2e_bright_pixels "$shots/internet.png" "$internet_column")

@@ -6,32 +6,26 @@
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 e2e_setup server-abuse
-
-max_peak_kb=65536 # 64 MB
-# AddressSanitizer's shadow memory and quarantine take a few times the server's own memory.
-if ldd "$e2e_server" | grep -q libasan; then
-    max_peak_kb=$((max_peak_kb * 4))
-fi
+max_peak_kb=65536 # 64 MB; AddressSanitizer's shadow memory and quarantine take a few times more
+if ldd "$e2e_server" | grep -q libasan; then max_peak_kb=$((max_peak_kb * 4)); fi
 rank=/velmo/orbelle/haeennatykset.php?sija=1
 clients() { python3 "$e2e_clients" "$@"; }
-
 db=$(e2e_score_db "$e2e_work") || e2e_fail "no database"
 e2e_start_server --db "$db" --quiet
 port=$e2e_server_port
 
 # 48 connections trickling one header byte every half second and 48 that send nothing, from
-# six source addresses; far more than a pool of worker threads would have. (Started directly,
-# not through the function, so that the pid given to e2e_track is the client itself.)
-python3 "$e2e_clients" hold "$port" 48 127.0.0.2 16 0.5 >"$e2e_work/slow.out" &
-e2e_track $!
-python3 "$e2e_clients" hold "$port" 48 127.0.0.5 16 0.5 idle >"$e2e_work/idle.out" &
-e2e_track $!
-e2e_wait_line "$e2e_work/slow.out" '^holding 48$'
-e2e_wait_line "$e2e_work/idle.out" '^holding 48$'
-answers=$(clients get "$port" 127.0.0.1 $(for _ in $(seq 20); do echo "$rank"; done))
+# six source addresses; far more than a pool of worker threads would have.
+for spec in "slow 127.0.0.2" "idle 127.0.0.5 idle"; do
+    read -r kind source mode <<<"$spec"
+    python3 "$e2e_clients" hold "$port" 48 "$source" 16 0.5 $mode >"$e2e_work/$kind.out" &
+    e2e_track $!
+    e2e_wait 20 "48 $kind connections" grep -qx 'holding 48' "$e2e_work/$kind.out"
+done
+answers=$(clients get "$port" 127.0.0.1 $(printf "$rank %.0s" $(seq 20)))
 [ "$(grep -c '^200 ' <<<"$answers")" = 20 ] ||
     e2e_fail "a normal client was not served beside held connections: $answers"
-grep -q lost "$e2e_work/slow.out" "$e2e_work/idle.out" &&
+! grep lost "$e2e_work/slow.out" "$e2e_work/idle.out" ||
     e2e_fail "held connections were closed within their time-out"
 
 # One address may hold 32 connections; the rest are closed without an answer.
@@ -45,7 +39,7 @@ read -r status taken < <(clients flood "$port" 300 header)
     e2e_fail "header flood: status $status after $taken MB"
 read -r status taken < <(clients flood "$port" 200 body)
 [ "$status" = 413 ] && [ "$taken" -lt 200 ] || e2e_fail "large body: status $status after $taken MB"
-peak=$(e2e_server_peak_kb)
+peak=$(e2e_peak_kb "$e2e_server_pid")
 [ "$peak" -lt "$max_peak_kb" ] || e2e_fail "peak memory $peak kB"
 
 [ "$(clients get "$port" 127.0.0.1 "$rank")" = "200 " ] || e2e_fail "no answer after the floods"

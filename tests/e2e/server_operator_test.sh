@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# The score server program as its operator meets it: a bad command line is named with status
+# 2 and creates nothing, --help lists every option; a second server on the same port or the
+# same database refuses to start and changes nothing; names with Tab and Escape come back as
+# they went in; one address is held to its upload limit while others and downloads are not;
+# the access log has a line per request without the signature; SIGINT stops it cleanly; a
+# damaged database is reported once and answered with 503 and no body.
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+# One owner per file and damaged pages are matters of SQLite files; the rest concerns no store.
+[ -z "${ORBELLE_TEST_PG:-}" ] || { echo "SKIP: SQLite files only"; exit 77; }
+e2e_setup server-operator
+mkdir "$e2e_work/bare"
+cd "$e2e_work/bare"
+
+while IFS='|' read -r args words; do
+    status=0
+    # shellcheck disable=SC2086 # one word per argument
+    "$e2e_server" $args >/dev/null 2>err || status=$?
+    [ "$status" = 2 ] || e2e_fail "'$args' gave status $status"
+    for word in $words; do grep -qF -- "$word" err || e2e_fail "'$args' gave '$(cat err)'"; done
+done <<'EOF'
+--port 70000|--port 70000
+--port=abc|--port abc
+--listen 999.1.1.1|--listen 999.1.1.1
+--timeout 0|--timeout 0
+--colour blue|--colour
+--db|--db
+EOF
+[ "$(ls)" = err ] || e2e_fail "a bad command line created $(ls)"
+"$e2e_server" --help >help || e2e_fail "--help did not exit 0"
+for option in listen port db max-connections max-per-address timeout connection-memory \
+    max-request-line threads upload-limit quiet version; do
+    grep -q -- "--$option " help || e2e_fail "--help does not mention --$option"
+done
+grep -q -- "--port N .*(8765)" help || e2e_fail "--help does not give the default port"
+[[ "$("$e2e_server" --version)" =~ ^orbelle-score-server\ [0-9]+\.[0-9]+ ]] || e2e_fail "--version"
+
+db="$e2e_work/scores.db"
+rank() { echo "/velmo/orbelle/haeennatykset.php?sija=$1"; }
+clients() { python3 "$e2e_clients" "$@"; }
+upload() { clients upload "$e2e_server_port" "$@"; }
+e2e_start_server --db "$db" --upload-limit 2
+port=$e2e_server_port
+
+# A second server: on the same port it must not get the database; on the same database it
+# must not touch it.
+status=0
+"$e2e_server" --listen 127.0.0.1 --port "$port" --db other.db 2>second.err || status=$?
+[ "$status" = 1 ] && grep -q "port $port" second.err ||
+    e2e_fail "second server on port $port: status $status, '$(cat second.err)'"
+[ ! -e other.db ] || e2e_fail "the second server created its database"
+before=$(md5sum "$db"*)
+status=0
+"$e2e_server" --listen 127.0.0.1 --port 0 --db "$db" 2>second.err || status=$?
+[ "$status" = 1 ] && grep -qF "$db" second.err ||
+    e2e_fail "second server on the database: status $status, '$(cat second.err)'"
+[ "$(md5sum "$db"*)" = "$before" ] || e2e_fail "the second server changed the database"
+
+# Tab ("Tab\tX") and Escape ("\e[31mRed") are stored; NUL, CR and LF are refused, and do
+# not count against the limit of 2 uploads a minute.
+[ "$(upload 127.0.0.3 77 5461620958)" = 200 ] || e2e_fail "a name with a Tab was refused"
+[ "$(upload 127.0.0.4 76 1b5b33316d526564 410042 410d42 410a42)" = "200 400 400 400" ] ||
+    e2e_fail "names with Escape, NUL, CR, LF were not answered 200 400 400 400"
+[ "$(clients get "$port" 127.0.0.1 "$(rank 1)" "$(rank 2)")" = \
+    $'200 5461620958203737\n200 1b5b33316d526564203736' ] ||
+    e2e_fail "the names did not come back byte for byte"
+
+# Two uploads from one address reach the limit (the next token comes 30 s later); the third
+# ("C") is refused and not stored, while another address may still upload and downloads go
+# on: rank 4 is "B 5", rank 5 "D 4".
+[ "$(upload 127.0.0.1 5 41 42 43)" = "200 200 429" ] || e2e_fail "the upload limit did not hold"
+[ "$(upload 127.0.0.2 4 44)" = 200 ] || e2e_fail "another address was limited too"
+answers=$(clients get "$port" 127.0.0.1 "$(rank 4)" "$(rank 5)" "$(rank 6)")
+[ "$answers" = $'200 422035\n200 442034\n200 ' ] || e2e_fail "ranks 4 to 6 after the limit: $answers"
+e2e_stop_server INT
+grep -qx '127.0.0.1 GET /velmo/orbelle/lisaaennatys.php?name=C&score=5 429 [0-9]*' "$e2e_server_err" ||
+    e2e_fail "no access log line for the refused upload: $(cat "$e2e_server_err")"
+! grep -q hashcheck "$e2e_server_err" || e2e_fail "the access log shows a hashcheck"
+
+# The page of the scores table damaged (its first bytes give the page's kind).
+python3 - "$db" <<'PY'
+import sqlite3, sys
+page = sqlite3.connect(sys.argv[1]).execute(
+    "SELECT rootpage FROM sqlite_master WHERE name = 'scores'").fetchone()[0]
+with open(sys.argv[1], "r+b") as f:
+    f.seek((page - 1) * 4096)
+    f.write(b"\xff" * 16)
+PY
+e2e_start_server --db "$db"
+answers=$(clients get "$e2e_server_port" 127.0.0.1 "$(rank 1)" "$(rank 2)")
+[ "$answers" = $'503 \n503 ' ] || e2e_fail "a damaged database was answered: $answers"
+[ "$(upload 127.0.0.1 9 45)" = 503 ] || e2e_fail "an upload into a damaged database was not 503"
+reports=$(grep -cF "$db" "$e2e_server_err" || true)
+[ "$reports" = 1 ] || e2e_fail "$reports reports of the damage: $(cat "$e2e_server_err")"
+e2e_stop_server
+echo "PASS: bad options named, one server per port and database, Tab and Escape kept," \
+    "limit held, access log without signatures, damage reported"
