@@ -8,31 +8,22 @@
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
-packages=(orbelle orbelle-score-server)
-if [ "$(id -u)" -eq 0 ]; then
-    sudo=()
-elif sudo -n true 2>/dev/null; then
+packages=(orbelle orbelle-score-server) sudo=()
+if [ "$(id -u)" != 0 ]; then
+    sudo -n true 2>/dev/null || { echo "SKIP: installing packages needs root or password-less sudo"; exit 77; }
     sudo=(sudo -n)
-else
-    echo "SKIP: installing packages needs root or password-less sudo"
-    exit 77
 fi
-for package in "${packages[@]}"; do
-    if dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed'; then
-        echo "FAIL: $package is installed already, and this test removes what it installed" >&2
-        exit 1
-    fi
-done
-
+if dpkg-query -W -f='${Status}\n' "${packages[@]}" 2>/dev/null | grep -q 'ok installed'; then
+    echo "FAIL: ${packages[*]} installed already, and this test removes what it installed" >&2
+    exit 1
+fi
 e2e_setup deb
 installed=""
+apt_get() { "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -y -o DPkg::Lock::Timeout=600 "$@"; }
 removePackages() {
-    local out
-    [ -n "$installed" ] || return 0
+    [ -z "$installed" ] || apt_get purge "${packages[@]}" >"$e2e_work/purge.log" 2>&1 ||
+        echo "could not remove ${packages[*]}: $(tail -n 3 "$e2e_work/purge.log")" >&2
     installed=""
-    out=$("${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get purge -y \
-        -o DPkg::Lock::Timeout=600 "${packages[@]}" 2>&1) ||
-        echo "could not remove ${packages[*]}: $(tail -n 3 <<<"$out")" >&2
 }
 trap 'removePackages; e2e_cleanup' EXIT
 
@@ -56,8 +47,7 @@ echo "lintian: $(grep -c '^W:' "$e2e_work/lintian.log" || true) warnings, no err
 # apt reads the packages as its own unprivileged user.
 chmod 755 "$e2e_work" "$e2e_work/src"
 installed=1
-"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -o DPkg::Lock::Timeout=600 \
-    --no-install-recommends "$e2e_work"/src/orbelle_*.deb "$e2e_work"/src/orbelle-score-server_*.deb \
+apt_get install --no-install-recommends "$e2e_work"/src/orbelle_*.deb "$e2e_work"/src/orbelle-score-server_*.deb \
     >"$e2e_work/install.log" 2>&1 || e2e_fail "apt-get install: $(tail -n 10 "$e2e_work/install.log")"
 for file in /usr/games/orbelle /usr/share/games/orbelle/data/bg.tga /usr/bin/orbelle-score-server \
     /usr/share/applications/io.github.orbelle.Orbelle.desktop \

@@ -8,7 +8,7 @@ source "$(dirname "$0")/lib.sh"
 e2e_setup internet
 shots="${ORBELLE_SCREENSHOT_DIR:-$e2e_work}"
 e2e_start_server --db "$e2e_work/scores.db" --quiet
-upload() { python3 "$e2e_clients" upload "$e2e_server_port" 127.0.0.1 "$2" "$(printf '%s' "$1" | xxd -p)"; }
+upload() { e2e_upload "$e2e_server_port" 127.0.0.1 "$2" "$(printf '%s' "$1" | xxd -p)"; }
 
 # Two of the local entries are on the server already: after the upload it holds the ten.
 local_entries=("Ann Lee:900" "R&D 50%:800" "Mia+Leo:700" "Zoe:650" "Kai:600" "Ona:500"

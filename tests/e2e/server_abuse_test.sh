@@ -22,7 +22,7 @@ for spec in "slow 127.0.0.2" "idle 127.0.0.5 idle"; do
     e2e_track $!
     e2e_wait 20 "48 $kind connections" grep -qx 'holding 48' "$e2e_work/$kind.out"
 done
-answers=$(clients get "$port" 127.0.0.1 $(printf "$rank %.0s" $(seq 20)))
+answers=$(for _ in $(seq 20); do e2e_http "$port" "$rank"; echo; done)
 [ "$(grep -c '^200 ' <<<"$answers")" = 20 ] ||
     e2e_fail "a normal client was not served beside held connections: $answers"
 ! grep lost "$e2e_work/slow.out" "$e2e_work/idle.out" ||
@@ -42,7 +42,7 @@ read -r status taken < <(clients flood "$port" 200 body)
 peak=$(e2e_peak_kb "$e2e_server_pid")
 [ "$peak" -lt "$max_peak_kb" ] || e2e_fail "peak memory $peak kB"
 
-[ "$(clients get "$port" 127.0.0.1 "$rank")" = "200 " ] || e2e_fail "no answer after the floods"
+[ "$(e2e_http "$port" "$rank")" = "200 " ] || e2e_fail "no answer after the floods"
 e2e_stop_server
 echo "PASS: served beside 96 held connections, 8 of 40 refused, floods refused," \
     "peak memory $((peak / 1024)) MB"

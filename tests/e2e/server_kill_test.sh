@@ -16,13 +16,13 @@ for round in $(seq "$rounds"); do
     # Two clients at once, so that kills also land between concurrent transactions.
     clients=()
     for client in a b; do
-        python3 "$e2e_clients" acked "$e2e_server_port" "r$round$client" 400 "$acks" &
+        e2e_acked "$e2e_server_port" "r$round$client" 400 "$acks" &
         clients+=($!)
         e2e_track $!
     done
     # Killed once uploads go through, at a random moment among them.
     e2e_wait 10 "upload acknowledged in round $round" acked_more "$(wc -l <"$acks")"
-    sleep "0.$(printf '%03d' $((RANDOM % 400)))"
+    sleep "0.$(printf '%03d' $((RANDOM % 1000)))"
     kill -KILL "$e2e_server_pid"
     wait "$e2e_server_pid" 2>/dev/null || true # no "Killed" notice from the shell
     # Each client stops at its first unanswered upload; 400 uploads bound the rest.

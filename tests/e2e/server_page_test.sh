@@ -16,7 +16,7 @@ port=$e2e_server_port
 # not UTF-8), "Ann", one more than the page holds.
 names=(3c7363726970743e78 546f6d202620274a6f27 2271222026616d703b 636166e920ff 416e6e)
 for k in "${!names[@]}"; do
-    [ "$(python3 "$e2e_clients" upload "$port" 127.0.0.1 $((900 - 100 * k)) "${names[k]}")" = 200 ] ||
+    [ "$(e2e_upload "$port" 127.0.0.1 $((900 - 100 * k)) "${names[k]}")" = 200 ] ||
         e2e_fail "upload of ${names[k]} was refused"
 done
 # The rows and the JSON answer, worked out by hand: each byte that is not UTF-8 becomes U+FFFD.

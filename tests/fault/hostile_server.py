@@ -20,16 +20,12 @@ mode, count_file = sys.argv[1:] if len(sys.argv) == 3 else ("", "")
 if mode not in ("hang", "flood", "close", "garbage"):
     sys.exit(__doc__)
 
-
 def serve(conn, index):
     end = time.monotonic() + 60
     try:
         conn.settimeout(5)
         request = b""
-        while b"\r\n\r\n" not in request and len(request) < 65536:
-            piece = conn.recv(4096)
-            if not piece:
-                break
+        while b"\r\n\r\n" not in request and (piece := conn.recv(4096)):
             request += piece
         conn.settimeout(60)
         if mode == "hang":
@@ -51,7 +47,6 @@ def serve(conn, index):
         pass  # the game hung up, as it should
     finally:
         conn.close()
-
 
 listener = socket.create_server(("127.0.0.1", 0))
 print(listener.getsockname()[1], flush=True)
