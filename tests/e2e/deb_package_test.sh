@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
-# Builds the Debian packages from a copy of the source tree (the build tree stays untouched),
-# checks them with lintian, installs them with apt-get in Debian's games layout (only the game
-# and its data move), plays the installed game on a virtual display as install_test.sh plays
-# the one of cmake --install, asks the installed server for one rank and removes the packages
-# again, also when a step fails. Installing needs root (as in CI) or password-less sudo;
-# elsewhere the test is skipped.
+# The Debian packages, built from a copy of the source tree, pass lintian, install with apt-get
+# in the games layout (only the game and its data move), the installed game plays as in
+# install_test.sh, the installed server answers, and the packages are removed again, also when
+# a step fails. Needs root (as in CI) or password-less sudo; skipped elsewhere.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 

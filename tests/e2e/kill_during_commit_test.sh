@@ -4,7 +4,7 @@
 # and killed saves neither pile up temp files beside it nor touch the player's own files there.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
-committer="$ORBELLE_BUILD_DIR/tests/fault/orbelle-commit-loop"
+committer="$ORBELLE_BUILD_DIR/tests/orbelle-commit-loop"
 e2e_setup kill-commit
 run="$e2e_work/commits" log="$e2e_work/intended.log"
 mkdir "$run"

@@ -1,9 +1,7 @@
-# Shared helpers of the end-to-end scripts. Source it after `set -euo pipefail`, then call
-# e2e_setup NAME: it owns a work folder, a private Xvfb, the game, the score servers and any
-# process registered with e2e_track, and ends them all when the script exits.
-# The game is driven as a person plays it: real key presses through xdotool with the pointer
-# in its window. Progress is read from the game's frame log and the servers' output in bounded
-# waits, never from fixed sleeps.
+# Shared helpers of the end-to-end scripts; source it after `set -euo pipefail`. e2e_setup
+# NAME makes a work folder and ends at exit every process started here (e2e_track for the
+# script's own). The game is played with real key presses, the pointer in its window; progress
+# is read from its frame log and the servers' output in bounded waits, never fixed sleeps.
 # shellcheck disable=SC2034 # the e2e_ variables are read by the scripts that source this file
 
 : "${ORBELLE_SOURCE_DIR:?}" "${ORBELLE_BUILD_DIR:?}"
@@ -31,7 +29,6 @@ e2e_fail() {
     exit 1
 }
 
-# e2e_setup NAME: the work folder, with a run folder for the game beside the source's data.
 e2e_setup() {
     e2e_work=$(mktemp -d "/tmp/orbelle-$1-XXXXXX")
     trap e2e_cleanup EXIT
@@ -51,31 +48,21 @@ e2e_wait() {
     done
 }
 
-# Starts Xvfb on a free display number. The number comes with a lock file, which Xvfb takes
-# atomically, so a server started by someone else at the same moment makes this one fail and
-# try another number instead of sharing a socket. Without -noreset the server resets when the
-# probing client leaves, and a game connecting during the reset finds no display.
+# Starts a private Xvfb. It picks a free display number itself (-displayfd), taking the
+# number's lock atomically, and names it once it takes clients, so that displays started by
+# others at the same moment are never shared. Without -noreset the server would reset when a
+# client leaves, and a game connecting during the reset would find no display.
 e2e_start_display() {
-    local number=""
-    for _ in 1 2 3 4 5; do
-        number=$((200 + RANDOM % 700))
-        [ -e "/tmp/.X$number-lock" ] && continue
-        Xvfb ":$number" -screen 0 1024x768x24 -nolisten tcp -noreset 2>"$e2e_work/xvfb.err" </dev/null &
-        e2e_xvfb_pid=$!
-        for _ in $(seq 200); do
-            kill -0 "$e2e_xvfb_pid" 2>/dev/null || break
-            if DISPLAY=":$number" xdotool getmouselocation >/dev/null 2>&1; then
-                export DISPLAY=":$number"
-                unset XAUTHORITY
-                return 0
-            fi
-            sleep 0.05
-        done
-        kill -TERM "$e2e_xvfb_pid" 2>/dev/null || true
-        wait "$e2e_xvfb_pid" 2>/dev/null || true
-        e2e_xvfb_pid=""
-    done
-    e2e_fail "Xvfb did not start (display :$number): $(cat "$e2e_work/xvfb.err")"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$e2e_work/display" \
+        2>"$e2e_work/xvfb.err" </dev/null &
+    e2e_xvfb_pid=$!
+    e2e_wait 30 "display from Xvfb" e2e_display_named
+    export DISPLAY=":$(cat "$e2e_work/display")"
+    unset XAUTHORITY
+}
+e2e_display_named() {
+    kill -0 "$e2e_xvfb_pid" 2>/dev/null || e2e_fail "Xvfb ended: $(cat "$e2e_work/xvfb.err")"
+    grep -qs '^[0-9][0-9]*$' "$e2e_work/display"
 }
 
 e2e_game_ended() { [ -z "$e2e_game_pid" ] || ! kill -0 "$e2e_game_pid" 2>/dev/null; }
@@ -90,23 +77,20 @@ e2e_frame_has() {
 }
 e2e_shows() { e2e_still_playing && e2e_frame_has "$(e2e_last_frame)" "$@"; }
 e2e_drawn() { e2e_still_playing && [ "$(e2e_frame_count)" -ge "$1" ]; }
-# e2e_wait_frame SECONDS key=value...: until the latest frame shows all the pairs.
+# e2e_wait_frame SECONDS key=value...: until the latest frame shows all the pairs;
+# e2e_wait_frames COUNT SECONDS: until COUNT more are drawn (a key sent has been handled).
 e2e_wait_frame() { e2e_wait "$1" "frame with ${*:2}" e2e_shows "${@:2}"; }
-# e2e_wait_frames COUNT SECONDS: until COUNT more frames are drawn, so that a key press already
-# sent has been handled and drawn.
 e2e_wait_frames() { e2e_wait "$2" "$1 more frames" e2e_drawn $(($(e2e_frame_count) + $1)); }
 
-# e2e_start_game [NAME=value...]: starts the game in the run folder with the given extra
-# environment, waits for its first frame and puts the pointer and focus into its window.
-# Unless told otherwise, the score server is a loopback port that nobody listens on.
+# e2e_start_game [NAME=value...]: the game in the run folder with that extra environment, up
+# to its first frame, pointer and focus in its window. By default its score server is a
+# loopback port that nothing here serves.
 e2e_start_game() {
-    local dead_port
-    dead_port=$(python3 -c 'import socket;s=socket.socket();s.bind(("127.0.0.1",0));print(s.getsockname()[1])')
     : >"$e2e_frames"
     # No proxy may carry the game's requests away from the loopback servers of the test.
     (cd "$e2e_run" && exec env -u SDL_VIDEODRIVER -u http_proxy -u HTTP_PROXY -u all_proxy \
         -u ALL_PROXY SDL_AUDIODRIVER=dummy \
-        ORBELLE_SCORE_SERVER="127.0.0.1:$dead_port" ORBELLE_FRAME_LOG="$e2e_frames" "$@" \
+        ORBELLE_SCORE_SERVER=127.0.0.1:1 ORBELLE_FRAME_LOG="$e2e_frames" "$@" \
         "$e2e_game" >"$e2e_work/game.out" 2>"$e2e_work/game.err" </dev/null) &
     e2e_game_pid=$!
     e2e_wait 60 "first frame" e2e_drawn 1
@@ -123,10 +107,9 @@ e2e_wait_exit() {
     e2e_game_pid=""
 }
 
-# Lets a key change reach the game on its own: the game reads one event per poll, so a press
-# and its release handled in the same frame cancel each other. A loaded machine can stall a
-# frame for longer than any fixed pause, hence the wait for frames drawn after the change.
-# A game that has ended, as after "Exit", needs no more waiting.
+# Lets a key change reach the game on its own: it reads one event per poll, so a press and
+# its release handled in one frame cancel out. A loaded machine can stall a frame longer than
+# any fixed pause, hence the wait for frames drawn after the change (unless the game ended).
 e2e_settle() {
     sleep 0.08
     e2e_wait 30 "frame after a key" e2e_settled $(($(e2e_frame_count) + 2))
@@ -140,10 +123,9 @@ e2e_press() {
     for key in "$1" "${@:2}"; do xdotool keyup "$key" && e2e_settle; done
 }
 
-# e2e_play_until_over [HOOK]: from the start of a round, sweeps the field diagonally one way
-# and then the other, with a short straight stretch in between, so that the player crosses the
-# falling spikes and the rising bubbles, until a spike ball ends the round (120 s at most).
-# HOOK, when given, is called every 50 ms with the latest frame, the sweep and the tick in it.
+# e2e_play_until_over [HOOK]: sweeps the field diagonally one way, then the other, with short
+# straight stretches, across the falling spikes and rising bubbles until a spike ball ends
+# the round (120 s at most). HOOK gets the latest frame, the sweep and its tick every 50 ms.
 e2e_play_until_over() {
     local sweeps=("Right Up" "Left" "Left Down" "Up" "Right Down" "Left Up")
     local deadline=$((SECONDS + 120)) keys tick
@@ -163,8 +145,7 @@ e2e_play_until_over() {
     done
 }
 
-# e2e_exit_from_score_screen: from the high-score screen (selection held at "Highscores"),
-# Down twice to "Exit" and Return; the game must end with status 0.
+# e2e_exit_from_score_screen: from the high-score screen, Down twice to "Exit" and Return.
 e2e_exit_from_score_screen() {
     e2e_press Down
     e2e_wait_frame 10 scores=0 selection=2
@@ -202,9 +183,10 @@ e2e_play_installed() {
     echo "$1 drew its scene (deviation $spread), moving ($changed pixels changed)"
 }
 
-# e2e_start_hostile MODE: a score server of tests/fault/hostile_server.py that misbehaves in
-# that way; its port goes to e2e_hostile_port.
+# e2e_start_hostile MODE: a score server that misbehaves so (tests/fault/hostile_server.py);
+# its port goes to e2e_hostile_port.
 e2e_start_hostile() {
+    rm -f "$e2e_work"/hostile.*
     python3 "$ORBELLE_SOURCE_DIR/tests/fault/hostile_server.py" "$1" "$e2e_work/hostile.count" \
         >"$e2e_work/hostile.port" 2>"$e2e_work/hostile.err" &
     e2e_track $!
@@ -221,8 +203,8 @@ e2e_shot() {
     "$e2e_convert" "$e2e_work/screen.png" -crop 800x600+0+0 +repage "$1" || e2e_fail "could not crop the screenshot"
 }
 
-# e2e_not_flat FILE [GEOMETRY]: fails unless the pixels of the picture (or of the region)
-# spread, as drawn scenes do; prints the standard deviation.
+# e2e_not_flat FILE [GEOMETRY]: the standard deviation of the picture's (region's) pixels,
+# failing when it is as low as that of a blank one.
 e2e_not_flat() {
     local spread
     spread=$("$e2e_convert" "$1" ${2:+-crop "$2" +repage} -format '%[fx:standard_deviation]' info:)
@@ -230,8 +212,7 @@ e2e_not_flat() {
     echo "$spread"
 }
 
-# e2e_bright_pixels FILE GEOMETRY: how many pixels of the region are near white, as the
-# game's text is; the sea behind it stays well below.
+# e2e_bright_pixels FILE GEOMETRY: how many pixels of the region are near white, as text is.
 e2e_bright_pixels() {
     local count
     count=$("$e2e_convert" "$1" -crop "$2" +repage -colorspace gray -threshold 75% -format '%[fx:round(mean*w*h)]' info:)
@@ -250,10 +231,9 @@ with open(sys.argv[1], "wb") as f:
         f.write(struct.pack("<iI16sII", int(score), 0, name, len(name), 15))' "$@"
 }
 
-# The server tests run once per store: ORBELLE_TEST_PG names the state file of the private
-# PostgreSQL cluster (tests/pg/cluster.sh) for the PostgreSQL run; unset means SQLite.
-# e2e_score_db DIR: a fresh, empty database for the server's --db (an SQLite file in DIR, or
-# a new database in the cluster); the cluster is removed whole after the run.
+# e2e_score_db DIR: a fresh database for the server's --db: an SQLite file in DIR, or, when
+# ORBELLE_TEST_PG names the state of the test cluster (tests/pg/cluster.sh), a new database
+# there (the cluster is removed whole after the run).
 e2e_score_db() {
     [ -n "${ORBELLE_TEST_PG:-}" ] || { mktemp -u "$1/scores-XXXXXX.db" && return; }
     local base name="orbelle_$$_$RANDOM$RANDOM"
@@ -262,8 +242,7 @@ e2e_score_db() {
     echo "${base/\/postgres\?//$name?}"
 }
 
-# e2e_dump_scores DB: every stored entry as "hex-of-name score", sorted; read beside the
-# server, straight from the database.
+# e2e_dump_scores DB: every stored entry as "hex-of-name score", sorted, read straight from DB.
 e2e_dump_scores() {
     case "$1" in
     postgres*) psql -At -F' ' -v ON_ERROR_STOP=1 "$1" -c "SELECT encode(name, 'hex'), score FROM scores" ;;
@@ -273,9 +252,8 @@ for name, score in sqlite3.connect(f"file:{sys.argv[1]}?mode=ro", uri=True).exec
     esac | sort
 }
 
-# e2e_start_server ARG...: starts the server on a free loopback port with the given arguments
-# and waits for its listening line; sets e2e_server_pid, e2e_server_port and e2e_server_err.
-# Each server's output goes to server-N.out and server-N.err in the work folder.
+# e2e_start_server ARG...: the server on a free loopback port, up to its listening line; sets
+# e2e_server_pid, e2e_server_port and e2e_server_err (the Nth server's: server-N.err).
 e2e_start_server() {
     local out="$e2e_work/server-$((++e2e_server_count)).out"
     e2e_server_err="${out%.out}.err"
@@ -283,32 +261,29 @@ e2e_start_server() {
     e2e_server_pid=$!
     e2e_track "$e2e_server_pid"
     e2e_wait 10 "listening line from the score server" e2e_server_listens "$out"
-    e2e_server_port=$(sed -n 's/^orbelle-score-server listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$out")
 }
 e2e_server_listens() {
-    e2e_server_running || e2e_fail "the score server ended: $(cat "$e2e_server_err")"
-    grep -qs '^orbelle-score-server listening on 127\.0\.0\.1:[0-9]*$' "$1"
+    ! e2e_server_ended || e2e_fail "the score server ended: $(cat "$e2e_server_err")"
+    e2e_server_port=$(sed -n 's/^orbelle-score-server listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$1" 2>/dev/null)
+    [ -n "$e2e_server_port" ]
 }
-e2e_server_running() { kill -0 "$e2e_server_pid" 2>/dev/null; }
-e2e_server_ended() { ! e2e_server_running; }
+e2e_server_ended() { ! kill -0 "$e2e_server_pid" 2>/dev/null; }
 
-# e2e_stop_server [SIGNAL]: stops the server with SIGTERM or the signal given; fails unless it
-# ends by itself with status 0 within 10 s.
+# e2e_stop_server [SIGNAL]: SIGTERM or SIGNAL; the server must end with status 0 within 10 s.
 e2e_stop_server() {
     kill "-${1:-TERM}" "$e2e_server_pid"
     e2e_wait 10 "end of the score server after SIG${1:-TERM}" e2e_server_ended
     wait "$e2e_server_pid" || e2e_fail "the score server ended with status $?"
 }
 
-# e2e_http PORT PATH [CURL OPTION...]: prints the status, a blank and the body of a GET; the
-# body also stays in the work folder's file "body".
+# e2e_http PORT PATH [CURL OPTION...]: the status, a blank and the body of a GET (kept in body).
 e2e_http() {
     : >"$e2e_work/body"
     curl -s --noproxy '*' -m 10 -o "$e2e_work/body" -w '%{http_code} ' "${@:3}" "http://127.0.0.1:$1$2"
     cat "$e2e_work/body"
 }
 
-# e2e_rank_lines PORT: the ten rank lines of the server as the game fetches them, one a line.
+# e2e_rank_lines PORT: the ten rank lines of the server as the game fetches them.
 e2e_rank_lines() {
     for k in $(seq 10); do echo "$(e2e_http "$1" "/velmo/orbelle/haeennatykset.php?sija=$k")"; done
 }

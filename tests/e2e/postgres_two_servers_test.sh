@@ -1,11 +1,9 @@
 #!/usr/bin/env bash
 # Two score servers on one PostgreSQL database, as behind a load balancer: uploads spread over
-# both, some entries sent to both at once. Every entry is stored once, every acknowledged one
-# is stored, and both servers give the same rank lines, the best ten of the table. Then the
-# database stops and starts again under them: meanwhile every request gets 503 with an empty
-# body and the outage is reported once; afterwards they serve again by themselves, and entries
-# sent both before and after are stored once. (A server killed among uploads on PostgreSQL:
-# server_kill_test.sh in its PostgreSQL run.)
+# both, some sent to both at once, are each stored once, and both list the same best ten.
+# Then the database stops and starts again under them: meanwhile requests get 503 with no body
+# and each server reports the outage once; afterwards they serve again by themselves, and
+# entries sent before and after are stored once. (A kill: server_abuse_test.sh on PostgreSQL.)
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 : "${ORBELLE_TEST_PG:?runs on the test cluster only}"

@@ -13,20 +13,14 @@ e2e_setup server-operator
 mkdir "$e2e_work/bare"
 cd "$e2e_work/bare"
 
-while IFS='|' read -r args words; do
+# Each bad command line, and the words its message must hold.
+for bad in "--port 70000|--port 70000" "--port=abc|--port abc" "--listen 999.1.1.1|--listen 999.1.1.1" \
+    "--timeout 0|--timeout 0" "--colour blue|--colour" "--db|--db"; do
     status=0
-    # shellcheck disable=SC2086 # one word per argument
-    "$e2e_server" $args >/dev/null 2>err || status=$?
-    [ "$status" = 2 ] || e2e_fail "'$args' gave status $status"
-    for word in $words; do grep -qF -- "$word" err || e2e_fail "'$args' gave '$(cat err)'"; done
-done <<'EOF'
---port 70000|--port 70000
---port=abc|--port abc
---listen 999.1.1.1|--listen 999.1.1.1
---timeout 0|--timeout 0
---colour blue|--colour
---db|--db
-EOF
+    "$e2e_server" ${bad%|*} >/dev/null 2>err || status=$?
+    [ "$status" = 2 ] || e2e_fail "'${bad%|*}' gave status $status"
+    for word in ${bad#*|}; do grep -qF -- "$word" err || e2e_fail "'${bad%|*}' gave '$(cat err)'"; done
+done
 [ "$(ls)" = err ] || e2e_fail "a bad command line created $(ls)"
 "$e2e_server" --help >help || e2e_fail "--help did not exit 0"
 for option in listen port db max-connections max-per-address timeout connection-memory max-request-line \
@@ -35,9 +29,8 @@ grep -q -- "--port N .*(8765)" help || e2e_fail "--help does not give the defaul
 [[ "$("$e2e_server" --version)" =~ ^orbelle-score-server\ [0-9]+\.[0-9]+ ]] || e2e_fail "--version"
 
 db="$e2e_work/scores.db"
-rank() { echo "/velmo/orbelle/haeennatykset.php?sija=$1"; }
 upload() { e2e_upload "$e2e_server_port" "$@"; }
-ranks() { for k in "$@"; do e2e_http "$e2e_server_port" "$(rank "$k")" && echo; done; }
+ranks() { for k in "$@"; do e2e_http "$e2e_server_port" "/velmo/orbelle/haeennatykset.php?sija=$k" && echo; done; }
 e2e_start_server --db "$db" --upload-limit 2
 port=$e2e_server_port
 

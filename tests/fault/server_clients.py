@@ -40,25 +40,23 @@ def read_answer(conn):
     return int(data.split(b" ")[1]) if data.startswith(b"HTTP/1.") else 0
 
 def hold(port, count, first_source, per_source, interval, idle=None):
-    count, per_source, interval = int(count), int(per_source), float(interval)
+    count, per_source = int(count), int(per_source)
     soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
     resource.setrlimit(resource.RLIMIT_NOFILE, (max(soft, min(hard, count + 64)), hard))
     base, last = first_source.rsplit(".", 1)
     conns = [connect(port, "%s.%d" % (base, int(last) + i // per_source)) for i in range(count)]
     for conn in conns:
         conn.setblocking(False)
-        if not idle:
-            conn.send(b"GET / HTTP/1.1\r\nX-Slow: ")
+        conn.send(b"" if idle else b"GET / HTTP/1.1\r\nX-Slow: ")
     print("holding", len(conns), flush=True)
     while True:
-        time.sleep(interval)
+        time.sleep(float(interval))
         alive = []
         for conn in conns:
             try:
-                if not idle:
-                    conn.send(b"a")
-                elif conn.recv(1) == b"":
+                if idle and conn.recv(1) == b"":
                     raise ConnectionResetError
+                conn.send(b"" if idle else b"a")
                 alive.append(conn)
             except BlockingIOError:
                 alive.append(conn)
