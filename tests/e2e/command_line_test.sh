@@ -11,8 +11,7 @@ e2e_setup command-line
 home="$e2e_work/home" empty="$e2e_work/empty"
 mkdir "$home" "$empty"
 
-# run DIR GAME ARGS...: the game from DIR with no display and a fresh home; sets status, out
-# and err.
+# run DIR GAME ARGS...: the game from DIR with no display and a fresh home; sets status, out, err.
 run() {
     status=0
     (cd "$1" && env -u DISPLAY -u XDG_CONFIG_HOME -u XDG_DATA_HOME -u ORBELLE_FRAME_LOG \
@@ -46,11 +45,9 @@ run "$e2e_run" env -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER SDL_AUDIODRIVER=dummy \
 [ "$status" = 1 ] || e2e_fail "without a display the game ended with status $status, not 1"
 [ -z "$out" ] || e2e_fail "without a display the game wrote: $(head -c 120 <<<"$out" | od -An -c)"
 [[ "$err" == *"cannot open the game window"* ]] || e2e_fail "no word of the missing window: $err"
-
 for page in "$ORBELLE_SOURCE_DIR"/dist/man/*.[1-8]; do
     warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null) ||
         e2e_fail "man could not format $(basename "$page")"
     [ -z "$warnings" ] || e2e_fail "$(basename "$page"): $warnings"
 done
-
 echo "PASS: --help, --version, a stray argument, missing data and a missing display end without a window"

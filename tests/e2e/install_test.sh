@@ -10,11 +10,8 @@ prefix="$e2e_work/prefix" app_id=io.github.orbelle.Orbelle
 cmake --install "$ORBELLE_BUILD_DIR" --prefix "$prefix" >"$e2e_work/install.out" 2>&1 ||
     e2e_fail "cmake --install: $(tail -5 "$e2e_work/install.out")"
 cd "$prefix"
-
-for file in bin/orbelle bin/orbelle-score-server share/man/man6/orbelle.6 \
-    share/man/man8/orbelle-score-server.8; do
-    [ -f "$file" ] || e2e_fail "$file was not installed"
-done
+# The programs are proved by playing and starting them below.
+[ -f share/man/man6/orbelle.6 ] && [ -f share/man/man8/orbelle-score-server.8 ] || e2e_fail "a manual page is missing"
 for size in 16 32 48 64 128 256; do
     cmp -s "$ORBELLE_SOURCE_DIR/data/icons/orbelle-$size.png" "share/icons/hicolor/${size}x$size/apps/orbelle.png" ||
         e2e_fail "the $size px icon was not installed intact"

@@ -30,8 +30,7 @@ check_file "first commit"
 kills=0
 commits_before=$(wc -l <"$log")
 for round in $(seq 30); do
-    "$committer" "$run" "$log" 1000000 2>"$e2e_work/err" &
-    pid=$!
+    "$committer" "$run" "$log" 1000000 2>"$e2e_work/err" & pid=$!
     e2e_track "$pid"
     # Start-up takes longer than a save, so wait for the first commit of the round, then kill
     # at a random moment of the saves that follow (each takes a few milliseconds).

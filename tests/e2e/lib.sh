@@ -20,7 +20,6 @@ e2e_cleanup() {
     # E2E_KEEP_WORK=1 keeps the frame log, the programs' output and the shots for a look.
     if [ -n "${E2E_KEEP_WORK:-}" ]; then echo "kept $e2e_work" >&2; elif [ -n "$e2e_work" ]; then rm -rf "$e2e_work"; fi
 }
-
 # Prints the reason with what the game said and where it stood, then ends the script.
 e2e_fail() {
     echo "FAIL: $*" >&2
@@ -28,30 +27,26 @@ e2e_fail() {
     if [ -s "$e2e_frames" ]; then echo "last frame: $(tail -n 1 "$e2e_frames")" >&2; fi
     exit 1
 }
-
 e2e_setup() {
     e2e_work=$(mktemp -d "/tmp/orbelle-$1-XXXXXX")
     trap e2e_cleanup EXIT
     e2e_run="$e2e_work/run" e2e_frames="$e2e_work/frames.log"
-    mkdir "$e2e_run"
-    ln -s "$ORBELLE_SOURCE_DIR/data" "$e2e_run/data"
+    mkdir "$e2e_run" && ln -s "$ORBELLE_SOURCE_DIR/data" "$e2e_run/data"
 }
 e2e_track() { e2e_tracked+=("$1"); }
 
 # e2e_wait SECONDS WHAT COMMAND...: runs COMMAND every 50 ms until it succeeds.
 e2e_wait() {
-    local seconds=$1 what=$2 deadline=$((SECONDS + $1))
-    shift 2
-    until "$@"; do
-        [ "$SECONDS" -lt "$deadline" ] || e2e_fail "no $what within $seconds s"
+    local deadline=$((SECONDS + $1))
+    until "${@:3}"; do
+        [ "$SECONDS" -lt "$deadline" ] || e2e_fail "no $2 within $1 s"
         sleep 0.05
     done
 }
 
-# Starts a private Xvfb. It picks a free display number itself (-displayfd), taking the
-# number's lock atomically, and names it once it takes clients, so that displays started by
-# others at the same moment are never shared. Without -noreset the server would reset when a
-# client leaves, and a game connecting during the reset would find no display.
+# A private Xvfb: it takes a free display number's lock atomically (-displayfd) and names it
+# once it takes clients, so displays started by others at the same moment are never shared.
+# Without -noreset it would reset when a client leaves, and a game connecting then finds none.
 e2e_start_display() {
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$e2e_work/display" \
         2>"$e2e_work/xvfb.err" </dev/null &
@@ -70,11 +65,7 @@ e2e_still_playing() { ! e2e_game_ended || e2e_fail "the game ended while a test 
 e2e_last_frame() { tail -n 1 "$e2e_frames" 2>/dev/null || true; }
 e2e_frame_count() { grep -c '^[0-9]' "$e2e_frames" 2>/dev/null || true; }
 # e2e_frame_has LINE key=value...: the frame line holds every pair, e.g. menu=1 scores=0.
-e2e_frame_has() {
-    local line=" $1 " pair
-    shift
-    for pair in "$@"; do [[ "$line" == *" $pair "* ]] || return 1; done
-}
+e2e_frame_has() { local pair; for pair in "${@:2}"; do [[ " $1 " == *" $pair "* ]] || return 1; done; }
 e2e_shows() { e2e_still_playing && e2e_frame_has "$(e2e_last_frame)" "$@"; }
 e2e_drawn() { e2e_still_playing && [ "$(e2e_frame_count)" -ge "$1" ]; }
 # e2e_wait_frame SECONDS key=value...: until the latest frame shows all the pairs;
@@ -87,11 +78,8 @@ e2e_wait_frames() { e2e_wait "$2" "$1 more frames" e2e_drawn $(($(e2e_frame_coun
 # loopback port that nothing here serves.
 e2e_start_game() {
     : >"$e2e_frames"
-    # No proxy may carry the game's requests away from the loopback servers of the test.
-    (cd "$e2e_run" && exec env -u SDL_VIDEODRIVER -u http_proxy -u HTTP_PROXY -u all_proxy \
-        -u ALL_PROXY SDL_AUDIODRIVER=dummy \
-        ORBELLE_SCORE_SERVER=127.0.0.1:1 ORBELLE_FRAME_LOG="$e2e_frames" "$@" \
-        "$e2e_game" >"$e2e_work/game.out" 2>"$e2e_work/game.err" </dev/null) &
+    (cd "$e2e_run" && exec env -u SDL_VIDEODRIVER SDL_AUDIODRIVER=dummy ORBELLE_SCORE_SERVER=127.0.0.1:1 \
+        ORBELLE_FRAME_LOG="$e2e_frames" "$@" "$e2e_game" >"$e2e_work/game.out" 2>"$e2e_work/game.err" </dev/null) &
     e2e_game_pid=$!
     e2e_wait 60 "first frame" e2e_drawn 1
     e2e_window=$(xdotool search --name '^Orbelle$' 2>/dev/null | head -n 1 || true)
@@ -99,7 +87,6 @@ e2e_start_game() {
     xdotool mousemove 400 300
     xdotool windowfocus "$e2e_window" 2>/dev/null || true
 }
-
 # e2e_wait_exit SECONDS WHEN: waits for the game to end by itself, with status 0.
 e2e_wait_exit() {
     e2e_wait "$1" "end of the game $2" e2e_game_ended
@@ -110,12 +97,8 @@ e2e_wait_exit() {
 # Lets a key change reach the game on its own: it reads one event per poll, so a press and
 # its release handled in one frame cancel out. A loaded machine can stall a frame longer than
 # any fixed pause, hence the wait for frames drawn after the change (unless the game ended).
-e2e_settle() {
-    sleep 0.08
-    e2e_wait 30 "frame after a key" e2e_settled $(($(e2e_frame_count) + 2))
-}
+e2e_settle() { sleep 0.08; e2e_wait 30 "frame after a key" e2e_settled $(($(e2e_frame_count) + 2)); }
 e2e_settled() { e2e_game_ended || [ "$(e2e_frame_count)" -ge "$1" ]; }
-
 # e2e_press KEY [MODIFIER]: a press as a person makes it, held over several frames.
 e2e_press() {
     local key
@@ -127,50 +110,40 @@ e2e_press() {
 # straight stretches, across the falling spikes and rising bubbles until a spike ball ends
 # the round (120 s at most). HOOK gets the latest frame, the sweep and its tick every 50 ms.
 e2e_play_until_over() {
-    local sweeps=("Right Up" "Left" "Left Down" "Up" "Right Down" "Left Up")
-    local deadline=$((SECONDS + 120)) keys tick
+    local sweeps=("Right Up" "Left" "Left Down" "Up" "Right Down" "Left Up") deadline=$((SECONDS + 120)) keys tick
     e2e_sweeps=0
     while ! e2e_frame_has "$(e2e_last_frame)" over=1; do
         [ "$SECONDS" -lt "$deadline" ] || e2e_fail "no spike ball ended the round within 120 s"
         keys=${sweeps[$((e2e_sweeps++ % ${#sweeps[@]}))]}
-        # shellcheck disable=SC2086 # one word per key
-        xdotool keydown $keys
+        xdotool keydown $keys # one word per key
         for tick in $(seq 24); do
             sleep 0.05
             ! e2e_shows over=1 || break
             if [ $# -gt 0 ]; then "$1" "$(e2e_last_frame)" "$e2e_sweeps" "$tick"; fi
         done
-        # shellcheck disable=SC2086
         xdotool keyup $keys
     done
 }
-
 # e2e_exit_from_score_screen: from the high-score screen, Down twice to "Exit" and Return.
 e2e_exit_from_score_screen() {
-    e2e_press Down
-    e2e_wait_frame 10 scores=0 selection=2
-    e2e_press Down
-    e2e_wait_frame 10 selection=3
-    e2e_press Return
-    e2e_wait_exit 15 "after Exit"
+    e2e_press Down; e2e_wait_frame 10 scores=0 selection=2
+    e2e_press Down; e2e_wait_frame 10 selection=3
+    e2e_press Return; e2e_wait_exit 15 "after Exit"
 }
 
-# e2e_play_installed GAME: the installed game, started with a new home from a folder that
-# holds a data/ of its own (which once made it write there), draws its textured, moving scene
-# with its icon, keeps a default config.txt in ~/.config/orbelle, ends with status 0 on
-# SIGTERM, and neither complains nor writes where it was started.
+# e2e_play_installed GAME: started with a new home from a folder with a data/ of its own
+# (which once made it write there), the game draws its textured, moving scene with its icon,
+# keeps a default config.txt in ~/.config/orbelle, ends with status 0 on SIGTERM, and neither
+# complains nor writes where it was started.
 e2e_play_installed() {
     local spread changed
     e2e_game=$1
     mkdir "$e2e_work/home"
     e2e_start_game XDG_DATA_HOME= XDG_CONFIG_HOME= HOME="$e2e_work/home"
     xprop -id "$e2e_window" WM_HINTS | grep -q 'bitmap id # to use for icon' || e2e_fail "the window has no icon"
-    e2e_wait_frames 20 30
-    e2e_shot "$e2e_work/shot.png"
-    e2e_wait_frames 10 30
-    e2e_shot "$e2e_work/shot2.png"
-    kill -TERM "$e2e_game_pid"
-    e2e_wait_exit 15 "after SIGTERM"
+    e2e_wait_frames 20 30; e2e_shot "$e2e_work/shot.png"
+    e2e_wait_frames 10 30; e2e_shot "$e2e_work/shot2.png"
+    kill -TERM "$e2e_game_pid"; e2e_wait_exit 15 "after SIGTERM"
     [ ! -s "$e2e_work/game.err" ] || e2e_fail "the game complained"
     [ "$(ls -A "$e2e_run")" = data ] || e2e_fail "the game wrote into its working directory"
     printf '800\n600\n32\n1\n1\n1' | cmp -s - "$e2e_work/home/.config/orbelle/config.txt" ||
@@ -202,7 +175,6 @@ e2e_shot() {
     import -window root "$e2e_work/screen.png" || e2e_fail "screenshot failed"
     "$e2e_convert" "$e2e_work/screen.png" -crop 800x600+0+0 +repage "$1" || e2e_fail "could not crop the screenshot"
 }
-
 # e2e_not_flat FILE [GEOMETRY]: the standard deviation of the picture's (region's) pixels,
 # failing when it is as low as that of a blank one.
 e2e_not_flat() {
@@ -211,7 +183,6 @@ e2e_not_flat() {
     awk -v s="$spread" 'BEGIN { exit !(s ~ /^[0-9.e-]+$/ && s > 0.02) }' || e2e_fail "$1 ${2:-} is flat: $spread"
     echo "$spread"
 }
-
 # e2e_bright_pixels FILE GEOMETRY: how many pixels of the region are near white, as text is.
 e2e_bright_pixels() {
     local count
@@ -219,10 +190,8 @@ e2e_bright_pixels() {
     [[ "$count" =~ ^[0-9]+$ ]] || e2e_fail "could not count bright pixels of $1: $count"
     echo "$count"
 }
-
 # e2e_peak_kb PID: the process's peak resident memory so far, in kB.
 e2e_peak_kb() { grep '^VmHWM' "/proc/$1/status" | tr -dc '0-9'; }
-
 # e2e_write_scores FILE NAME:SCORE...: a hisc.dat of ten 32-byte records, best first.
 e2e_write_scores() {
     python3 -c 'import struct, sys
@@ -241,7 +210,6 @@ e2e_score_db() {
     psql -q -v ON_ERROR_STOP=1 "$base" -c "CREATE DATABASE $name" >/dev/null || return 1
     echo "${base/\/postgres\?//$name?}"
 }
-
 # e2e_dump_scores DB: every stored entry as "hex-of-name score", sorted, read straight from DB.
 e2e_dump_scores() {
     case "$1" in
@@ -268,21 +236,18 @@ e2e_server_listens() {
     [ -n "$e2e_server_port" ]
 }
 e2e_server_ended() { ! kill -0 "$e2e_server_pid" 2>/dev/null; }
-
 # e2e_stop_server [SIGNAL]: SIGTERM or SIGNAL; the server must end with status 0 within 10 s.
 e2e_stop_server() {
     kill "-${1:-TERM}" "$e2e_server_pid"
     e2e_wait 10 "end of the score server after SIG${1:-TERM}" e2e_server_ended
     wait "$e2e_server_pid" || e2e_fail "the score server ended with status $?"
 }
-
 # e2e_http PORT PATH [CURL OPTION...]: the status, a blank and the body of a GET (kept in body).
 e2e_http() {
     : >"$e2e_work/body"
     curl -s --noproxy '*' -m 10 -o "$e2e_work/body" -w '%{http_code} ' "${@:3}" "http://127.0.0.1:$1$2"
     cat "$e2e_work/body"
 }
-
 # e2e_rank_lines PORT: the ten rank lines of the server as the game fetches them.
 e2e_rank_lines() {
     for k in $(seq 10); do echo "$(e2e_http "$1" "/velmo/orbelle/haeennatykset.php?sija=$k")"; done
@@ -299,7 +264,6 @@ e2e_upload() {
     done
     echo "${statuses[*]}"
 }
-
 # e2e_acked PORT PREFIX COUNT ACKS [FIRST STEP]: uploads "PREFIX i" with score FIRST + i * STEP
 # (1 + i) in turn, appending each one answered 200 to ACKS as "name-in-hex score" once the
 # answer is in; stops at the first that gets no answer.

@@ -10,12 +10,10 @@ source "$(dirname "$0")/lib.sh"
 
 e2e_setup play
 shots="${ORBELLE_SCREENSHOT_DIR:-$e2e_work/shots}"
-mkdir -p "$shots"
-rm -f "$shots/play.png" "$shots/event.png"
-
+mkdir -p "$shots" && rm -f "$shots/play.png" "$shots/event.png"
 # Negative scores throughout, so that any finished round beats the tenth entry.
-lows=(Low{1..10})
-for k in "${!lows[@]}"; do lows[k]+=":-$((k + 1))"; done
+lows=()
+for k in {1..10}; do lows+=("Low$k:-$k"); done
 e2e_write_scores "$e2e_run/hisc.dat" "${lows[@]}"
 printf '1024\n768\n40\n0\n1\n1\n' >"$e2e_run/config.txt"
 cp "$e2e_run/config.txt" "$e2e_work/config.before"
@@ -24,8 +22,7 @@ e2e_start_hostile hang
 e2e_start_display
 e2e_start_game ORBELLE_SCORE_SERVER="127.0.0.1:$e2e_hostile_port"
 e2e_wait_frame 10 menu=1 scores=0 selection=0
-e2e_press Return
-e2e_wait_frame 10 menu=0 over=0
+e2e_press Return; e2e_wait_frame 10 menu=0 over=0
 size=$(xdotool getwindowgeometry "$e2e_window" | sed -n 's/^ *Geometry: //p')
 [ "$size" = 800x600 ] || e2e_fail "the window is $size, not 800x600"
 grep -q 'trying 800x600, depth 32, windowed' "$e2e_work/game.err" ||
@@ -41,8 +38,7 @@ e2e_play_until_over take_shots
 e2e_not_flat "$shots/play.png" >/dev/null
 
 e2e_wait_frame 10 over=1 entry=1 menu=0 scores=0
-e2e_wait_frames 3 10
-e2e_shot "$e2e_work/prompt.png"
+e2e_wait_frames 3 10; e2e_shot "$e2e_work/prompt.png"
 
 # Collects stop once the round is over: every later frame shows the same score.
 end_score=$(sed -n 's/.* over=1 .*score=\([0-9]*\)$/\1/p' "$e2e_frames" | sort -u)
@@ -50,12 +46,10 @@ end_score=$(sed -n 's/.* over=1 .*score=\([0-9]*\)$/\1/p' "$e2e_frames" | sort -
 
 for key in e 2 e; do e2e_press $key; done
 e2e_press a shift
-e2e_wait_frames 3 10
-e2e_shot "$shots/nameentry.png"
+e2e_wait_frames 3 10; e2e_shot "$shots/nameentry.png"
 # The typed name stands under the prompt, from x 390.
-name_area=60x22+388+300
-before=$(e2e_bright_pixels "$e2e_work/prompt.png" "$name_area")
-typed=$(e2e_bright_pixels "$shots/nameentry.png" "$name_area")
+before=$(e2e_bright_pixels "$e2e_work/prompt.png" 60x22+388+300)
+typed=$(e2e_bright_pixels "$shots/nameentry.png" 60x22+388+300)
 [ "$typed" -gt $((before + 40)) ] ||
     e2e_fail "the typed name is not drawn ($typed bright pixels, $before before typing)"
 [ "$(e2e_hostile_connections)" = 0 ] || e2e_fail "the server was contacted during the round"
@@ -69,8 +63,7 @@ saved_with "$end_score" || saved_with $((end_score - 1)) ||
     e2e_fail "hisc.dat is not e2eA $end_score above the old entries: $(od -An -c "$e2e_run/hisc.dat" | head -n 4)"
 xdotool keyup Return
 e2e_wait_frame 30 scores=1 entry=0 menu=1 selection=1
-e2e_wait_frames 3 10
-e2e_shot "$shots/highscores.png"
+e2e_wait_frames 3 10; e2e_shot "$shots/highscores.png"
 spread=$(e2e_not_flat "$shots/highscores.png")
 e2e_exit_from_score_screen
 cmp -s "$e2e_run/config.txt" "$e2e_work/config.before" || e2e_fail "config.txt was changed"

@@ -41,14 +41,12 @@ done
 
 upload() { e2e_upload "$portA" 127.0.0.1 "$2" "$(printf '%s' "$1" | xxd -p)"; }
 rank1() { e2e_http "$1" '/velmo/orbelle/haeennatykset.php?sija=1'; }
-resumed=0
-bash "$cluster" pause "$ORBELLE_TEST_PG"
+resumed=0; bash "$cluster" pause "$ORBELLE_TEST_PG"
 for attempt in 1 2 3; do
     [ "$(upload during 20)" = 503 ] || e2e_fail "upload $attempt during the outage was not 503"
     [ "$(rank1 "$portB")" = "503 " ] || e2e_fail "rank 1 during the outage: $(rank1 "$portB")"
 done
-bash "$cluster" resume "$ORBELLE_TEST_PG"
-resumed=1
+bash "$cluster" resume "$ORBELLE_TEST_PG"; resumed=1
 # Reconnecting waits out a back-off of at most 2 s; allow for a loaded machine.
 served_again() { [ "$(rank1 "$portA") $(rank1 "$portB")" = "${expected%%$'\n'*} ${expected%%$'\n'*}" ]; }
 e2e_wait 30 "answer after the database came back" served_again

@@ -1,12 +1,11 @@
 #!/usr/bin/env bash
-# The real game's high-score screen against score servers. Ours on loopback: the screen draws
-# its list, and Return there uploads the local table (names with blanks, "&", "%", "+" and "#",
-# a negative score) so that it then lists exactly the ten local entries; ORBELLE_SCREENSHOT_DIR
-# gets internet.png. Ones that hang, flood, close in mid-body or answer garbage: the screen
-# stalls the game no longer than one exchange may take, then it draws on with bounded memory,
-# and "Exit" ends it with status 0. While the hanging one keeps it waiting, two more Returns
-# start no second exchange, and a quit request (SIGTERM, which reaches the game as a window
-# close does) ends it once the wait is over.
+# The game's high-score screen against score servers. Ours: it draws the list, and Return
+# uploads the local table (names with blanks, "&", "%", "+", "#", a negative score), which the
+# server then lists alone (ORBELLE_SCREENSHOT_DIR gets internet.png). Ones that hang, flood,
+# close in mid-body or answer garbage stall the game no longer than one exchange may take, then
+# it draws on with bounded memory and "Exit" ends it with status 0. While the hanging one keeps
+# it waiting, more Returns start no exchange, and a quit request (SIGTERM, which reaches the
+# game as a window close does) ends it once the wait is over.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 max_hwm_kb=153600 # 150 MB; AddressSanitizer's shadow memory takes a few times more
@@ -24,16 +23,12 @@ expected=$(printf '200 %s\n' "${local_entries[@]}" | sed 's/:\([-0-9]*\)$/ \1/')
 e2e_start_server --db "$e2e_work/scores.db" --quiet
 [ "$(upload 'Ann Lee' 900) $(upload Zoe 650)" = "200 200" ] || e2e_fail "seeding failed"
 e2e_start_game ORBELLE_SCORE_SERVER="127.0.0.1:$e2e_server_port"
-e2e_press Down
-e2e_wait_frame 10 selection=1 scores=0
-e2e_press Return
-e2e_wait_frame 20 scores=1 selection=1
-e2e_wait_frames 3 10
-e2e_shot "$e2e_work/seeded.png"
+e2e_press Down; e2e_wait_frame 10 selection=1 scores=0
+e2e_press Return; e2e_wait_frame 20 scores=1 selection=1
+e2e_wait_frames 3 10; e2e_shot "$e2e_work/seeded.png"
 # The column of internet lines to the right of the rank numbers, ranks 1 to 10.
 seeded=$(e2e_bright_pixels "$e2e_work/seeded.png" 215x210+585+320)
-e2e_press Return
-e2e_wait_frames 3 30
+e2e_press Return; e2e_wait_frames 3 30
 list=$(e2e_rank_lines "$e2e_server_port")
 [ "$list" = "$expected" ] || e2e_fail "after the upload our server lists:"$'\n'"$list"
 shots="${ORBELLE_SCREENSHOT_DIR:-$e2e_work}"
@@ -49,15 +44,13 @@ echo "ours: internet column $seeded/$uploaded bright pixels (two/ten entries), t
 for mode in hang flood close garbage; do
     e2e_start_hostile "$mode"
     e2e_start_game ORBELLE_SCORE_SERVER="127.0.0.1:$e2e_hostile_port"
-    e2e_press Down
-    e2e_wait_frame 10 menu=1 selection=1
+    e2e_press Down; e2e_wait_frame 10 menu=1 selection=1
     xdotool keydown Return
     e2e_wait_connections 1 10
     xdotool keyup Return
     if [ "$mode" = hang ]; then hold_return && hold_return; fi
     # The exchange may take 10 s; a game that has not drawn the score screen by 25 s is stuck.
-    e2e_wait_frame 25 scores=1
-    e2e_wait_frames 20 30
+    e2e_wait_frame 25 scores=1; e2e_wait_frames 20 30
     gap=$(awk '/^[0-9]/ { if (n++ && $1 - last > gap) gap = $1 - last; last = $1 }
         END { printf "%.2f\n", gap / 1e6 }' "$e2e_frames")
     awk -v g="$gap" 'BEGIN { exit !(g < 12) }' || e2e_fail "$mode: the game froze for $gap s"

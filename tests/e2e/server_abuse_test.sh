@@ -12,8 +12,7 @@ if ldd "$e2e_server" | grep -q libasan; then max_peak_kb=$((max_peak_kb * 4)); f
 rank=/velmo/orbelle/haeennatykset.php?sija=1
 clients() { python3 "$e2e_clients" "$@"; }
 db=$(e2e_score_db "$e2e_work") || e2e_fail "no database"
-e2e_start_server --db "$db" --quiet
-port=$e2e_server_port
+e2e_start_server --db "$db" --quiet && port=$e2e_server_port
 
 # 48 connections trickling one header byte every half second and 48 that send nothing, from
 # six source addresses: far more than a pool of worker threads would have.
@@ -45,11 +44,8 @@ for round in 1 2 3 4 5 6; do
     e2e_start_server --db "$db" --quiet
     # Two clients at once, so that kills also land between concurrent transactions. Each
     # stops at its first unanswered upload; 400 uploads bound the rest.
-    clients=()
-    for client in a b; do
-        e2e_acked "$e2e_server_port" "r$round$client" 400 "$acks" &
-        clients+=($!)
-    done
+    e2e_acked "$e2e_server_port" "r${round}a" 400 "$acks" & clients=($!)
+    e2e_acked "$e2e_server_port" "r${round}b" 400 "$acks" & clients+=($!)
     # Killed once uploads go through, at a random moment among them.
     e2e_wait 10 "upload acknowledged in round $round" acked_more "$(wc -l <"$acks" 2>/dev/null || echo 0)"
     sleep "0.$(printf '%03d' $((RANDOM % 1000)))"

@@ -10,8 +10,7 @@ source "$(dirname "$0")/lib.sh"
 # One owner per file and damaged pages are matters of SQLite files; the rest concerns no store.
 [ -z "${ORBELLE_TEST_PG:-}" ] || { echo "SKIP: SQLite files only"; exit 77; }
 e2e_setup server-operator
-mkdir "$e2e_work/bare"
-cd "$e2e_work/bare"
+mkdir "$e2e_work/bare" && cd "$e2e_work/bare"
 
 # Each bad command line, and the words its message must hold.
 for bad in "--port 70000|--port 70000" "--port=abc|--port abc" "--listen 999.1.1.1|--listen 999.1.1.1" \
@@ -31,8 +30,7 @@ grep -q -- "--port N .*(8765)" help || e2e_fail "--help does not give the defaul
 db="$e2e_work/scores.db"
 upload() { e2e_upload "$e2e_server_port" "$@"; }
 ranks() { for k in "$@"; do e2e_http "$e2e_server_port" "/velmo/orbelle/haeennatykset.php?sija=$k" && echo; done; }
-e2e_start_server --db "$db" --upload-limit 2
-port=$e2e_server_port
+e2e_start_server --db "$db" --upload-limit 2 && port=$e2e_server_port
 
 # A second server: on the same port it must not get the database; on the same database it
 # must not touch it. Each says which it found taken.

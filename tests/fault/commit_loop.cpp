@@ -26,7 +26,8 @@ int main(int argc, char** argv) {
     for (long i = 0; i < strtol(argv[3], nullptr, 10); ++i) {
         // Always a new best, so every commit changes the file; at most 13 characters.
         int32_t score = game.localScores.entries[0].score + 1;
-        std::string name = "p" + std::to_string(getpid() % 100000) + "-" + std::to_string(i % 1000000);
+        std::string name =
+            "p" + std::to_string(getpid() % 100000) + "-" + std::to_string(i % 1000000);
         HighScoreTable intended = game.localScores;
         intended.insert(HighScoreEntry(score, name));
         unsigned char bytes[HighScoreTable::fileSize];

@@ -1,13 +1,10 @@
 #!/usr/bin/env python3
 """A score server that misbehaves in one way, for the game's fault tests.
 
-usage: hostile_server.py MODE COUNT_FILE
-  hang     reads the request and never answers
-  flood    answers 200 with a body that never ends
-  close    promises a long body, sends part of it and closes
-  garbage  a very long line and any bytes, NULs among them, every other time after a status line
-Prints the port it listens on (127.0.0.1) and keeps the number of connections taken so far in
-COUNT_FILE. No connection is held longer than a minute or sent more than 512 MB.
+usage: hostile_server.py hang|flood|close|garbage COUNT_FILE: never answers; answers a body that
+never ends; promises a long body and closes in it; sends a very long line and any bytes,
+NULs among them, every other time after a status line. Prints its port on 127.0.0.1 and keeps
+the number of connections taken in COUNT_FILE. None is held over a minute or sent over 512 MB.
 """
 import os
 import random

@@ -1,13 +1,10 @@
 #!/usr/bin/env python3
 """Clients of the score server that misbehave, for tests/e2e/server_abuse_test.sh and
-bench/server_load.sh. All talk to 127.0.0.1:PORT, from the loopback address SOURCE if given.
-
+bench/server_load.sh, on 127.0.0.1:PORT from the loopback address SOURCE if given.
   hold PORT COUNT FIRST_SOURCE PER_SOURCE INTERVAL [idle]: COUNT connections, PER_SOURCE from
-      each address from FIRST_SOURCE on, each trickling a byte of an endless header every
-      INTERVAL seconds (idle: nothing). Prints "holding N", then "lost N" as the server closes
-      some; runs until killed.
-  flood PORT MEGABYTES header|body: prints the status answered (0: none) and the megabytes
-      the server took in before it closed the connection.
+      each address from FIRST_SOURCE on, trickling a byte of an endless header every INTERVAL
+      seconds (idle: none). Prints "holding N", then "lost N" as the server closes some.
+  flood PORT MEGABYTES header|body: the status answered (0: none) and the megabytes taken.
   burst PORT COUNT SOURCE: COUNT connections, then a request on each; prints how many were
       answered and how many closed without an answer.
 """

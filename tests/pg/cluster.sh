@@ -1,11 +1,9 @@
 #!/usr/bin/env bash
-# A private PostgreSQL cluster for the server tests, reachable only on a Unix socket in a
-# temporary folder. Usage: cluster.sh start|stop|pause|resume STATE_FILE
-#   start: initdb and pg_ctl start, then writes the cluster's base URI (database "postgres")
-#          to STATE_FILE; a cluster left by an earlier run that failed is stopped first.
-#   stop:  stops the cluster named in STATE_FILE and removes its folder and the file.
-#   pause, resume: stops and starts the same cluster, as an outage of the database.
-# PostgreSQL refuses to run as root, so as root the cluster belongs to the postgres user.
+# A private PostgreSQL cluster for the server tests, on a Unix socket in a temporary folder.
+# cluster.sh start STATE_FILE: initdb and start (stopping one an earlier, failed run left),
+# then the base URI (database "postgres") into STATE_FILE; stop STATE_FILE: stopped and
+# removed; pause and resume: stopped and started again, an outage of the database. PostgreSQL
+# refuses to run as root, so as root the cluster belongs to the postgres user.
 set -euo pipefail
 action=${1:?start, stop, pause or resume} state=${2:?state file}
 bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)
