@@ -32,8 +32,9 @@ if git -C "$ORBELLE_SOURCE_DIR" rev-parse --is-inside-work-tree >/dev/null 2>&1;
     (cd "$ORBELLE_SOURCE_DIR" && git ls-files -z --cached --others --exclude-standard |
         tar --null -T - --ignore-failed-read -cf -) | tar -x -C "$src"
 else
-    tar -C "$ORBELLE_SOURCE_DIR" --exclude='./build*' --exclude='./obj-*' \
-        --exclude='./debian/tmp' --exclude='./debian/orbelle*' -cf - . | tar -x -C "$src"
+    # Only the packaging's build folders: debian/orbelle.install is source.
+    tar -C "$ORBELLE_SOURCE_DIR" --exclude='./build*' --exclude='./obj-*' --exclude='./debian/tmp' \
+        --exclude='./debian/orbelle' --exclude='./debian/orbelle-score-server' -cf - . | tar -x -C "$src"
 fi
 (cd "$src" && DEB_BUILD_OPTIONS="parallel=2 nocheck" dpkg-buildpackage -us -uc -b) \
     >"$e2e_work/build.log" 2>&1 || e2e_fail "dpkg-buildpackage: $(tail -n 20 "$e2e_work/build.log")"

@@ -18,8 +18,7 @@ e2e_write_scores "$e2e_run/hisc.dat" "${lows[@]}"
 printf '1024\n768\n40\n0\n1\n1\n' >"$e2e_run/config.txt"
 cp "$e2e_run/config.txt" "$e2e_work/config.before"
 
-e2e_start_hostile hang
-e2e_start_display
+e2e_start_hostile hang; e2e_start_display
 e2e_start_game ORBELLE_SCORE_SERVER="127.0.0.1:$e2e_hostile_port"
 e2e_wait_frame 10 menu=1 scores=0 selection=0
 e2e_press Return; e2e_wait_frame 10 menu=0 over=0

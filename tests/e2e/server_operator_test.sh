@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
-# The score server program as its operator meets it: a bad command line is named with status
-# 2 and creates nothing, --help lists every option; a second server on the same port or the
-# same database refuses to start and changes nothing; names with Tab and Escape come back as
-# they went in; one address is held to its upload limit while others and downloads are not;
-# the access log has a line per request without the signature; SIGINT stops it cleanly; a
-# damaged database is reported once and answered with 503 and no body.
+# The score server as its operator meets it: bad command lines named with status 2, creating
+# nothing; --help with every option; a second server on its port or database refused, changing
+# nothing; Tab and Escape in names kept; one address held to its upload limit, others and
+# downloads not; an access log without signatures; a clean stop on SIGINT; a damaged database
+# reported once and answered 503 with no body.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 # One owner per file and damaged pages are matters of SQLite files; the rest concerns no store.
