@@ -190,8 +190,7 @@ e2e_bright_pixels() {
     [[ "$count" =~ ^[0-9]+$ ]] || e2e_fail "could not count bright pixels of $1: $count"
     echo "$count"
 }
-# e2e_peak_kb PID: the process's peak resident memory so far, in kB.
-e2e_peak_kb() { grep '^VmHWM' "/proc/$1/status" | tr -dc '0-9'; }
+e2e_peak_kb() { grep '^VmHWM' "/proc/$1/status" | tr -dc '0-9'; } # PID's peak resident memory, kB
 # e2e_write_scores FILE NAME:SCORE...: a hisc.dat of ten 32-byte records, best first.
 e2e_write_scores() {
     python3 -c 'import struct, sys
@@ -249,9 +248,7 @@ e2e_http() {
     cat "$e2e_work/body"
 }
 # e2e_rank_lines PORT: the ten rank lines of the server as the game fetches them.
-e2e_rank_lines() {
-    for k in $(seq 10); do echo "$(e2e_http "$1" "/velmo/orbelle/haeennatykset.php?sija=$k")"; done
-}
+e2e_rank_lines() { local k; for k in {1..10}; do echo "$(e2e_http "$1" "/velmo/orbelle/haeennatykset.php?sija=$k")"; done; }
 
 # e2e_upload PORT SOURCE SCORE NAME_HEX...: uploads each name (given in hex) from the loopback
 # address SOURCE, signed as the game signs, every byte %-encoded; prints the statuses.

@@ -55,12 +55,14 @@ for mode in hang flood close garbage; do
         END { printf "%.2f\n", gap / 1e6 }' "$e2e_frames")
     awk -v g="$gap" 'BEGIN { exit !(g < 12) }' || e2e_fail "$mode: the game froze for $gap s"
     connections=$(e2e_hostile_connections)
-    # Hanging, the stall must be the wait on that server; otherwise the probe and ten ranks came.
+    # Hanging, the stall must be the wait on that server. Otherwise the probe and ten ranks came,
+    # unless a starved machine let the exchange's deadline cut them short (a stall of 9 s).
+    cut=$(awk -v g="$gap" 'BEGIN { print (g >= 9) }')
     if [ "$mode" = hang ]; then
-        awk -v g="$gap" 'BEGIN { exit !(g >= 9) }' || e2e_fail "hang: no real stall ($gap s)"
+        [ "$cut" = 1 ] || e2e_fail "hang: no real stall ($gap s)"
         [ "$connections" = 1 ] || e2e_fail "a Return pressed during the wait started another exchange"
-    else
-        [ "$connections" -ge 11 ] || e2e_fail "$mode: only $connections requests reached the server"
+    elif [ "$connections" -lt $((cut == 1 ? 2 : 11)) ]; then
+        e2e_fail "$mode: only $connections requests reached the server in $gap s"
     fi
     hwm=$(e2e_peak_kb "$e2e_game_pid")
     [ "$hwm" -lt "$max_hwm_kb" ] || e2e_fail "$mode: peak memory $hwm kB"
