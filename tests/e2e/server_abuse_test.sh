@@ -9,7 +9,7 @@ source "$(dirname "$0")/lib.sh"
 e2e_setup server-abuse
 max_peak_kb=65536 # 64 MB; AddressSanitizer's shadow memory and quarantine take a few times more
 if ldd "$e2e_server" | grep -q libasan; then max_peak_kb=$((max_peak_kb * 4)); fi
-rank=/velmo/orbelle/haeennatykset.php?sija=1
+rank='/velmo/orbelle/haeennatykset.php?sija=1'
 clients() { python3 "$e2e_clients" "$@"; }
 db=$(e2e_score_db "$e2e_work") || e2e_fail "no database"
 e2e_start_server --db "$db" --quiet && port=$e2e_server_port
@@ -18,7 +18,8 @@ e2e_start_server --db "$db" --quiet && port=$e2e_server_port
 # six source addresses: far more than a pool of worker threads would have.
 for spec in "slow 127.0.0.2" "idle 127.0.0.5 idle"; do
     read -r kind source mode <<<"$spec"
-    clients hold "$port" 48 "$source" 16 0.5 $mode >"$e2e_work/$kind.out" &
+    # Python itself in the background, not a function's subshell, so that e2e_track ends it.
+    python3 "$e2e_clients" hold "$port" 48 "$source" 16 0.5 $mode >"$e2e_work/$kind.out" &
     e2e_track $!
     e2e_wait 20 "48 $kind connections" grep -qx 'holding 48' "$e2e_work/$kind.out"
 done
