@@ -6,31 +6,19 @@
 # text-mode picture, no terminal escape codes). None but the last creates a file, in the
 # working folder or the home folder. The man pages format without a warning.
 set -euo pipefail
-# shellcheck source=tests/e2e/lib.sh
 source "$(dirname "$0")/lib.sh"
 e2e_setup command-line
-
-home="$e2e_work/home"
-empty="$e2e_work/empty"
+home="$e2e_work/home" empty="$e2e_work/empty"
 mkdir "$home" "$empty"
 
-# run DIR GAME ARGS...: the game from DIR with no display and a fresh home; sets status,
-# out and err.
+# run DIR GAME ARGS...: the game from DIR with no display and a fresh home; sets status, out, err.
 run() {
-    local dir=$1
-    shift
     status=0
-    (cd "$dir" && env -u DISPLAY -u XDG_CONFIG_HOME -u XDG_DATA_HOME -u ORBELLE_FRAME_LOG \
-        HOME="$home" "$@" >"$e2e_work/out" 2>"$e2e_work/err") || status=$?
-    out=$(cat "$e2e_work/out")
-    err=$(cat "$e2e_work/err")
+    (cd "$1" && env -u DISPLAY -u XDG_CONFIG_HOME -u XDG_DATA_HOME -u ORBELLE_FRAME_LOG \
+        HOME="$home" "${@:2}" >"$e2e_work/out" 2>"$e2e_work/err") || status=$?
+    out=$(cat "$e2e_work/out") err=$(cat "$e2e_work/err")
 }
-
-nothing_created() {
-    local made
-    made=$(find "$empty" "$home" -mindepth 1)
-    [ -z "$made" ] || e2e_fail "$1 created files: $made"
-}
+nothing_created() { [ -z "$(find "$empty" "$home" -mindepth 1)" ] || e2e_fail "$1 created files"; }
 
 # The texts themselves are pinned by the unit test; here the real program ends on them.
 for call in --help:0 --version:0 --bogus:2; do
@@ -57,11 +45,9 @@ run "$e2e_run" env -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER SDL_AUDIODRIVER=dummy \
 [ "$status" = 1 ] || e2e_fail "without a display the game ended with status $status, not 1"
 [ -z "$out" ] || e2e_fail "without a display the game wrote: $(head -c 120 <<<"$out" | od -An -c)"
 [[ "$err" == *"cannot open the game window"* ]] || e2e_fail "no word of the missing window: $err"
-
 for page in "$ORBELLE_SOURCE_DIR"/dist/man/*.[1-8]; do
     warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null) ||
         e2e_fail "man could not format $(basename "$page")"
     [ -z "$warnings" ] || e2e_fail "$(basename "$page"): $warnings"
 done
-
 echo "PASS: --help, --version, a stray argument, missing data and a missing display end without a window"

@@ -1,99 +1,70 @@
 #!/usr/bin/env bash
-# One whole round played with real key presses on a virtual display: start from the menu,
-# steer until a spike ball ends the round, type a name with Shift, see it in hisc.dat while the
-# download of the internet list still waits on a score server that never answers (saved
-# first), then on the high-score screen, and leave through "Exit" with status 0.
-# ORBELLE_SCREENSHOT_DIR, when set, receives play.png, event.png (when an event showed up),
-# nameentry.png (with the name typed) and highscores.png.
+# One whole round played with key presses, from a config.txt whose window the video system
+# refuses (a depth it has no pixel format for): the game says so, plays in an 800x600 window
+# and leaves the file alone. From the menu until a spike ball ends the round, a name typed with
+# Shift is drawn, saved in hisc.dat while the download still waits on a server that never
+# answers, then the high-score screen, and "Exit" with status 0. ORBELLE_SCREENSHOT_DIR gets
+# play.png, event.png (if one showed), nameentry.png and highscores.png.
 set -euo pipefail
-# shellcheck source=tests/e2e/lib.sh
 source "$(dirname "$0")/lib.sh"
 
 e2e_setup play
 shots="${ORBELLE_SCREENSHOT_DIR:-$e2e_work/shots}"
-mkdir -p "$shots"
-
+mkdir -p "$shots" && rm -f "$shots/play.png" "$shots/event.png"
 # Negative scores throughout, so that any finished round beats the tenth entry.
 lows=()
-for k in $(seq 10); do lows+=("Low$k:-$k"); done
+for k in {1..10}; do lows+=("Low$k:-$k"); done
 e2e_write_scores "$e2e_run/hisc.dat" "${lows[@]}"
-cp "$e2e_run/hisc.dat" "$e2e_work/hisc.before"
+printf '1024\n768\n40\n0\n1\n1\n' >"$e2e_run/config.txt"
+cp "$e2e_run/config.txt" "$e2e_work/config.before"
 
-e2e_start_hostile hang
-e2e_start_display
+e2e_start_hostile hang; e2e_start_display
 e2e_start_game ORBELLE_SCORE_SERVER="127.0.0.1:$e2e_hostile_port"
 e2e_wait_frame 10 menu=1 scores=0 selection=0
+e2e_press Return; e2e_wait_frame 10 menu=0 over=0
+size=$(xdotool getwindowgeometry "$e2e_window" | sed -n 's/^ *Geometry: //p')
+[ "$size" = 800x600 ] || e2e_fail "the window is $size, not 800x600"
+grep -q 'trying 800x600, depth 32, windowed' "$e2e_work/game.err" ||
+    e2e_fail "no word of the refused settings: $(cat "$e2e_work/game.err")"
 
-e2e_press Return
-e2e_wait_frame 10 menu=0 over=0
-
-play_shot=""
-event_shot=""
-# Once early, so that there is a shot of play however short the round, and again when the
-# fields have filled the screen, if the player lasts that long.
+# A shot of play early in the round, however short it is, and one of an event if one shows.
 take_shots() {
-    if [ "$3" = 6 ] && { [ "$2" = 1 ] || [ "$2" = 3 ]; }; then
-        e2e_shot "$shots/play.png"
-        play_shot=yes
-    fi
-    if [ -z "$event_shot" ] && e2e_frame_has "$1" event=1; then
-        e2e_shot "$shots/event.png"
-        event_shot=yes
-    fi
+    if [ "$2" = 1 ] && [ "$3" = 6 ]; then e2e_shot "$shots/play.png"; fi
+    if [ ! -e "$shots/event.png" ] && e2e_frame_has "$1" event=1; then e2e_shot "$shots/event.png"; fi
 }
 e2e_play_until_over take_shots
-[ -n "$play_shot" ] || e2e_fail "the round ended before a screenshot of play could be taken"
+[ -e "$shots/play.png" ] || e2e_fail "the round ended before a screenshot of play could be taken"
+e2e_not_flat "$shots/play.png" >/dev/null
 
 e2e_wait_frame 10 over=1 entry=1 menu=0 scores=0
-e2e_wait_frames 3 10
-e2e_shot "$e2e_work/prompt.png"
+e2e_wait_frames 3 10; e2e_shot "$e2e_work/prompt.png"
 
-# The score of the round as it ended; collects stop once the round is over, so every later
-# frame must show the same figure.
-read -r end_score other_scores < <(awk '/ over=1 / { s = $NF; sub("score=", "", s)
-        if (first == "") first = s; else if (s != first) other = other " " s }
-    END { print first, other }' "$e2e_frames")
-[[ "$end_score" =~ ^[0-9]+$ ]] || e2e_fail "no score in the frame at the end of the round"
-[ -z "${other_scores:-}" ] || e2e_fail "the score changed after the round ended: $other_scores"
+# Collects stop once the round is over: every later frame shows the same score.
+end_score=$(sed -n 's/.* over=1 .*score=\([0-9]*\)$/\1/p' "$e2e_frames" | sort -u)
+[[ "$end_score" =~ ^[0-9]+$ ]] || e2e_fail "scores after the end of the round: ${end_score:-none}"
 
-e2e_press e
-e2e_press 2
-e2e_press e
+for key in e 2 e; do e2e_press $key; done
 e2e_press a shift
-e2e_wait_frames 3 10
-e2e_shot "$shots/nameentry.png"
+e2e_wait_frames 3 10; e2e_shot "$shots/nameentry.png"
 # The typed name stands under the prompt, from x 390.
-name_area=60x22+388+300
-before=$(e2e_bright_pixels "$e2e_work/prompt.png" "$name_area")
-typed=$(e2e_bright_pixels "$shots/nameentry.png" "$name_area")
+before=$(e2e_bright_pixels "$e2e_work/prompt.png" 60x22+388+300)
+typed=$(e2e_bright_pixels "$shots/nameentry.png" 60x22+388+300)
 [ "$typed" -gt $((before + 40)) ] ||
     e2e_fail "the typed name is not drawn ($typed bright pixels, $before before typing)"
 [ "$(e2e_hostile_connections)" = 0 ] || e2e_fail "the server was contacted during the round"
 # Return held until the download has reached the server, which then keeps the game waiting.
 xdotool keydown Return
 e2e_wait_connections 1 10
-e2e_read_scores "$e2e_run/hisc.dat" >"$e2e_work/saved" || e2e_fail "hisc.dat is not a valid table"
-[ "$(head -n 1 "$e2e_work/saved" | cut -f 1)" = e2eA ] ||
-    e2e_fail "the name was not saved before the download: $(tr '\n' ' ' <"$e2e_work/saved")"
+# Saved first, as the game meant to: the whole file, the name typed above the old entries,
+# the score the frame log showed rounded, so perhaps one more than the table keeps.
+saved_with() { e2e_write_scores "$e2e_work/expected" "e2eA:$1" "${lows[@]:0:9}" && cmp -s "$e2e_work/expected" "$e2e_run/hisc.dat"; }
+saved_with "$end_score" || saved_with $((end_score - 1)) ||
+    e2e_fail "hisc.dat is not e2eA $end_score above the old entries: $(od -An -c "$e2e_run/hisc.dat" | head -n 4)"
 xdotool keyup Return
 e2e_wait_frame 30 scores=1 entry=0 menu=1 selection=1
-e2e_wait_frames 3 10
-e2e_shot "$shots/highscores.png"
-
-spread=$(e2e_spread "$shots/highscores.png")
-awk -v s="$spread" 'BEGIN { exit !(s > 0.02) }' ||
-    e2e_fail "the high-score screen looks blank (deviation $spread)"
-
-# The frame log prints the score rounded, the table keeps it cut to a whole number.
-e2e_read_scores "$e2e_run/hisc.dat" >"$e2e_work/table" || e2e_fail "hisc.dat is not a valid table"
-IFS=$'\t' read -r first_name first_score <"$e2e_work/table"
-[ "$first_name" = e2eA ] || e2e_fail "rank 1 is named '$first_name', typed e2eA"
-[ "$first_score" -eq "$end_score" ] || [ "$first_score" -eq $((end_score - 1)) ] ||
-    e2e_fail "rank 1 holds score $first_score, the round ended with $end_score"
-cmp -s <(tail -c +33 "$e2e_run/hisc.dat") <(head -c 288 "$e2e_work/hisc.before") ||
-    e2e_fail "the old entries did not move down by one: $(cut -f1 "$e2e_work/table" | tr '\n' ' ')"
-
+e2e_wait_frames 3 10; e2e_shot "$shots/highscores.png"
+spread=$(e2e_not_flat "$shots/highscores.png")
 e2e_exit_from_score_screen
-
-echo "PASS: round ended at score $end_score after $e2e_sweeps sweeps, stored as e2eA $first_score" \
-    "(event shown: ${event_shot:-no}, high-score screen deviation $spread)"
+cmp -s "$e2e_run/config.txt" "$e2e_work/config.before" || e2e_fail "config.txt was changed"
+echo "PASS: round ended at score $end_score after $e2e_sweeps sweeps, saved before the download" \
+    "(high-score screen deviation $spread)"

@@ -1,40 +1,32 @@
 #!/usr/bin/env bash
-# A private PostgreSQL cluster for the server tests, reachable only on a Unix socket in a
-# temporary folder. Usage: cluster.sh start|stop STATE_FILE
-#   start: initdb and pg_ctl start, then writes the cluster's base URI (database "postgres")
-#          to STATE_FILE; a cluster left by an earlier run that failed is stopped first.
-#   stop:  stops the cluster named in STATE_FILE and removes its folder and the file.
-# PostgreSQL refuses to run as root, so as root the cluster belongs to the postgres user.
+# A private PostgreSQL cluster for the server tests, on a Unix socket in a temporary folder.
+# cluster.sh start STATE_FILE: initdb and start (stopping one an earlier, failed run left),
+# then the base URI (database "postgres") into STATE_FILE; stop STATE_FILE: stopped and
+# removed; pause and resume: stopped and started again, an outage of the database. PostgreSQL
+# refuses to run as root, so as root the cluster belongs to the postgres user.
 set -euo pipefail
-
-action=${1:?start or stop}
-state=${2:?state file}
+action=${1:?start, stop, pause or resume} state=${2:?state file}
 bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)
 [ -x "$bin/pg_ctl" ] || { echo "FAIL: no PostgreSQL server (tools/install-deps.sh)" >&2; exit 1; }
-port=5432
 
-as_owner() {
-    if [ "$(id -u)" = 0 ]; then runuser -u postgres -- "$@"; else "$@"; fi
+as_owner() { if [ "$(id -u)" = 0 ]; then runuser -u postgres -- "$@"; else "$@"; fi; }
+cluster_dir() { sed -n 's/^dir=//p' "$state"; }
+# fsync off: the tests that kill servers check what PostgreSQL acknowledged to the server,
+# not what survives a power cut, and the machine is shared.
+start_server() {
+    as_owner "$bin/pg_ctl" -D "$1/data" -l "$1/log" -w -t 60 \
+        -o "-k $1 -p 5432 -h '' -c fsync=off -c max_connections=200" start >/dev/null ||
+        { cat "$1/log" >&2; exit 1; }
 }
-
 stop_cluster() {
     [ -f "$state" ] || return 0
     local dir
     dir=$(cluster_dir)
-    if [ -n "$dir" ] && [ -d "$dir/data" ]; then
+    if [ -d "$dir/data" ]; then
         as_owner "$bin/pg_ctl" -D "$dir/data" -m immediate -w -t 30 stop >/dev/null 2>&1 || true
     fi
-    [ -n "$dir" ] && rm -rf "$dir"
+    [ -z "$dir" ] || rm -rf "$dir"
     rm -f "$state"
-}
-
-cluster_dir() { sed -n 's/^dir=//p' "$state"; }
-
-start_server() {
-    local dir=$1
-    as_owner "$bin/pg_ctl" -D "$dir/data" -l "$dir/log" -w -t 60 \
-        -o "-k $dir -p $port -h '' -c fsync=off -c max_connections=200" start >/dev/null ||
-        { cat "$dir/log" >&2; exit 1; }
 }
 
 case "$action" in
@@ -42,15 +34,12 @@ start)
     stop_cluster
     dir=$(mktemp -d /tmp/orbelle-pg-XXXXXX)
     chmod 755 "$dir"
-    [ "$(id -u)" = 0 ] && chown postgres: "$dir"
+    [ "$(id -u)" != 0 ] || chown postgres: "$dir"
     echo "dir=$dir" >"$state"
     as_owner "$bin/initdb" -D "$dir/data" -A trust -U postgres >"$dir/initdb.log" 2>&1 ||
         { cat "$dir/initdb.log" >&2; exit 1; }
-    # fsync off: the tests that kill servers check what PostgreSQL acknowledged to the
-    # server, not what survives a power cut, and the machine is shared.
     start_server "$dir"
-    echo "uri=postgresql://postgres@/postgres?host=$dir&port=$port" >>"$state"
-    echo "bin=$bin" >>"$state"
+    printf 'uri=postgresql://postgres@/postgres?host=%s&port=5432\nbin=%s\n' "$dir" "$bin" >>"$state"
     echo "PostgreSQL cluster in $dir"
     ;;
 stop) stop_cluster ;;
