@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "engine/engine_state.h"
+#include "engine/frame_record.h"
 #include "engine/framebuffer.h"
 #include "engine/texture.h"
 
@@ -47,7 +48,8 @@ TSLBlur::~TSLBlur() {
 }
 
 void TSLBlur::Render(int windowWidth, int windowHeight) {
-    if (!visible || !material || !tslCanDraw() || windowWidth <= 0 || windowHeight <= 0)
+    if (!visible || !material || !tslCanDraw() || windowWidth <= 0 || windowHeight <= 0 ||
+        tslRecordOverlay(*this, windowWidth, windowHeight))
         return;
     tslSettleClear(false);
     const int shrunkWidth = (windowWidth + captureShrink - 1) / captureShrink;
