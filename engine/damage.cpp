@@ -10,11 +10,11 @@ struct TileRun {
     int first, end;
 };
 
-std::vector<TileRun> changedRuns(const TSLTileLooks& before, const TSLTileLooks& now, int row) {
+std::vector<TileRun> markedRuns(const TSLTileLooks& tiles, const std::vector<bool>& marked,
+                                int row) {
     std::vector<TileRun> runs;
-    for (int column = 0; column < now.columns; ++column) {
-        const std::size_t tile = std::size_t(row) * now.columns + column;
-        if (before.looks[tile] == now.looks[tile])
+    for (int column = 0; column < tiles.columns; ++column) {
+        if (!marked[std::size_t(row) * tiles.columns + column])
             continue;
         if (!runs.empty() && runs.back().end == column)
             runs.back().end = column + 1;
@@ -51,23 +51,49 @@ void tslMarkTiles(TSLTileLooks& tiles, const TSLPixelBox& box, std::uint64_t loo
         }
 }
 
-// Runs of changed tiles row by row; a run with the very same columns as one in the row below
-// extends that box upwards instead of starting another.
 std::vector<TSLPixelBox> tslChangedBoxes(const TSLTileLooks& before, const TSLTileLooks& now) {
+    return tslBoxesOfTiles(now, tslChangedTiles(before, now));
+}
+
+std::vector<bool> tslChangedTiles(const TSLTileLooks& before, const TSLTileLooks& now) {
+    std::vector<bool> changed(now.looks.size());
+    for (std::size_t tile = 0; tile < changed.size(); ++tile)
+        changed[tile] = before.looks[tile] != now.looks[tile];
+    return changed;
+}
+
+std::vector<bool> tslWithNeighbours(const TSLTileLooks& tiles, const std::vector<bool>& marked) {
+    std::vector<bool> widened(marked.size());
+    for (int row = 0; row < tiles.rows; ++row)
+        for (int column = 0; column < tiles.columns; ++column) {
+            if (!marked[std::size_t(row) * tiles.columns + column])
+                continue;
+            for (int r = std::max(row - 1, 0); r <= std::min(row + 1, tiles.rows - 1); ++r)
+                for (int c = std::max(column - 1, 0); c <= std::min(column + 1, tiles.columns - 1);
+                     ++c)
+                    widened[std::size_t(r) * tiles.columns + c] = true;
+        }
+    return widened;
+}
+
+// Runs of marked tiles row by row; a run with the very same columns as one in the row below
+// extends that box upwards instead of starting another.
+std::vector<TSLPixelBox> tslBoxesOfTiles(const TSLTileLooks& tiles,
+                                         const std::vector<bool>& marked) {
     std::vector<TSLPixelBox> boxes;
     std::vector<std::pair<TileRun, std::size_t>> below; // last row's runs and their boxes
-    for (int row = 0; row < now.rows; ++row) {
+    for (int row = 0; row < tiles.rows; ++row) {
         std::vector<std::pair<TileRun, std::size_t>> here;
-        for (const TileRun& run : changedRuns(before, now, row)) {
+        for (const TileRun& run : markedRuns(tiles, marked, row)) {
             auto same = std::find_if(below.begin(), below.end(), [&](const auto& b) {
                 return b.first.first == run.first && b.first.end == run.end;
             });
             if (same != below.end()) {
-                boxes[same->second].top = boxOfRun(now, run, row).top;
+                boxes[same->second].top = boxOfRun(tiles, run, row).top;
                 here.push_back(*same);
             } else {
                 here.push_back({run, boxes.size()});
-                boxes.push_back(boxOfRun(now, run, row));
+                boxes.push_back(boxOfRun(tiles, run, row));
             }
         }
         below = std::move(here);

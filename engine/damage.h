@@ -28,5 +28,11 @@ void tslMarkTiles(TSLTileLooks& tiles, const TSLPixelBox& box, std::uint64_t loo
 // Disjoint boxes, cut to the window, that together cover every tile whose look differs
 // between the two (of the same window size), in rows from the bottom.
 std::vector<TSLPixelBox> tslChangedBoxes(const TSLTileLooks& before, const TSLTileLooks& now);
+// The same in steps: which tiles differ (row by row from the bottom), those tiles and their
+// neighbours (diagonal ones too), and the disjoint boxes covering the tiles marked.
+std::vector<bool> tslChangedTiles(const TSLTileLooks& before, const TSLTileLooks& now);
+std::vector<bool> tslWithNeighbours(const TSLTileLooks& tiles, const std::vector<bool>& marked);
+std::vector<TSLPixelBox> tslBoxesOfTiles(const TSLTileLooks& tiles,
+                                         const std::vector<bool>& marked);
 // Folds value into a running summary; the order of the values matters.
 std::uint64_t tslMixLook(std::uint64_t look, std::uint64_t value);

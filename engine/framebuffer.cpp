@@ -62,3 +62,11 @@ void tslCopyPicture(unsigned from, unsigned to, int width, int height, int toWid
             scaled ? GL_LINEAR : GL_NEAREST);
     fb.bind(tslFramebuffer, 0);
 }
+
+void tslCopyBox(unsigned from, unsigned to, int left, int bottom, int right, int top) {
+    const TSLFramebufferCalls& fb = tslFramebufferCalls();
+    fb.bind(tslReadFramebuffer, from);
+    fb.bind(tslDrawFramebuffer, to);
+    fb.blit(left, bottom, right, top, left, bottom, right, top, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    fb.bind(tslFramebuffer, 0);
+}

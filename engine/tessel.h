@@ -123,6 +123,11 @@ class TSLBlur : public TSLPolygon {
     ~TSLBlur() override;
     using TSLPolygon::Render;
     virtual void Render(int windowWidth, int windowHeight);
+    // Render's two halves, for an engine that keeps the picture beneath elsewhere: captures the
+    // window-sized picture of the framebuffer object from (0: the window), then draws the
+    // overlay from the last capture.
+    void Capture(unsigned from, int windowWidth, int windowHeight);
+    void DrawCaptured();
 
     TSLMaterial overlayMaterial;
     // Side of the square capture texture, used only where the GL context has no framebuffer
@@ -134,6 +139,7 @@ class TSLBlur : public TSLPolygon {
     unsigned captureFramebuffer = 0;
     int captureWidth = 0;
     int captureHeight = 0;
+    float captureArea[4] = {0, 0, 1, 1}; // texture coordinates s0, t0, s1, t1
 };
 
 // ---- text ------------------------------------------------------------------------------------
