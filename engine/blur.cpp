@@ -98,6 +98,18 @@ void TSLBlur::Capture(unsigned from, int windowWidth, int windowHeight) {
     }
 }
 
+// Each captured texel averages a 2 x 2 block of window pixels, so a block captured again
+// matches the whole capture exactly where the window size is even.
+bool TSLBlur::CaptureAgain(unsigned from, int windowWidth, int windowHeight, int left, int bottom,
+                           int right, int top) {
+    if (!captureFramebuffer || captureWidth * captureShrink != windowWidth ||
+        captureHeight * captureShrink != windowHeight ||
+        (left | bottom | right | top) % captureShrink != 0)
+        return false;
+    tslCopyBox(from, captureFramebuffer, left, bottom, right, top, captureShrink);
+    return true;
+}
+
 void TSLBlur::DrawCaptured() {
     const TSLMaterial& tint = *material;
     glEnable(GL_TEXTURE_2D);

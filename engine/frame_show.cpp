@@ -37,6 +37,12 @@ TSLPixelBox windowBox() {
     return {0, 0, state.windowWidth, state.windowHeight};
 }
 
+bool isWhole(const std::vector<TSLPixelBox>& boxes) {
+    const TSLPixelBox window = windowBox();
+    return boxes.size() == 1 && boxes[0].left == 0 && boxes[0].bottom == 0 &&
+           boxes[0].right == window.right && boxes[0].top == window.top;
+}
+
 // The window itself when too much of it changed for pieces to pay.
 std::vector<TSLPixelBox> boxesOrWhole(std::vector<TSLPixelBox> boxes, const TSLTileLooks& tiles) {
     if (areaOf(boxes) > wholeFrameShare * tiles.width * tiles.height)
@@ -141,6 +147,16 @@ std::vector<TSLPixelBox> changedUnderAndOver(const TSLTileLooks& scene, const TS
     return boxesOrWhole(tslBoxesOfTiles(scene, changed), scene);
 }
 
+void captureScene(TSLBlur& overlay, const std::vector<TSLPixelBox>& changed) {
+    bool patched = !isWhole(changed);
+    for (const TSLPixelBox& box : changed)
+        patched =
+            patched && overlay.CaptureAgain(0, tslEngine().windowWidth, tslEngine().windowHeight,
+                                            box.left, box.bottom, box.right, box.top);
+    if (!patched)
+        overlay.Capture(0, tslEngine().windowWidth, tslEngine().windowHeight);
+}
+
 // While the overlay is shown, the back buffer keeps the scene beneath it alone, brought up to
 // date where it changed, and captured from there as the layered drawing does. The overlay and
 // what lies over it are drawn on top only for the copy to the window; the scene under them is
@@ -148,7 +164,6 @@ std::vector<TSLPixelBox> changedUnderAndOver(const TSLTileLooks& scene, const TS
 std::vector<TSLPixelBox> showWithOverlay(const TSLTileLooks& scene, const TSLTileLooks& above,
                                          std::size_t overlayAt, bool windowKept) {
     TSLFrameNotes& notes = tslFrameNotes();
-    const TSLEngineState& state = tslEngine();
     TSLNotedDraw& overlay = notes.draws[overlayAt];
     if (!haveSceneStore())
         return {};
@@ -159,13 +174,18 @@ std::vector<TSLPixelBox> showWithOverlay(const TSLTileLooks& scene, const TSLTil
     for (const TSLPixelBox& box : boxes)
         drawFromStart(box, overlayAt);
     clipTo(windowBox());
-    overlay.overlay->Capture(0, state.windowWidth, state.windowHeight);
+    captureScene(*overlay.overlay, boxes);
     boxes = {windowBox()};
     if (sceneKept && notes.overlayLook == overlay.look)
         boxes = changedUnderAndOver(scene, above);
+    // Copies first, drawing next: the software rasteriser finishes all drawing pending on a
+    // picture before reading it, so interleaving the two would finish it once per box.
     for (const TSLPixelBox& box : boxes) {
         clipTo(box);
         tslCopyBox(0, notes.sceneFramebuffer, box.left, box.bottom, box.right, box.top);
+    }
+    for (const TSLPixelBox& box : boxes) {
+        clipTo(box);
         overlay.overlay->DrawCaptured();
         drawWithin(box, overlayAt + 1, notes.draws.size());
     }

@@ -63,10 +63,11 @@ void tslCopyPicture(unsigned from, unsigned to, int width, int height, int toWid
     fb.bind(tslFramebuffer, 0);
 }
 
-void tslCopyBox(unsigned from, unsigned to, int left, int bottom, int right, int top) {
+void tslCopyBox(unsigned from, unsigned to, int left, int bottom, int right, int top, int shrink) {
     const TSLFramebufferCalls& fb = tslFramebufferCalls();
     fb.bind(tslReadFramebuffer, from);
     fb.bind(tslDrawFramebuffer, to);
-    fb.blit(left, bottom, right, top, left, bottom, right, top, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    fb.blit(left, bottom, right, top, left / shrink, bottom / shrink, right / shrink, top / shrink,
+            GL_COLOR_BUFFER_BIT, shrink > 1 ? GL_LINEAR : GL_NEAREST);
     fb.bind(tslFramebuffer, 0);
 }

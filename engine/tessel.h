@@ -127,6 +127,10 @@ class TSLBlur : public TSLPolygon {
     // window-sized picture of the framebuffer object from (0: the window), then draws the
     // overlay from the last capture.
     void Capture(unsigned from, int windowWidth, int windowHeight);
+    // Captures again only the window pixels [left, right) x [bottom, top), all even, of the
+    // picture captured last; false (nothing done) when there is no such capture to patch.
+    bool CaptureAgain(unsigned from, int windowWidth, int windowHeight, int left, int bottom,
+                      int right, int top);
     void DrawCaptured();
 
     TSLMaterial overlayMaterial;
