@@ -11,7 +11,7 @@ struct TSLPixelBox {
     int left, bottom, right, top;
 };
 
-const int tslTileSize = 16;
+const int tslTileSize = 8;
 
 struct TSLTileLooks {
     int width = 0; // of the window, in pixels

@@ -10,6 +10,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "engine/engine_state.h"
 #include "engine/frame_notes.h"
@@ -136,6 +137,17 @@ bool haveSceneStore() {
     return notes.sceneFramebuffer != 0;
 }
 
+// Softening reaches about two pixels beyond the overlay's own offset from the view; a tile
+// around each change covers that only while the offset is small.
+bool nearlyOverView(const TSLBlur& overlay) {
+    const TSLPixelBox window = windowBox();
+    const double edges[4] = {tslPixelX(overlay.x - overlay.width / 2),
+                             tslPixelY(overlay.y - overlay.height / 2),
+                             tslPixelX(overlay.x + overlay.width / 2) - window.right,
+                             tslPixelY(overlay.y + overlay.height / 2) - window.top};
+    return std::all_of(edges, edges + 4, [](double offset) { return std::fabs(offset) <= 2; });
+}
+
 // Where the overlay's frame changed: where the scene changed and a tile around (further than
 // softening reaches), and where anything over the overlay changed.
 std::vector<TSLPixelBox> changedUnderAndOver(const TSLTileLooks& scene, const TSLTileLooks& above) {
@@ -176,7 +188,7 @@ std::vector<TSLPixelBox> showWithOverlay(const TSLTileLooks& scene, const TSLTil
     clipTo(windowBox());
     captureScene(*overlay.overlay, boxes);
     boxes = {windowBox()};
-    if (sceneKept && notes.overlayLook == overlay.look)
+    if (sceneKept && notes.overlayLook == overlay.look && nearlyOverView(*overlay.overlay))
         boxes = changedUnderAndOver(scene, above);
     // Copies first, drawing next: the software rasteriser finishes all drawing pending on a
     // picture before reading it, so interleaving the two would finish it once per box.
