@@ -2,10 +2,9 @@
 // those boxes copied to the window.
 //
 // Under the overlay every pixel depends on the scene around it (the overlay is a softened copy
-// of it), so while the overlay stays put the scene is kept in a picture of its own, brought up
-// to date where it changed and captured whole; the window is then drawn again where the scene
-// changed, a tile around (further than softening reaches), and where anything over the overlay
-// changed.
+// of it), so while the overlay is shown the back buffer holds the scene alone, and the overlay
+// is drawn over it only for the copy to the window: where the scene changed and a tile around
+// (further than softening reaches), and where anything over the overlay changed.
 #include <GL/gl.h>
 #include <SDL.h>
 
@@ -125,8 +124,8 @@ std::vector<TSLPixelBox> showPlain(const TSLTileLooks& tiles, bool windowKept) {
     return boxes;
 }
 
-// A place for the parts of the scene the overlay is drawn over, made at the overlay's first
-// frame; false when the context cannot keep one.
+// A copy of the scene, to put back what the overlay was drawn over; made at the overlay's
+// first frame, false when the context cannot keep one.
 bool haveSceneStore() {
     TSLFrameNotes& notes = tslFrameNotes();
     const TSLEngineState& state = tslEngine();
@@ -172,7 +171,7 @@ void captureScene(TSLBlur& overlay, const std::vector<TSLPixelBox>& changed) {
 // While the overlay is shown, the back buffer keeps the scene beneath it alone, brought up to
 // date where it changed, and captured from there as the layered drawing does. The overlay and
 // what lies over it are drawn on top only for the copy to the window; the scene under them is
-// put back afterwards from a store.
+// put back afterwards from a store of the whole scene.
 std::vector<TSLPixelBox> showWithOverlay(const TSLTileLooks& scene, const TSLTileLooks& above,
                                          std::size_t overlayAt, bool windowKept) {
     TSLFrameNotes& notes = tslFrameNotes();
@@ -187,15 +186,12 @@ std::vector<TSLPixelBox> showWithOverlay(const TSLTileLooks& scene, const TSLTil
         drawFromStart(box, overlayAt);
     clipTo(windowBox());
     captureScene(*overlay.overlay, boxes);
+    // The store follows the scene where it changed, so it always holds all of it.
+    for (const TSLPixelBox& box : boxes)
+        tslCopyBox(0, notes.sceneFramebuffer, box.left, box.bottom, box.right, box.top);
     boxes = {windowBox()};
     if (sceneKept && notes.overlayLook == overlay.look && nearlyOverView(*overlay.overlay))
         boxes = changedUnderAndOver(scene, above);
-    // Copies first, drawing next: the software rasteriser finishes all drawing pending on a
-    // picture before reading it, so interleaving the two would finish it once per box.
-    for (const TSLPixelBox& box : boxes) {
-        clipTo(box);
-        tslCopyBox(0, notes.sceneFramebuffer, box.left, box.bottom, box.right, box.top);
-    }
     for (const TSLPixelBox& box : boxes) {
         clipTo(box);
         overlay.overlay->DrawCaptured();
