@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "engine/engine_state.h"
+#include "engine/frame_record.h"
 #include "engine/framebuffer.h"
 #include "engine/texture.h"
 
@@ -47,14 +48,22 @@ TSLBlur::~TSLBlur() {
 }
 
 void TSLBlur::Render(int windowWidth, int windowHeight) {
-    if (!visible || !material || !tslCanDraw() || windowWidth <= 0 || windowHeight <= 0)
+    if (!visible || !material || !tslCanDraw() || windowWidth <= 0 || windowHeight <= 0 ||
+        tslRecordOverlay(*this, windowWidth, windowHeight))
         return;
     tslSettleClear(false);
+    Capture(0, windowWidth, windowHeight);
+    DrawCaptured();
+}
+
+void TSLBlur::Capture(unsigned from, int windowWidth, int windowHeight) {
     const int shrunkWidth = (windowWidth + captureShrink - 1) / captureShrink;
     const int shrunkHeight = (windowHeight + captureShrink - 1) / captureShrink;
     // Texture coordinates of the captured area; half a texel in from the edges in a larger
     // texture, so linear filtering never reaches past the capture.
-    float s0 = 0, t0 = 0, s1 = 1, t1 = 1;
+    float* const area = captureArea;
+    area[0] = area[1] = 0;
+    area[2] = area[3] = 1;
     if (tslFramebufferCalls().usable) {
         if (!captureFramebuffer || captureWidth != shrunkWidth || captureHeight != shrunkHeight) {
             dropCapture(captureFramebuffer, captureTexture);
@@ -65,7 +74,7 @@ void TSLBlur::Render(int windowWidth, int windowHeight) {
             captureHeight = shrunkHeight;
         }
         if (captureFramebuffer)
-            tslCopyPicture(0, captureFramebuffer, windowWidth, windowHeight, shrunkWidth,
+            tslCopyPicture(from, captureFramebuffer, windowWidth, windowHeight, shrunkWidth,
                            shrunkHeight);
     }
     if (!captureFramebuffer) {
@@ -83,11 +92,25 @@ void TSLBlur::Render(int windowWidth, int windowHeight) {
         }
         glBindTexture(GL_TEXTURE_2D, captureTexture);
         glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, windowWidth, windowHeight);
-        s0 = t0 = 0.5f / textureSize;
-        s1 = (windowWidth - 0.5f) / textureSize;
-        t1 = (windowHeight - 0.5f) / textureSize;
+        area[0] = area[1] = 0.5f / textureSize;
+        area[2] = (windowWidth - 0.5f) / textureSize;
+        area[3] = (windowHeight - 0.5f) / textureSize;
     }
+}
 
+// Each captured texel averages a 2 x 2 block of window pixels, so a block captured again
+// matches the whole capture exactly where the window size is even.
+bool TSLBlur::CaptureAgain(unsigned from, int windowWidth, int windowHeight, int left, int bottom,
+                           int right, int top) {
+    if (!captureFramebuffer || captureWidth * captureShrink != windowWidth ||
+        captureHeight * captureShrink != windowHeight ||
+        (left | bottom | right | top) % captureShrink != 0)
+        return false;
+    tslCopyBox(from, captureFramebuffer, left, bottom, right, top, captureShrink);
+    return true;
+}
+
+void TSLBlur::DrawCaptured() {
     const TSLMaterial& tint = *material;
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, captureTexture);
@@ -95,6 +118,6 @@ void TSLBlur::Render(int windowWidth, int windowHeight) {
     glEnable(GL_BLEND);
     glColor4f(clampUnit(tint.diffuse[0]), clampUnit(tint.diffuse[1]), clampUnit(tint.diffuse[2]),
               clampUnit(tint.diffuse[3]));
-    tslDrawQuad(x - width / 2.0f, y - height / 2.0f, x + width / 2.0f, y + height / 2.0f, s0, t0,
-                s1, t1);
+    tslDrawQuad(x - width / 2.0f, y - height / 2.0f, x + width / 2.0f, y + height / 2.0f,
+                captureArea[0], captureArea[1], captureArea[2], captureArea[3]);
 }

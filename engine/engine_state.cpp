@@ -73,13 +73,25 @@ double tslPixelY(double y) {
 }
 
 bool tslScissor(int left, int bottom, int right, int top) {
-    const TSLEngineState& state = tslEngine();
-    left = std::max(left, 0);
-    bottom = std::max(bottom, 0);
-    right = std::min(right, state.windowWidth);
-    top = std::min(top, state.windowHeight);
+    const TSLPixelBox& clip = tslEngine().clip;
+    left = std::max(left, clip.left);
+    bottom = std::max(bottom, clip.bottom);
+    right = std::min(right, clip.right);
+    top = std::min(top, clip.top);
     if (left >= right || bottom >= top)
         return false;
     glScissor(left, bottom, right - left, top - bottom);
     return true;
+}
+
+void tslRestoreScissor() {
+    const TSLEngineState& state = tslEngine();
+    const TSLPixelBox& clip = state.clip;
+    if (clip.left <= 0 && clip.bottom <= 0 && clip.right >= state.windowWidth &&
+        clip.top >= state.windowHeight) {
+        glDisable(GL_SCISSOR_TEST);
+        return;
+    }
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(clip.left, clip.bottom, clip.right - clip.left, clip.top - clip.bottom);
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/damage.h"
 #include "engine/tessel.h"
 
 struct TSLEngineState {
@@ -18,7 +19,9 @@ struct TSLEngineState {
     // whole view, clearing first would only cost the software rasteriser a full-screen pass.
     bool clearPending = false;
     bool layeredDrawing = false; // see TSLSetLayeredDrawing
-    int stencilBits = 0;         // of the window's frame buffer
+    // Where drawing may land: the whole window, or the part of it being drawn again.
+    TSLPixelBox clip{0, 0, 0, 0};
+    double redrawnShare = 1; // see TSLRedrawnShare
     std::vector<TSLPrintedText> printedTexts;
 };
 
@@ -43,9 +46,11 @@ bool tslCoversView(float left, float bottom, float right, float top);
 // Window pixel coordinates of a logical point (the viewport spans the whole window).
 double tslPixelX(double x);
 double tslPixelY(double y);
-// Scissors drawing to the window pixels [left, right) x [bottom, top), clamped to the window;
+// Scissors drawing to the window pixels [left, right) x [bottom, top), clamped to the clip box;
 // false (and nothing set) when that leaves nothing.
 bool tslScissor(int left, int bottom, int right, int top);
+// Back to scissoring by the clip box alone (none when that is the whole window).
+void tslRestoreScissor();
 
 // The quad a sprite's Render would draw, in logical units: false when it would draw nothing.
 bool tslSpriteQuad(const TSLPolygon& sprite, float* left, float* bottom, float* right, float* top);

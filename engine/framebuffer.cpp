@@ -62,3 +62,12 @@ void tslCopyPicture(unsigned from, unsigned to, int width, int height, int toWid
             scaled ? GL_LINEAR : GL_NEAREST);
     fb.bind(tslFramebuffer, 0);
 }
+
+void tslCopyBox(unsigned from, unsigned to, int left, int bottom, int right, int top, int shrink) {
+    const TSLFramebufferCalls& fb = tslFramebufferCalls();
+    fb.bind(tslReadFramebuffer, from);
+    fb.bind(tslDrawFramebuffer, to);
+    fb.blit(left, bottom, right, top, left / shrink, bottom / shrink, right / shrink, top / shrink,
+            GL_COLOR_BUFFER_BIT, shrink > 1 ? GL_LINEAR : GL_NEAREST);
+    fb.bind(tslFramebuffer, 0);
+}

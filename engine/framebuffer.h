@@ -37,3 +37,8 @@ unsigned tslNewTextureTarget(int width, int height, GLenum format, bool smooth, 
 // Copies the window-sized picture of framebuffer from into framebuffer to (0: the window),
 // scaled to toWidth x toHeight, and leaves the window bound again.
 void tslCopyPicture(unsigned from, unsigned to, int width, int height, int toWidth, int toHeight);
+// Copies window pixels [left, right) x [bottom, top) of framebuffer from to the same place in
+// framebuffer to, shrunk by the whole factor shrink (filtered linearly when above 1), and
+// leaves the window bound again.
+void tslCopyBox(unsigned from, unsigned to, int left, int bottom, int right, int top,
+                int shrink = 1);

@@ -139,8 +139,6 @@ TSLMaterial::TSLMaterial(const char* name, float red, float green, float blue, f
 TSLMaterial::~TSLMaterial() {
     if (texture && tslCanDraw())
         glDeleteTextures(1, &texture);
-    if (viewTexture && tslCanDraw())
-        glDeleteTextures(1, &viewTexture);
 }
 
 void TSLMaterial::SetDiffuseColor(float red, float green, float blue, float alpha) {

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "engine/engine_state.h"
-#include "engine/view_picture.h"
+#include "engine/frame_record.h"
 
 namespace {
 // Below this many window pixels per texel the visible bands' margins no longer cover the reach
@@ -37,7 +37,7 @@ void drawInBands(const TSLMaterial& material, float left, float bottom, float ri
                        int(std::ceil(std::fmax(x0, x1))) + 1, int(std::fmax(y0, y1))))
             tslDrawQuad(left, bottom, right, top, 0, 1, 1, 0);
     }
-    glDisable(GL_SCISSOR_TEST);
+    tslRestoreScissor();
 }
 } // namespace
 
@@ -61,19 +61,11 @@ bool tslSpriteQuad(const TSLPolygon& sprite, float* left, float* bottom, float* 
 
 void TSLPolygon::Render() {
     float left, bottom, right, top;
-    if (!tslCanDraw() || !tslSpriteQuad(*this, &left, &bottom, &right, &top))
+    if (!tslCanDraw() || tslRecordSprite(*this) ||
+        !tslSpriteQuad(*this, &left, &bottom, &right, &top))
         return;
     tslSettleClear(material->Opaque() && tslCoversView(left, bottom, right, top));
     material->Apply();
-    if (material->renderMode != GL_ALPHA_TEST && tslIsView(left, bottom, right, top)) {
-        if (const unsigned copy = tslViewSizedTexture(*material)) {
-            glBindTexture(GL_TEXTURE_2D, copy);
-            // Window rows run bottom up, as the copy was drawn.
-            tslDrawQuad(left, bottom, right, top, 0, 0, 1, 1);
-            return;
-        }
-        material->Apply();
-    }
     if (worthDrawingInBands(*this))
         drawInBands(*material, left, bottom, right, top);
     else

@@ -14,17 +14,23 @@ bool TSLInit(int width, int height, int colourDepth, bool flag);
 // only before the window opens, so this comes first; without it the window has none.
 void TSLSetWindowIcon(const char* file);
 void TSLOrtho2d(double left, double right, double bottom, double top);
+// Where the window keeps its back buffer between frames (GLX_MESA_copy_sub_buffer), what is
+// drawn between these two is drawn at TSLEndRender, and only where it changed from the frame
+// before; anywhere else it is drawn at once and the buffers swapped.
 void TSLBeginRender();
 void TSLEndRender();
+// The share of the window the last TSLEndRender drew again: 1 for the whole frame, 0 when
+// nothing had changed. Lets tests and benchmarks see that partial frames happen.
+double TSLRedrawnShare();
 
 // Headless mode: the same objects and state, nothing drawn, no window, no sound device.
 // Tests switch it on before TSLInit.
 void TSLSetHeadless(bool headless);
 bool TSLIsHeadless();
 
-// Reference mode for tests and for hunting drawing faults: every layer is drawn in full every
-// frame, none of the shortcuts that must give the same picture. ORBELLE_LAYERED_DRAWING=1 in
-// the environment switches it on at TSLInit.
+// Reference mode for tests and for hunting drawing faults: every layer is drawn in full and at
+// once every frame, none of the shortcuts that must give the same picture.
+// ORBELLE_LAYERED_DRAWING=1 in the environment switches it on at TSLInit.
 void TSLSetLayeredDrawing(bool layered);
 
 // What PrintText printed since the last TSLBeginRender (or since the start), in call order.
@@ -74,11 +80,6 @@ class TSLMaterial {
     int textureHeight = 0;
     // Where the texture is visible at all, when much of it is fully transparent; else empty.
     std::vector<TSLVisibleBand> visibleBands;
-    // The texture resampled at the window's size for drawing over the whole view; 0 until
-    // first needed.
-    unsigned viewTexture = 0;
-    int viewTextureWidth = 0;
-    int viewTextureHeight = 0;
 };
 
 class TSLMaterialLibrary {
@@ -122,6 +123,15 @@ class TSLBlur : public TSLPolygon {
     ~TSLBlur() override;
     using TSLPolygon::Render;
     virtual void Render(int windowWidth, int windowHeight);
+    // Render's two halves, for an engine that keeps the picture beneath elsewhere: captures the
+    // window-sized picture of the framebuffer object from (0: the window), then draws the
+    // overlay from the last capture.
+    void Capture(unsigned from, int windowWidth, int windowHeight);
+    // Captures again only the window pixels [left, right) x [bottom, top), all even, of the
+    // picture captured last; false (nothing done) when there is no such capture to patch.
+    bool CaptureAgain(unsigned from, int windowWidth, int windowHeight, int left, int bottom,
+                      int right, int top);
+    void DrawCaptured();
 
     TSLMaterial overlayMaterial;
     // Side of the square capture texture, used only where the GL context has no framebuffer
@@ -133,13 +143,8 @@ class TSLBlur : public TSLPolygon {
     unsigned captureFramebuffer = 0;
     int captureWidth = 0;
     int captureHeight = 0;
+    float captureArea[4] = {0, 0, 1, 1}; // texture coordinates s0, t0, s1, t1
 };
-
-// Draws back, then every sprite of middle in order, then front: the same picture as calling
-// Render on each in turn. When back is an opaque picture over the whole view and front lies
-// over the whole view too, the two are composed once off-screen and copied each frame; they are
-// drawn again only where the sprites are, around them.
-void TSLRenderLayers(TSLPolygon& back, TSLPolygon* const* middle, int count, TSLPolygon& front);
 
 // ---- text ------------------------------------------------------------------------------------
 

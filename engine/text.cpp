@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include "engine/engine_state.h"
+#include "engine/frame_record.h"
 #include "engine/raster_font.h"
 #include "engine/texture.h"
 
@@ -24,8 +25,9 @@ void TSLText::MakeRasterFont() {
 void TSLText::PrintText(float x, float y, const char* text) {
     if (!text)
         text = "";
-    tslEngine().printedTexts.push_back({x, y, text});
-    if (!fontBase || !tslCanDraw())
+    if (!tslReplaying())
+        tslEngine().printedTexts.push_back({x, y, text});
+    if (!fontBase || !tslCanDraw() || tslRecordText(*this, fontBase, x, y, text))
         return;
     tslSettleClear(false);
     Apply();

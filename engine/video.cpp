@@ -8,6 +8,7 @@
 
 #include "engine/data_root.h"
 #include "engine/engine_state.h"
+#include "engine/frame_record.h"
 
 namespace {
 const int fallbackWidth = 800;
@@ -22,9 +23,6 @@ void setUpGlState(int width, int height) {
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     glClearColor(0, 0, 0, 1);
-    glGetIntegerv(GL_STENCIL_BITS, &tslEngine().stencilBits);
-    glClearStencil(0);
-    glClear(GL_STENCIL_BUFFER_BIT);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
 }
@@ -75,6 +73,7 @@ bool TSLInit(int width, int height, int colourDepth, bool flag) {
     }
     state.windowWidth = width;
     state.windowHeight = height;
+    state.clip = {0, 0, width, height};
     if (state.headless)
         return true;
     if (SDL_WasInit(SDL_INIT_VIDEO) == 0 && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
@@ -85,9 +84,9 @@ bool TSLInit(int width, int height, int colourDepth, bool flag) {
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-    // The game never tests depth; the stencil marks where sprites lie over the static layers.
+    // The game never tests depth nor stencil: buffers for them would cost memory and clearing.
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
     SDL_Surface* screen = nullptr;
     if (!flag)
         screen = SDL_SetVideoMode(width, height, colourDepth, SDL_OPENGL | SDL_FULLSCREEN);
@@ -121,13 +120,19 @@ void TSLBeginRender() {
     tslEngine().clearPending = true;
     applyProjection();
     glLoadIdentity();
+    tslBeginFrameRecord();
 }
 
 void TSLEndRender() {
-    if (!tslCanDraw())
+    if (!tslCanDraw() || tslShowRecordedFrame())
         return;
     tslSettleClear(false); // a frame with nothing drawn still shows a cleared screen
     SDL_GL_SwapBuffers();
+    tslForgetShownFrame();
+}
+
+double TSLRedrawnShare() {
+    return tslEngine().redrawnShare;
 }
 
 const std::vector<TSLPrintedText>& TSLPrintedTexts() {

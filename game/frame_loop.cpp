@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 #include "field/collisions.h"
 #include "field/events.h"
@@ -21,13 +20,15 @@ namespace {
 // An earthquake pulls the overlay down and left of the centre by up to four units.
 const int quakeReach = 5;
 
+// The light goes over the sprites as well as the backdrop.
 void drawSprites() {
-    static std::vector<TSLPolygon*> between;
-    between.clear();
-    between.push_back(&game.player);
-    between.insert(between.end(), game.bubbles, game.bubbles + game.bubbleCount);
-    between.insert(between.end(), game.spikes, game.spikes + game.spikeCount);
-    TSLRenderLayers(game.background, between.data(), int(between.size()), game.flare);
+    game.background.Render();
+    game.player.Render();
+    for (int i = 0; i < game.bubbleCount; ++i)
+        game.bubbles[i]->Render();
+    for (int i = 0; i < game.spikeCount; ++i)
+        game.spikes[i]->Render();
+    game.flare.Render();
 }
 
 void drawOverlay() {

@@ -54,6 +54,7 @@ struct OnScreen : testing::Test {
         static const bool windowReady = (TSLSetHeadless(false), TSLInit(1024, 768, 32, true));
         ASSERT_TRUE(windowReady) << SDL_GetError();
         TSLOrtho2d(0, 800, 0, 600);
+        TSLSetLayeredDrawing(true); // drawn at once, so read back before the frame ends
         TSLBeginRender();
     }
     void TearDown() override { TSLEndRender(); }
