@@ -9,7 +9,6 @@
 #include "record/game_state.h"
 #include "record/random.h"
 #include "tests/support/test_game.h"
-#include "tests/unit/game/shell_test_support.h"
 
 TEST(GameRand, FollowsTheClassicSequenceFromItsFirstState) {
     resetGameRand();

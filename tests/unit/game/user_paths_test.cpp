@@ -8,7 +8,7 @@
 #include "game/config.h"
 #include "game/user_paths.h"
 #include "hiscore/high_score_table.h"
-#include "tests/unit/game/shell_test_support.h"
+#include "tests/support/test_game.h"
 
 namespace fs = std::filesystem;
 

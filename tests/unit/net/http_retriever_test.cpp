@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "http/http_retriever.h"
-#include "tests/unit/net/local_servers.h"
+#include "tests/support/local_servers.h"
 
 namespace {
 // A body of length bytes that holds no NUL and does not repeat within a piece.

@@ -9,7 +9,7 @@
 #include "server/score_request.h"
 #include "server/score_server.h"
 #include "tests/support/test_game.h"
-#include "tests/unit/net/local_servers.h"
+#include "tests/support/local_servers.h"
 
 namespace {
 class ScoreExchangeTest : public testing::Test {
