@@ -61,9 +61,15 @@ TEST(FramePass, BottomLineShowsWebAddressOnTheMenuAndScoreInPlay) {
     EXPECT_EQ(textAt(5, 2), webAddressText);
     EXPECT_FALSE(wasPrinted(game.scoreText) || wasPrinted(bonusLabel));
     EXPECT_EQ(textAt(150, 300), ">>Start game<<");
+    EXPECT_EQ(textAt(270, 240), "(nothing)");
 
-    game.inMenu = false;
+    game.creditsVisible = true;
     ASSERT_TRUE(runFramePass(1031));
+    EXPECT_EQ(textAt(270, 260) + "|" + textAt(270, 240) + "|" + textAt(270, 220),
+              "Code: Velmo|Gfx: Velmo|Sound: Velmo");
+
+    game.inMenu = game.creditsVisible = false;
+    ASSERT_TRUE(runFramePass(1047));
     EXPECT_EQ(textAt(5, 2), "Score:      0");
     EXPECT_EQ(textAt(200, 2), "Bonus:");
     EXPECT_EQ(textAt(200, 20), "Score multiplier: 1.0");

@@ -8,8 +8,8 @@
 #include "record/game_state.h"
 #include "server/score_request.h"
 #include "server/score_server.h"
-#include "tests/support/test_game.h"
 #include "tests/support/local_servers.h"
+#include "tests/support/test_game.h"
 
 namespace {
 class ScoreExchangeTest : public testing::Test {

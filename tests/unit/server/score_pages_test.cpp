@@ -10,6 +10,9 @@ TEST(ScorePagesTest, InvalidUtf8BytesAreEachReplaced) {
         {"\xC3\xA4 \xE2\x82\xAC \xF0\x9F\x98\x80", "\xC3\xA4 \xE2\x82\xAC \xF0\x9F\x98\x80"},
         {"a\xE4o", "a" + fffd + "o"},                    // Latin-1 a-umlaut alone
         {"\xC0\xAF", fffd + fffd},                       // overlong "/"
+        {"\xE0\x80\xAF", fffd + fffd + fffd},            // overlong "/" in three bytes
+        {"\xF0\x8F\xBF\xBF", fffd + fffd + fffd + fffd}, // overlong U+FFFF
+        {"\xF5\x80\x80\x80", fffd + fffd + fffd + fffd}, // no such lead byte
         {"\xED\xA0\x80", fffd + fffd + fffd},            // a surrogate
         {"\xF4\x90\x80\x80", fffd + fffd + fffd + fffd}, // above U+10FFFF
         {"\xE2\x82", fffd + fffd},                       // cut short at the end
