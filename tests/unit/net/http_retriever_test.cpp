@@ -110,6 +110,11 @@ TEST_F(HttpRetrieverTest, PostSendsAFormWithTheGivenOrMeasuredLength) {
                   requests[0].get_header_value("User-Agent") + "|" + requests[0].body,
               "application/x-www-form-urlencoded|Ravik Software HTTP Retriever 1.0|a=1&b=two");
     EXPECT_EQ(requests[1].body, std::string("x=1\0hidden", 10));
+    EXPECT_FALSE(retriever.sendPost(local.url("/form").c_str(), "a", -2));
+    EXPECT_EQ(retriever.lastError, uint32_t(CURLE_BAD_FUNCTION_ARGUMENT));
+    EXPECT_EQ(retriever.retrieve("no url at all", true, "a", -1), nullptr);
+    EXPECT_EQ(retriever.lastError, uint32_t(CURLE_URL_MALFORMAT));
+    EXPECT_EQ(local.requests().size(), 2u);
 }
 
 TEST(HttpPost, PlainHttpOnPort80HttpsElsewhereAndTheCertificateIsVerified) {
