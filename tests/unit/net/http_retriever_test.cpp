@@ -121,6 +121,7 @@ TEST(HttpPost, PlainHttpOnPort80HttpsElsewhereAndTheCertificateIsVerified) {
     EXPECT_EQ(postTargetUrl("http://example.org/a/b?c=1"), "http://example.org:80/a/b?c=1");
     EXPECT_EQ(postTargetUrl("http://example.org:8080/x"), "https://example.org:8080/x");
     EXPECT_EQ(postTargetUrl("https://example.org:80/p#frag"), "http://example.org:80/p");
+    EXPECT_EQ(postTargetUrl("http://example.org"), "http://example.org:80/");
 
     // A self-signed certificate for 127.0.0.1: a verifying client must turn it down.
     const std::string cert = testing::TempDir() + "orbelle_test_cert.pem";
