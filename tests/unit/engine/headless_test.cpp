@@ -1,11 +1,9 @@
-// Keys, materials, sprites, the printed-text record and the bitmap font, without a window.
+// Keys, materials, sprites and the printed-text record, without a window.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <set>
 
-#include "engine/raster_font.h"
 #include "engine/tessel.h"
 
 TEST(Keyhandler, TestKeysAreSharedAndHeldUntilReleasedOddSymbolsNever) {
@@ -75,34 +73,4 @@ TEST(Headless, PrintedTextsAreCopiesKeptForOneFrame) {
     TSLClearPrintedTexts();
     EXPECT_TRUE(TSLPrintedTexts().empty());
     TSLEndRender();
-}
-
-TEST(RasterFont, GlyphsAreDistinctAndTheAtlasDrawsEachDotOneWideTwoTallInWhite) {
-    std::set<std::string> seen;
-    for (int code = fontFirstChar; code <= fontLastChar; ++code) {
-        std::string flat;
-        for (int row = 0; row < glyphRows; ++row)
-            flat += glyphPicture(static_cast<unsigned char>(code))[row];
-        ASSERT_EQ(flat.size(), std::size_t(glyphRows * glyphColumns)) << code;
-        EXPECT_EQ(flat.find('X') == std::string::npos, code == ' ') << char(code);
-        EXPECT_TRUE(seen.insert(flat).second) << char(code) << " repeats another glyph";
-    }
-    EXPECT_EQ(glyphPicture(127), glyphPicture(0));
-    EXPECT_EQ(glyphPicture(255), glyphPicture(0));
-    EXPECT_EQ(glyphAtlasCell(255), fontGlyphCount);
-    const std::vector<unsigned char> atlas = buildFontAtlas();
-    ASSERT_EQ(atlas.size(), std::size_t(fontAtlasSize) * fontAtlasSize * 4);
-    for (unsigned char c : {'A', 'g', '~', '\0'}) {
-        const int cell = glyphAtlasCell(c);
-        const int left = (cell % fontAtlasColumns) * fontCellWidth;
-        const int top = (cell / fontAtlasColumns) * fontCellHeight;
-        for (int y = 0; y < fontCellHeight; ++y)
-            for (int x = 0; x < fontCellWidth; ++x) {
-                const unsigned char* p = &atlas[((top + y) * fontAtlasSize + left + x) * 4];
-                const bool dot =
-                    x >= 1 && x <= glyphColumns && glyphPicture(c)[y / 2][x - 1] == 'X';
-                ASSERT_EQ(p[3] != 0, dot) << c << " at " << x << "," << y;
-                ASSERT_EQ(dot ? p[0] + p[1] + p[2] : 765, 765) << c << " at " << x << "," << y;
-            }
-    }
 }
