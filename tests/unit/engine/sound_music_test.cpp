@@ -11,13 +11,12 @@ struct Audio : testing::Test {
     static void SetUpTestSuite() {
         TSLSetHeadless(true);
         for (auto [name, bytes] : {std::pair<std::string, int>{"two", 176400}, {"short", 22050}}) {
-            const std::string
-                base = dir.path + "/" + name,
-                command = "head -c " + std::to_string(bytes) + " /dev/urandom > " + base +
-                          ".raw && lame " +
-                          "--quiet -r -s 44.1 --bitwidth 16 --signed --little-endian -m m " + base +
-                          ".raw " + base + ".mp3 && lame --quiet --decode " + base + ".mp3 " +
-                          base + ".wav";
+            const std::string base = dir.path + "/" + name;
+            const std::string command =
+                "head -c " + std::to_string(bytes) + " /dev/urandom > " + base + ".raw && lame " +
+                "--quiet -r -s 44.1 --bitwidth 16 --signed --little-endian -m m " + base + ".raw " +
+                base + ".mp3 2>/dev/null && lame --quiet --decode " + base + ".mp3 " + base +
+                ".wav 2>/dev/null";
             ASSERT_EQ(std::system(command.c_str()), 0) << command;
         }
         writeWholeFile(path("notes.mp3").c_str(), "plain text, no frames");
