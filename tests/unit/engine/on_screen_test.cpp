@@ -6,9 +6,7 @@
 #include <SDL.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
-#include <string>
 
 #include "engine/tessel.h"
 
@@ -81,11 +79,8 @@ TEST_F(OnScreen, TextIsDrawnInTheFontColourAtItsBottomLeftCorner) {
     EXPECT_EQ(coloursAt({303.5f, 307, 302.5f, 302.5f, 301.5f, 307, 303.5f, 300.5f}), "ggkk");
 }
 
-// A sharp edge down x = 400, red on the left and black on the right, from a full-size sprite
-// reaching the corners of the window (logical 800 x 600 spans all of it), under a half-red blur:
-// the red side fully covered by the tinted copy, window pixel 511 just left of the edge a mix:
-// the half-size capture pairs pixels 510-511 and 512-513, and magnifying it filters linearly
-// a quarter of the black pair into pixel 511.
+// A full-window sprite, red left of x = 400, under a half-red blur: the half-size capture pairs
+// window pixels 510-511 and 512-513, so magnifying it mixes a quarter of black into pixel 511.
 TEST_F(OnScreen, BlurCoversTheSceneTintedAndSoftensEdges) {
     TSLMaterial* red = halfRedMaterial(library, 64);
     red->renderMode = 3008;
@@ -97,8 +92,7 @@ TEST_F(OnScreen, BlurCoversTheSceneTintedAndSoftensEdges) {
     EXPECT_EQ(coloursAt({200, 300, 600, 300, 399.5f, 300}), "hkm");
 }
 
-// An opaque picture over the whole view stands in for the frame's clear; anything less must not,
-// so the last frame's picture is gone.
+// An opaque picture over the whole view stands in for the frame's clear; anything less must not.
 TEST_F(OnScreen, FramesStartClearedUnlessAnOpaquePictureCoversTheView) {
     TSLMaterial* picture = halfRedMaterial(library, 64, true);
     for (int frame = 0; frame < 3; ++frame) {

@@ -1,23 +1,17 @@
-// Sound samples and music without a sound device, on real MP3 files made by lame.
-#include <gtest/gtest.h>
-
+// Sound samples and music without a sound device, on MP3 files that lame makes from noise.
 #include <SDL.h>
-
-#include <cstdlib>
-#include <string>
+#include <gtest/gtest.h>
 
 #include "engine/mp3_length.h"
 #include "engine/tessel.h"
+#include "tests/support/test_game.h"
 
 namespace {
-class Audio : public testing::Test {
-  protected:
-    // Noise of the given length as 16-bit mono 44.1 kHz, made into an MP3 and a WAV by lame.
+struct Audio : testing::Test {
     static void SetUpTestSuite() {
         TSLSetHeadless(true);
-        ASSERT_NE(mkdtemp(dir), nullptr);
         for (auto [name, bytes] : {std::pair<std::string, int>{"two", 176400}, {"short", 22050}}) {
-            const std::string base = std::string(dir) + "/" + name;
+            const std::string base = dir.path + "/" + name;
             const std::string command =
                 "head -c " + std::to_string(bytes) + " /dev/urandom > " + base + ".raw && lame " +
                 "--quiet -r -s 44.1 --bitwidth 16 --signed --little-endian -m m " + base + ".raw " +
@@ -25,44 +19,38 @@ class Audio : public testing::Test {
                 ".wav 2>/dev/null";
             ASSERT_EQ(std::system(command.c_str()), 0) << command;
         }
-        std::system(("echo plain text, no frames > " + path("notes.mp3")).c_str());
+        writeWholeFile(path("notes.mp3").c_str(), "plain text, no frames");
     }
-    static void TearDownTestSuite() { std::system(("rm -rf " + std::string(dir)).c_str()); }
-    static std::string path(const std::string& file) { return std::string(dir) + "/" + file; }
-    static char dir[32];
+    static std::string path(const std::string& file) { return dir.path + "/" + file; }
+    static ScratchDirectory dir;
 };
-char Audio::dir[32] = "/tmp/orbelle-engine-XXXXXX";
+ScratchDirectory Audio::dir;
 } // namespace
 
 TEST_F(Audio, Mp3LengthComesFromTheFrames) {
     EXPECT_NEAR(mp3LengthMillis(path("two.mp3").c_str()), 2000, 50);
     EXPECT_NEAR(mp3LengthMillis(path("short.mp3").c_str()), 250, 50);
-    for (const std::string& notAudio : {path("missing.mp3"), path("notes.mp3"), std::string(dir)})
+    for (const std::string& notAudio : {path("missing.mp3"), path("notes.mp3"), dir.path})
         EXPECT_EQ(mp3LengthMillis(notAudio.c_str()), 0) << notAudio;
     EXPECT_EQ(mp3LengthMillis(nullptr), 0);
 }
 
+// Without a sound device the clock alone ends a track; a new one starts from the beginning.
 TEST_F(Audio, MusicTimeRunsOnTheClockAndEqualsTheLengthOnceFinished) {
     TSLMusic music;
-    const std::string two = path("two.mp3");
-    music.PlayFile(two.c_str());
+    music.PlayFile(path("two.mp3").c_str());
     const int length = music.GetLength();
     EXPECT_NEAR(length, 2000, 50);
-    EXPECT_GE(music.GetTime(), 0);
-    EXPECT_LT(music.GetTime(), length);
+    EXPECT_TRUE(music.GetTime() >= 0 && music.GetTime() < length) << music.GetTime();
     music.FinishForTest();
     EXPECT_EQ(music.GetTime(), length);
-    EXPECT_EQ(music.GetTime(), music.GetLength());
-    music.PlayFile(two.c_str()); // a new track starts from the beginning again
+    music.PlayFile(path("two.mp3").c_str());
     EXPECT_LT(music.GetTime(), length);
-
-    // Without a sound device the clock alone ends a track.
     music.PlayFile(path("short.mp3").c_str());
     const int shortLength = music.GetLength();
     ASSERT_GT(shortLength, 0);
     SDL_Delay(Uint32(shortLength + 100));
     EXPECT_EQ(music.GetTime(), shortLength);
-
     music.PlayFile(path("missing.mp3").c_str());
     EXPECT_EQ(music.GetLength(), 0);
     music.FinishForTest();
@@ -70,13 +58,12 @@ TEST_F(Audio, MusicTimeRunsOnTheClockAndEqualsTheLengthOnceFinished) {
 }
 
 TEST_F(Audio, SamplesCountEveryPlayEvenInSilence) {
-    TSLSoundInit(); // headless: opens nothing
+    TSLSoundInit();
     TSLSoundSample blip, missing;
     EXPECT_TRUE(blip.LoadFromFile(path("two.wav").c_str()));
     EXPECT_FALSE(missing.LoadFromFile(path("nothing.wav").c_str()));
     blip.Play();
     blip.Play();
     missing.Play();
-    EXPECT_EQ(blip.playCount, 2);
-    EXPECT_EQ(missing.playCount, 1);
+    EXPECT_EQ(std::make_pair(blip.playCount, missing.playCount), std::make_pair(2, 1));
 }

@@ -3,7 +3,7 @@
 #include <unistd.h>
 
 #include "game/config.h"
-#include "tests/unit/game/shell_test_support.h"
+#include "tests/support/test_game.h"
 
 namespace {
 std::string load(const char* path) {

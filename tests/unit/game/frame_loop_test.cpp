@@ -9,7 +9,6 @@
 #include "record/game_state.h"
 #include "record/random.h"
 #include "tests/support/test_game.h"
-#include "tests/unit/game/shell_test_support.h"
 
 TEST(GameRand, FollowsTheClassicSequenceFromItsFirstState) {
     resetGameRand();
@@ -62,9 +61,15 @@ TEST(FramePass, BottomLineShowsWebAddressOnTheMenuAndScoreInPlay) {
     EXPECT_EQ(textAt(5, 2), webAddressText);
     EXPECT_FALSE(wasPrinted(game.scoreText) || wasPrinted(bonusLabel));
     EXPECT_EQ(textAt(150, 300), ">>Start game<<");
+    EXPECT_EQ(textAt(270, 240), "(nothing)");
 
-    game.inMenu = false;
+    game.creditsVisible = true;
     ASSERT_TRUE(runFramePass(1031));
+    EXPECT_EQ(textAt(270, 260) + "|" + textAt(270, 240) + "|" + textAt(270, 220),
+              "Code: Velmo|Gfx: Velmo|Sound: Velmo");
+
+    game.inMenu = game.creditsVisible = false;
+    ASSERT_TRUE(runFramePass(1047));
     EXPECT_EQ(textAt(5, 2), "Score:      0");
     EXPECT_EQ(textAt(200, 2), "Bonus:");
     EXPECT_EQ(textAt(200, 20), "Score multiplier: 1.0");
@@ -101,4 +106,25 @@ TEST(Music, AnEndedTrackIsFollowedByAnotherButNotWhilePlayingOrOfUnknownLength) 
     rotateMusic();
     EXPECT_EQ(game.currentTrack, before);
     EXPECT_EQ(gameRand(), 41);
+}
+
+// The score screen puts the game back on the menu, which hides the round's own texts.
+TEST(FrameTexts, RoundEndTextsShowUntilTheScoreScreenReturnsToTheMenu) {
+    resetGameForTest();
+    game.inMenu = false;
+    game.gameOver = game.namePromptVisible = game.nameEntryActive = true;
+    std::snprintf(game.playerName, sizeof game.playerName, "Ab");
+    drawFrameTexts();
+    EXPECT_EQ(textAt(390, 280) + "|" + textAt(160, 300) + "|" + textAt(230, 320),
+              "Ab|You made it to the high scores. Please enter your name:|"
+              "You're supposed to AVOID the spikeballs!");
+    game.nameEntryActive = false;
+    game.scoreScreenVisible = true;
+    game.statusMessage = "Could not connect to server.";
+    TSLClearPrintedTexts();
+    drawFrameTexts();
+    EXPECT_EQ(textAt(390, 280) + "|" + textAt(160, 300) + "|" + textAt(230, 320),
+              "(nothing)|(nothing)|(nothing)");
+    EXPECT_EQ(textAt(300, 20) + "|" + textAt(300, 40),
+              "Press enter to upload your local scores.|Could not connect to server.");
 }

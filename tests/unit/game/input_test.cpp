@@ -1,8 +1,5 @@
-#include <gtest/gtest.h>
-
 #include <SDL.h>
-
-#include <string>
+#include <gtest/gtest.h>
 
 #include "game/input.h"
 #include "record/game_state.h"
@@ -48,8 +45,7 @@ TEST(InputPolls, OneEventServesEveryPollSeveralGoToConsecutivePolls) {
     pushTestEvent(SDL_KEYDOWN, SDLK_DOWN);
     pushTestEvent(SDL_QUIT);
     handleInput();
-    EXPECT_EQ(game.running, 0);
-    EXPECT_EQ(game.menuSelection, 1);
+    EXPECT_EQ(std::make_pair(game.running, game.menuSelection), std::make_pair(0, 1));
 }
 
 TEST(NameEntry, CharactersLimitBackspaceAndCommitKeys) {
@@ -74,8 +70,9 @@ TEST(NameEntry, CharactersLimitBackspaceAndCommitKeys) {
         if (finish == SDLK_KP_MINUS)
             press({'e'});
         press({finish});
-        EXPECT_TRUE(game.scoreScreenVisible && !game.nameEntryActive && !game.namePromptVisible);
-        EXPECT_EQ(game.localScores.entries[0].score, game.score);
+        EXPECT_EQ(std::make_tuple(game.scoreScreenVisible, game.nameEntryActive,
+                                  game.namePromptVisible, game.localScores.entries[0].score),
+                  std::make_tuple(true, false, false, int(game.score)));
         EXPECT_EQ(game.localScores.entries[0].name, finish == SDLK_KP_MINUS ? "e" : "");
     }
 }
@@ -86,10 +83,11 @@ TEST(NameEntry, EscapeKeepsTheEntryAndReturnThenCommitsAndStartsARound) {
     TSLKeyhandler::SetTestKey(SDLK_ESCAPE, true);
     handleInput();
     TSLKeyhandler::SetTestKey(SDLK_ESCAPE, false);
-    EXPECT_TRUE(game.inMenu && game.nameEntryActive);
+    EXPECT_EQ(std::make_pair(game.inMenu, game.nameEntryActive), std::make_pair(true, true));
     press({'q', SDLK_RETURN});
     EXPECT_EQ(game.localScores.entries[0].name, "q");
-    EXPECT_FALSE(game.nameEntryActive || game.inMenu || game.gameOver);
+    EXPECT_EQ(std::make_tuple(game.nameEntryActive, game.inMenu, game.gameOver),
+              std::make_tuple(false, false, false));
 }
 
 TEST(Menu, KeysMoveClampAndChoose) {
@@ -98,8 +96,9 @@ TEST(Menu, KeysMoveClampAndChoose) {
     game.creditsVisible = game.scoreScreenVisible = true;
     game.statusMessage = "Could not connect to server.";
     press({SDLK_UP});
-    EXPECT_FALSE(game.menuSelection || game.creditsVisible || game.scoreScreenVisible ||
-                 *game.statusMessage);
+    EXPECT_EQ(std::make_tuple(game.menuSelection, game.creditsVisible, game.scoreScreenVisible,
+                              std::string(game.statusMessage)),
+              std::make_tuple(0, false, false, std::string()));
     press({SDLK_DOWN, SDLK_DOWN, SDLK_DOWN, SDLK_DOWN, SDLK_DOWN});
     EXPECT_EQ(game.menuSelection, 3);
     press({SDLK_UP, SDLK_RETURN});
@@ -114,7 +113,7 @@ TEST(Menu, KeysMoveClampAndChoose) {
     ensureFieldsForTest();
     game.gameOver = true;
     press({SDLK_RETURN});
-    EXPECT_FALSE(game.inMenu || game.gameOver);
+    EXPECT_EQ(std::make_pair(game.inMenu, game.gameOver), std::make_pair(false, false));
 }
 
 TEST(Steering, HeldKeysChangeTheVelocityWithinClampsAndThePlayerWraps) {
@@ -125,8 +124,8 @@ TEST(Steering, HeldKeysChangeTheVelocityWithinClampsAndThePlayerWraps) {
     for (const auto& c : clamps) {
         startSteering(1000, c[0], {int(c[1]), int(c[2])});
         handleInput();
-        EXPECT_FLOAT_EQ(game.playerVelocityX, c[3]);
-        EXPECT_FLOAT_EQ(game.playerVelocityY, c[4]);
+        EXPECT_EQ(std::make_pair(game.playerVelocityX, game.playerVelocityY),
+                  std::make_pair(c[3], c[4]));
     }
 
     // The old velocity moves the player first; Escape ends the event and the frame still steers.
@@ -136,10 +135,8 @@ TEST(Steering, HeldKeysChangeTheVelocityWithinClampsAndThePlayerWraps) {
     game.playerVelocityX = 2;
     game.playerVelocityY = -1;
     handleInput();
-    EXPECT_TRUE(game.inMenu);
-    EXPECT_FALSE(game.eventActive);
-    EXPECT_EQ(game.player.x, 402);
-    EXPECT_EQ(game.player.y, 299);
+    EXPECT_EQ(std::make_tuple(game.inMenu, game.eventActive, game.player.x, game.player.y),
+              std::make_tuple(true, false, 402.0f, 299.0f));
     EXPECT_FLOAT_EQ(game.playerVelocityX, 2.07f);
     EXPECT_FLOAT_EQ(game.playerVelocityY, -0.93f);
 
@@ -151,8 +148,7 @@ TEST(Steering, HeldKeysChangeTheVelocityWithinClampsAndThePlayerWraps) {
         game.player.x = w[0];
         game.player.y = w[1];
         handleInput();
-        EXPECT_EQ(game.player.x, w[2]) << w[0];
-        EXPECT_EQ(game.player.y, w[3]) << w[1];
+        EXPECT_EQ(std::make_pair(game.player.x, game.player.y), std::make_pair(w[2], w[3]));
     }
 }
 
@@ -164,7 +160,8 @@ TEST(Menu, ReturnOnTheScoreScreenUploadsThenDownloads) {
     game.menuSelection = 1;
     press({SDLK_RETURN});
     unsetenv("ORBELLE_SCORE_SERVER");
-    EXPECT_EQ(game.uploader.lastError, 7u); // curl's "could not connect"
-    EXPECT_EQ(game.downloader.lastError, 7u);
+    // curl's "could not connect", both ways
+    EXPECT_EQ(std::make_pair(game.uploader.lastError, game.downloader.lastError),
+              std::make_pair(7u, 7u));
     EXPECT_STREQ(game.statusMessage, "Could not connect to server.");
 }

@@ -5,7 +5,6 @@
 #include "game/startup.h"
 #include "record/game_state.h"
 #include "tests/support/test_game.h"
-#include "tests/unit/game/shell_test_support.h"
 
 TEST(Startup, ConfigSetsWindowAndFlagsAndOnlyMusicOneStartsMusic) {
     ScratchDirectory dir;

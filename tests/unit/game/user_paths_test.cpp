@@ -8,7 +8,7 @@
 #include "game/config.h"
 #include "game/user_paths.h"
 #include "hiscore/high_score_table.h"
-#include "tests/unit/game/shell_test_support.h"
+#include "tests/support/test_game.h"
 
 namespace fs = std::filesystem;
 
@@ -125,7 +125,7 @@ TEST(UserPaths, OldConfigMovesOnceAndNeverOverwrites) {
     EXPECT_EQ(readWholeFile(oldFile.c_str()), "640 480 16 1 1 1");
     EXPECT_FALSE(moveOldConfig(dir.path + "/none.txt", dir.path + "/other.txt"));
 
-    TSLSetDataRoot("");
-    configFile = "config.txt";
-    localScoreFile = "hisc.dat";
+    // Without a home the files go to the working directory; this also puts the test's paths back.
+    setUpUserPaths(UserPaths{"", "", ""});
+    EXPECT_EQ(std::string(configFile) + " " + localScoreFile, "config.txt hisc.dat");
 }

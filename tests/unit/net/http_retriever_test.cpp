@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "http/http_retriever.h"
-#include "tests/unit/net/local_servers.h"
+#include "tests/support/local_servers.h"
 
 namespace {
 // A body of length bytes that holds no NUL and does not repeat within a piece.
@@ -110,12 +110,18 @@ TEST_F(HttpRetrieverTest, PostSendsAFormWithTheGivenOrMeasuredLength) {
                   requests[0].get_header_value("User-Agent") + "|" + requests[0].body,
               "application/x-www-form-urlencoded|Ravik Software HTTP Retriever 1.0|a=1&b=two");
     EXPECT_EQ(requests[1].body, std::string("x=1\0hidden", 10));
+    EXPECT_FALSE(retriever.sendPost(local.url("/form").c_str(), "a", -2));
+    EXPECT_EQ(retriever.lastError, uint32_t(CURLE_BAD_FUNCTION_ARGUMENT));
+    EXPECT_EQ(retriever.retrieve("no url at all", true, "a", -1), nullptr);
+    EXPECT_EQ(retriever.lastError, uint32_t(CURLE_URL_MALFORMAT));
+    EXPECT_EQ(local.requests().size(), 2u);
 }
 
 TEST(HttpPost, PlainHttpOnPort80HttpsElsewhereAndTheCertificateIsVerified) {
     EXPECT_EQ(postTargetUrl("http://example.org/a/b?c=1"), "http://example.org:80/a/b?c=1");
     EXPECT_EQ(postTargetUrl("http://example.org:8080/x"), "https://example.org:8080/x");
     EXPECT_EQ(postTargetUrl("https://example.org:80/p#frag"), "http://example.org:80/p");
+    EXPECT_EQ(postTargetUrl("http://example.org"), "http://example.org:80/");
 
     // A self-signed certificate for 127.0.0.1: a verifying client must turn it down.
     const std::string cert = testing::TempDir() + "orbelle_test_cert.pem";

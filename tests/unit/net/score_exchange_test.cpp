@@ -1,4 +1,4 @@
-// Downloading and uploading scores, against recording servers and against our own server.
+// Downloading and uploading scores, against a recording server.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -6,10 +6,8 @@
 
 #include "net/score_exchange.h"
 #include "record/game_state.h"
-#include "server/score_request.h"
-#include "server/score_server.h"
+#include "tests/support/local_servers.h"
 #include "tests/support/test_game.h"
-#include "tests/unit/net/local_servers.h"
 
 namespace {
 class ScoreExchangeTest : public testing::Test {
@@ -128,25 +126,6 @@ TEST_F(ScoreExchangeTest, AnErrorPageIsNoLineOfTheList) {
     EXPECT_STREQ(game.statusMessage, "Could not connect to server.");
     const char* const expected[10] = {"line 1", "line 2", "old 2",  "line 4", "line 5",
                                       "line 6", "line 7", "line 8", "line 9", "line 10"};
-    for (int i = 0; i < 10; ++i)
-        EXPECT_EQ(game.internetScores[i], expected[i]) << "line " << i + 1;
-}
-
-TEST_F(ScoreExchangeTest, UploadedEntriesComeBackFromOurServerOnceEach) {
-    const std::string database =
-        testing::TempDir() + "orbelle_exchange_" + std::to_string(getpid()) + ".db";
-    remove(database.c_str());
-    LocalScoreServer ours(database);
-    ASSERT_TRUE(ours.started) << ours.error;
-    setenv("ORBELLE_SCORE_SERVER", ours.hostAndPort().c_str(), 1);
-    game.localScores.entries[0] = HighScoreEntry(900, "a&b %c");
-    game.localScores.entries[1] = HighScoreEntry(-20, "Minus");
-    EXPECT_EQ(uploadLocalScores(), 1);
-    EXPECT_EQ(uploadLocalScores(), 1);
-    EXPECT_EQ(downloadInternetScores(), 1);
-    ours.stop();
-    remove(database.c_str());
-    const std::string expected[10] = {"a&b %c 900", "Tester 1", "Minus -20"};
     for (int i = 0; i < 10; ++i)
         EXPECT_EQ(game.internetScores[i], expected[i]) << "line " << i + 1;
 }

@@ -11,7 +11,6 @@
 #include "game/frame_loop.h"
 #include "record/game_state.h"
 #include "tests/support/test_game.h"
-#include "tests/unit/game/shell_test_support.h"
 
 namespace {
 const int lastFrame = 6000;

@@ -1,10 +1,8 @@
-// The web views of the list, as pure functions.
 #include <gtest/gtest.h>
 
 #include "server/score_pages.h"
 
-// Expected texts worked out by hand from the UTF-8 tables: each byte outside a valid
-// sequence becomes one U+FFFD (EF BF BD).
+// Worked out by hand from the UTF-8 tables: each byte outside a valid sequence is one U+FFFD.
 TEST(ScorePagesTest, InvalidUtf8BytesAreEachReplaced) {
     const std::string fffd = "\xEF\xBF\xBD";
     const std::pair<std::string, std::string> cases[] = {
@@ -12,6 +10,9 @@ TEST(ScorePagesTest, InvalidUtf8BytesAreEachReplaced) {
         {"\xC3\xA4 \xE2\x82\xAC \xF0\x9F\x98\x80", "\xC3\xA4 \xE2\x82\xAC \xF0\x9F\x98\x80"},
         {"a\xE4o", "a" + fffd + "o"},                    // Latin-1 a-umlaut alone
         {"\xC0\xAF", fffd + fffd},                       // overlong "/"
+        {"\xE0\x80\xAF", fffd + fffd + fffd},            // overlong "/" in three bytes
+        {"\xF0\x8F\xBF\xBF", fffd + fffd + fffd + fffd}, // overlong U+FFFF
+        {"\xF5\x80\x80\x80", fffd + fffd + fffd + fffd}, // no such lead byte
         {"\xED\xA0\x80", fffd + fffd + fffd},            // a surrogate
         {"\xF4\x90\x80\x80", fffd + fffd + fffd + fffd}, // above U+10FFFF
         {"\xE2\x82", fffd + fffd},                       // cut short at the end
@@ -38,9 +39,9 @@ TEST(ScorePagesTest, OnlyAnAcceptNamingHtmlGetsThePage) {
 }
 
 TEST(ScorePagesTest, JsonHoldsRanksEscapedNamesAndScoresAsNumbers) {
-    const std::vector<RankedScore> scores = {{"a\"b\\c", 900}, {"\t\x1b<\xE4>", -5}, {"", 0}};
+    const std::vector<RankedScore> scores = {{"a\"b\\c", 900}, {"\t\x1f<\xE4>", -5}, {"", 0}};
     EXPECT_EQ(scoresJson(scores), "[{\"rank\":1,\"name\":\"a\\\"b\\\\c\",\"score\":900},"
-                                  "{\"rank\":2,\"name\":\"\\u0009\\u001b<\xEF\xBF\xBD>\","
+                                  "{\"rank\":2,\"name\":\"\\u0009\\u001f<\xEF\xBF\xBD>\","
                                   "\"score\":-5},{\"rank\":3,\"name\":\"\",\"score\":0}]\n");
     EXPECT_EQ(scoresJson({}), "[]\n");
 }

@@ -1,112 +1,127 @@
-// Our score server on a loopback port, over a database that outlives it.
+// The server's answers on a real store: straight through answerScoreRequest, and once over
+// HTTP across a restart.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include "server/score_request.h"
 #include "server/score_server.h"
-#include "tests/unit/net/local_servers.h"
-#include "tests/unit/server/test_store.h"
+#include "tests/support/local_servers.h"
 
 namespace {
-// An upload query, signed as the game signs unless another hashcheck is given.
-std::string upload(const std::string& name, const std::string& score, std::string hash = "") {
-    hash = hash.empty() ? expectedHashcheck(name, score) : hash;
+// python3: hashlib.md5((name + score + "kovrenaltu37").encode()).hexdigest()
+const char* const racerHashes[] = {
+    "9137d012402327de4aa8d4c9c4a2f91e", "a886c3bcaab3e1d884bae490c3c5c8a9",
+    "9595fa54641901e6551ccaf59bc4c397", "536ad8e56806fb906746bfa8c90ee81c",
+    "d45c1e584cecbf3e9bcb7becdefd22cb", "caa718adb7bec6bf710e26a9605628bc"};
+
+std::string upload(const std::string& name, const std::string& score, const std::string& hash) {
     return std::string(scoreUploadPath) + "?name=" + httplib::detail::encode_query_param(name) +
            "&score=" + score + "&hashcheck=" + hash;
 }
 
-std::string rank(int rank) {
-    return std::string(scoreRankPath) + "?sija=" + std::to_string(rank);
+std::string racer(int i) {
+    return upload("racer" + std::to_string(i), std::to_string(i), racerHashes[i - 1]);
 }
 
-struct RunningServer : LocalScoreServer {
-    explicit RunningServer(const std::string& database) : LocalScoreServer(database) {
-        EXPECT_TRUE(started) << error;
-    }
-    // The status and body of a GET; status -1 when there was no answer.
-    std::pair<int, std::string> get(const std::string& target) {
-        auto result = httplib::Client("127.0.0.1", http.port).Get(target.c_str());
-        return result ? std::make_pair(result->status, result->body) : std::make_pair(-1, "");
-    }
-};
+std::string rank(const std::string& text) {
+    return std::string(scoreRankPath) + "?sija=" + text;
+}
 
 // SQLite removes its -wal and -shm files when the last connection closes.
 struct ScoreServerTest : testing::Test {
-    void TearDown() override { std::remove(database.c_str()); }
+    void SetUp() override { ASSERT_TRUE(openScoreStore(store, database, &error)) << error; }
+    void TearDown() override {
+        closeScoreStore(store);
+        std::remove(database.c_str());
+    }
+    std::string answer(const std::string& target, const char* method = "GET",
+                       const char* accept = "", const char* address = "10.0.0.1") {
+        HttpRequest request{method, "", {}, accept, address};
+        EXPECT_TRUE(parseRequestTarget(target, &request.path, &request.query));
+        HttpAnswer got = answerScoreRequest(routes, request);
+        return std::to_string(got.status) + " " + got.contentType + " " + got.body;
+    }
     const std::string database = freshScoreDatabase();
+    ScoreStore store;
+    std::string error;
+    ScoreRoutes routes{&store, nullptr, 3};
 };
 } // namespace
 
-// The same name and score twice is one entry and equal scores keep the order they came in;
-// refused queries (400 when malformed, 403 when not signed as the game signs) store nothing.
-// Rank 5 coming back empty shows that nothing more was stored.
-TEST_F(ScoreServerTest, RanksAreBestFirstStoredOnceUnchangedByBadQueriesAndSurviveARestart) {
-    {
-        RunningServer running(database);
-        for (auto [name, score] :
-             {std::pair("low", -7), {"a&b %c", 50}, {"second", 50}, {"a&b %c", 50}, {"best", 900}})
-            EXPECT_EQ(running.get(upload(name, std::to_string(score))).first, 200);
-        const std::string hash = expectedHashcheck("Ann", "10"), path = scoreRankPath;
-        std::vector<std::string> bad = {upload("Ann", "10", hash.substr(1)),
-                                        upload("Ann", "10") + "&name=Bob",
-                                        upload(std::string(16, 'A'), "10"),
-                                        std::string(scoreUploadPath) + "?name=Ann&score=10"};
-        for (const char* text : {"0", "11", "01", "x", "1&sija=2"})
-            bad.push_back(path + "?sija=" + text);
-        for (const char* score : {"2147483648", "01", "-0", "+1", "", "1e3"})
-            bad.push_back(upload("Ann", score));
-        for (const std::string& target : bad)
-            EXPECT_EQ(running.get(target).first, 400) << target;
-        EXPECT_EQ(running.get(upload("Ann", "11", hash)).first, 403);
-    }
-    RunningServer restarted(database);
-    const char* const expected[] = {"best 900", "a&b %c 50", "second 50", "low -7", "", ""};
-    for (int k = 1; k <= 6; ++k)
-        EXPECT_EQ(restarted.get(rank(k)), std::make_pair(200, std::string(expected[k - 1])));
-}
-
-// Four threads send the same nine entries at once, each twice and each thread in its own order:
-// every one is stored, and only once.
-TEST_F(ScoreServerTest, ConcurrentUploadsAreAllStoredOnce) {
-    RunningServer running(database);
-    std::vector<std::thread> uploaders;
-    for (int t = 0; t < 4; ++t)
-        uploaders.emplace_back([&running, t] {
-            for (int i = 0; i < 18; ++i)
-                EXPECT_EQ(running.get(upload("racer", std::to_string(1 + (i + t) % 9))).first, 200);
-        });
-    for (auto& uploader : uploaders)
-        uploader.join();
-    for (int k = 1; k <= 10; ++k)
-        EXPECT_EQ(running.get(rank(k)).second, k < 10 ? "racer " + std::to_string(10 - k) : "");
-}
-
-// Targets are read as they always were here: escapes decoded once, '+' a blank in the query
-// only, a stray '%' kept, an identical pair repeated kept once, the last '=' piece the value.
-TEST(RequestTarget, PathAndQueryAreDecodedAsBefore) {
+// Equal scores keep the order they came in; the same name and score twice is one entry.
+TEST_F(ScoreServerTest, EachRouteAndMethodGetsItsAnswer) {
+    const std::string uploads[] = {upload("low", "-7", "d96bb601cca7bd8280d216f2db983851"),
+                                   upload("a&b %c", "50", "61da91937d1976463ff114a8f9d0b93c"),
+                                   upload("second", "50", "d353cd5b3b7f69aab3f0510342930cc7"),
+                                   upload("a&b %c", "50", "61da91937d1976463ff114a8f9d0b93c"),
+                                   upload("best", "900", "c166e72aab68a17f4010465fe0e42eee")};
+    for (const std::string& target : uploads)
+        EXPECT_EQ(answer(target), "200 text/plain OK\n");
+    const std::string json = "200 application/json [{\"rank\":1,\"name\":\"best\",\"score\":900},"
+                             "{\"rank\":2,\"name\":\"a&b %c\",\"score\":50}";
     const struct {
-        const char* target;
-        bool read;
-        const char* path;
-        QueryParams query;
+        std::string target;
+        const char *method, *accept;
+        std::string expected;
     } cases[] = {
-        {"/velmo/x.php?sija=10", true, "/velmo/x.php", {{"sija", "10"}}},
-        {"/a%2fb+c?n%61me=1+2%2B&t=%09%1b%4",
-         true,
-         "/a/b+c",
-         {{"name", "1 2+"}, {"t", "\t\x1b%4"}}},
-        {"/?name=Ann&name=Ann&name=Bo", true, "/", {{"name", "Ann"}, {"name", "Bo"}}},
-        {"/?k=a=b&&=&z", true, "/", {{"k", "b"}, {"z", ""}}},
-        {"/?a=1?b=2", false, "", {}},
+        {rank("1"), "GET", "", "200 text/plain best 900"},
+        {rank("1"), "HEAD", "", "200 text/plain best 900"},
+        {rank("2"), "GET", "", "200 text/plain a&b %c 50"},
+        {rank("3"), "GET", "", "200 text/plain second 50"},
+        {rank("4"), "GET", "", "200 text/plain low -7"},
+        {rank("5"), "GET", "", "200 text/plain "},
+        {rank("11"), "GET", "", "400 text/plain Bad rank\n"},
+        {rank("1"), "POST", "", "404 text/plain "},
+        {"/velmo/other.php", "GET", "", "404 text/plain "},
+        {"/", "GET", "text/plain", "200 text/plain Orbelle score server\n"},
+        {"/scores.json?limit=2", "GET", "", json + "]\n"},
+        {"/scores.json", "GET", "", json + ",{\"rank\":3,\"name\":\"second\",\"score\":50}]\n"},
+        {"/scores.json?limit=0", "GET", "", "400 text/plain Bad limit\n"},
+        {upload("Ann", "10", "fb589b3825329776a6d2a64aa8718711"), "GET", "",
+         "403 text/plain Bad hashcheck\n"},
+        {upload("Ann", "1e3", "fb589b3825329776a6d2a64aa8718710"), "GET", "",
+         "400 text/plain Bad request\n"},
     };
-    for (const auto& c : cases) {
-        std::string path;
-        QueryParams query;
-        EXPECT_EQ(parseRequestTarget(c.target, &path, &query), c.read) << c.target;
-        if (c.read) {
-            EXPECT_EQ(std::make_pair(path, query), std::make_pair(std::string(c.path), c.query))
-                << c.target;
-        }
+    for (const auto& c : cases)
+        EXPECT_EQ(answer(c.target, c.method, c.accept), c.expected) << c.method << " " << c.target;
+    const std::string page = answer("/", "GET", "text/html");
+    EXPECT_EQ(page.substr(0, 29), "200 text/html; charset=utf-8 ");
+    EXPECT_NE(page.find("<td>second</td>"), std::string::npos);
+}
+
+TEST_F(ScoreServerTest, UploadsOverTheLimitAreRefusedAndNotStored) {
+    UploadLimiter limiter;
+    limiter.perMinute = 1;
+    routes.uploads = &limiter;
+    EXPECT_EQ(answer(racer(1)), "200 text/plain OK\n");
+    EXPECT_EQ(answer(racer(2)), "429 text/plain Too many uploads\n");
+    EXPECT_EQ(answer(racer(2), "GET", "", "10.0.0.2"), "200 text/plain OK\n");
+    EXPECT_EQ(answer(rank("3")), "200 text/plain ");
+}
+
+// Four threads send the same six entries at once, each twice and each thread in its own order:
+// every one is stored once, and kept across a restart.
+TEST_F(ScoreServerTest, ConcurrentUploadsOverHttpAreStoredOnceAndOutliveTheServer) {
+    closeScoreStore(store);
+    {
+        LocalScoreServer running(database);
+        ASSERT_TRUE(running.started) << running.error;
+        std::vector<std::thread> uploaders;
+        for (int t = 0; t < 4; ++t)
+            uploaders.emplace_back([&running, t] {
+                httplib::Client client("127.0.0.1", running.http.port);
+                for (int i = 0; i < 12; ++i) {
+                    auto result = client.Get(racer(1 + (i + t) % 6).c_str());
+                    EXPECT_EQ(result ? result->status : -1, 200);
+                }
+            });
+        for (auto& uploader : uploaders)
+            uploader.join();
+    }
+    LocalScoreServer restarted(database);
+    ASSERT_TRUE(restarted.started) << restarted.error;
+    httplib::Client client("127.0.0.1", restarted.http.port);
+    for (int k = 1; k <= 7; ++k) {
+        auto result = client.Get(rank(std::to_string(k)).c_str());
+        EXPECT_EQ(result ? result->body : "no answer",
+                  k < 7 ? "racer" + std::to_string(7 - k) + " " + std::to_string(7 - k) : "");
     }
 }

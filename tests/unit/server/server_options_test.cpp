@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "server/server_options.h"
+
+namespace {
+// The status and the options read, as "status port page uploads threads listen db [quiet]
+// connections per-address idle memory request-line", then the first line of any complaint.
+std::string parsed(std::vector<const char*> args) {
+    args.insert(args.begin(), "orbelle-score-server");
+    ServerOptions o;
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    int status = parseServerOptions(int(args.size()), const_cast<char**>(args.data()), &o);
+    testing::internal::GetCapturedStdout();
+    std::string err = testing::internal::GetCapturedStderr();
+    return std::to_string(status) + " " + std::to_string(o.port) + " " +
+           std::to_string(o.pageSize) + " " + std::to_string(o.uploadsPerMinute) + " " +
+           std::to_string(o.limits.threads) + " " + o.listenAddress + " " + o.databasePath +
+           (o.quiet ? " quiet " : " ") + std::to_string(o.limits.connections) + " " +
+           std::to_string(o.limits.connectionsPerAddress) + " " +
+           std::to_string(o.limits.idleSeconds) + " " +
+           std::to_string(o.limits.memoryPerConnection) + " " +
+           std::to_string(o.limits.requestLineLength) +
+           (err.empty() ? "" : " | " + err.substr(0, err.find('\n')));
+}
+} // namespace
+
+TEST(ServerOptions, NumbersInTheirRangesAddressesAndFlags) {
+    const std::string defaults =
+        " 8765 100 120 0 127.0.0.1 orbelle-scores.db 4096 32 10 32768 1024";
+    const std::pair<std::vector<const char*>, std::string> cases[] = {
+        {{}, "-1" + defaults},
+        {{"--port", "65535", "--page-size", "1000", "--upload-limit=0", "--threads", "256",
+          "--listen", "::1", "--db", "x.db", "--quiet"},
+         "-1 65535 1000 0 256 ::1 x.db quiet 4096 32 10 32768 1024"},
+        {{"--port", "0", "--page-size", "1", "--max-connections", "1", "--max-per-address", "0",
+          "--timeout", "86400", "--connection-memory", "4096", "--max-request-line", "16777216"},
+         "-1 0 1 120 0 127.0.0.1 orbelle-scores.db 1 0 86400 4096 16777216"},
+        {{"--max-connections", "0"},
+         "2" + defaults +
+             " | orbelle-score-server: bad value (1 to "
+             "1000000) for --max-connections '0'"},
+        {{"--timeout", "0"},
+         "2" + defaults +
+             " | orbelle-score-server: bad value (1 to 86400) "
+             "for --timeout '0'"},
+        {{"--connection-memory", "4095"},
+         "2" + defaults +
+             " | orbelle-score-server: bad value "
+             "(4096 to 16777216) for "
+             "--connection-memory '4095'"},
+        {{"--threads", "257"},
+         "2" + defaults +
+             " | orbelle-score-server: bad value (0 to 256) "
+             "for --threads '257'"},
+        {{"--port", "65536"},
+         "2" + defaults + " | orbelle-score-server: bad value (0 to 65535) for --port '65536'"},
+        {{"--page-size", "0"},
+         "2" + defaults +
+             " | orbelle-score-server: bad value (1 to 1000) "
+             "for --page-size '0'"},
+        {{"--page-size", "1001"},
+         "2" + defaults +
+             " | orbelle-score-server: bad value (1 to "
+             "1000) for --page-size '1001'"},
+        {{"--port", "+5"},
+         "2" + defaults +
+             " | orbelle-score-server: bad value (0 to 65535) for "
+             "--port '+5'"},
+        {{"--port", " 5"},
+         "2" + defaults +
+             " | orbelle-score-server: bad value (0 to 65535) for "
+             "--port ' 5'"},
+        {{"--port", "5x"},
+         "2" + defaults +
+             " | orbelle-score-server: bad value (0 to 65535) for "
+             "--port '5x'"},
+        {{"--listen", "localhost"},
+         "2" + defaults +
+             " | orbelle-score-server: bad value (a numeric IPv4 or IPv6 address) "
+             "for --listen 'localhost'"},
+        {{"--port"}, "2" + defaults + " | orbelle-score-server: missing value for --port"},
+        {{"--bogus"}, "2" + defaults + " | orbelle-score-server: unknown option --bogus"},
+        {{"stray"}, "2" + defaults + " | orbelle-score-server: unexpected argument stray"},
+        {{"--help"}, "0" + defaults},
+    };
+    for (const auto& [args, expected] : cases)
+        EXPECT_EQ(parsed(args), expected) << (args.empty() ? "" : args[0]);
+}
