@@ -38,6 +38,7 @@ int main(int argc, char** argv) {
         game.localScores.load(localScoreFile);
         if (game.running == 1)
             runFrameLoop();
+        stopSoundLoader();
         SDL_Quit();
         game.blurOverlay = nullptr;
     }

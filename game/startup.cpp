@@ -2,9 +2,12 @@
 
 #include <SDL.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
+#include "engine/sound_library.h"
 #include "field/field_rules.h"
 #include "field/fields.h"
 #include "game/config.h"
@@ -74,7 +77,50 @@ void setUpSound(int musicEnabled) {
         game.music.PlayFile(musicTracks[0]);
     game.musicLength = game.music.GetLength();
 }
+
+// Sound is set up a few frames after the first one: its libraries take longer to load than
+// that frame to draw, so a helper thread loads them while the menu already shows. The thread
+// touches nothing of the game's.
+struct SoundStart {
+    bool pending = false;
+    int musicEnabled = 0;
+    std::thread* loader = nullptr;
+    std::atomic<bool> librariesLoaded{false};
+};
+SoundStart soundStart;
+
+void loadSoundLibraries() {
+    TSLLoadSoundLibraries();
+    soundStart.librariesLoaded = true;
+}
 } // namespace
+
+bool startSoundWhenLoaded() {
+    SoundStart& start = soundStart;
+    if (!start.pending)
+        return true;
+    if (!start.loader) {
+        start.loader = new std::thread(loadSoundLibraries);
+        return false;
+    }
+    if (!start.librariesLoaded)
+        return false;
+    const int musicEnabled = start.musicEnabled;
+    stopSoundLoader();
+    setUpSound(musicEnabled);
+    return true;
+}
+
+void stopSoundLoader() {
+    SoundStart& start = soundStart;
+    if (start.loader) {
+        start.loader->join();
+        delete start.loader;
+        start.loader = nullptr;
+    }
+    start.pending = false;
+    start.librariesLoaded = false;
+}
 
 void createMaterials() {
     TSLMaterialLibrary& library = game.materials;
@@ -109,6 +155,7 @@ bool initGame() {
     createBubbles(maxBubbles);
     createSpikes(maxSpikes);
     setUpFont();
-    setUpSound(config.musicEnabled);
+    soundStart.pending = true;
+    soundStart.musicEnabled = config.musicEnabled;
     return true;
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <SDL.h>
+#include <SDL_mixer.h>
 
 #include <cstdlib>
 #include <string>
@@ -79,4 +80,18 @@ TEST_F(Audio, SamplesCountEveryPlayEvenInSilence) {
     missing.Play();
     EXPECT_EQ(blip.playCount, 2);
     EXPECT_EQ(missing.playCount, 1);
+}
+
+TEST_F(Audio, ASoundAskedForBeforeItsLoadPlaysOnceLoaded) {
+    TSLSetHeadless(false); // the dummy audio driver of the test environment plays silently
+    TSLSoundInit();
+    TSLSoundSample early, late;
+    early.Play();
+    EXPECT_EQ(Mix_Playing(-1), 0);
+    ASSERT_TRUE(early.LoadFromFile(path("two.wav").c_str()));
+    EXPECT_EQ(Mix_Playing(-1), 1);
+    // Once loaded, a sample plays only when asked.
+    ASSERT_TRUE(late.LoadFromFile(path("two.wav").c_str()));
+    EXPECT_EQ(Mix_Playing(-1), 1);
+    TSLSetHeadless(true);
 }

@@ -1,3 +1,4 @@
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -6,6 +7,14 @@
 #include "record/game_state.h"
 #include "tests/support/test_game.h"
 #include "tests/unit/game/shell_test_support.h"
+
+namespace {
+// As the frame passes do, once a frame, until the sound is set up (bounded: ten seconds).
+void finishSoundStart() {
+    for (int frame = 0; frame < 1000 && !startSoundWhenLoaded(); ++frame)
+        SDL_Delay(10);
+}
+} // namespace
 
 TEST(Startup, ConfigSetsWindowAndFlagsAndOnlyMusicOneStartsMusic) {
     ScratchDirectory dir;
@@ -20,7 +29,23 @@ TEST(Startup, ConfigSetsWindowAndFlagsAndOnlyMusicOneStartsMusic) {
     EXPECT_EQ(game.screenWidth, 1024);
     EXPECT_EQ(game.screenHeight, 768);
     EXPECT_FALSE(game.internetScoresEnabled);
-    EXPECT_EQ(game.music.CurrentFile(), trackBefore);
     EXPECT_EQ(game.bubbleCount, 200);
     EXPECT_EQ(game.spikeCount, 150);
+    finishSoundStart();
+    EXPECT_EQ(game.music.CurrentFile(), trackBefore);
+}
+
+TEST(Startup, TheFirstTrackStartsAfterTheFirstFrames) {
+    ScratchDirectory dir;
+    dir.linkData();
+    writeWholeFile("config.txt", "800 600 32 1 1 0");
+    resetGameForTest();
+    std::fill(std::begin(game.bubbles), std::end(game.bubbles), nullptr);
+    std::fill(std::begin(game.spikes), std::end(game.spikes), nullptr);
+    game.music.PlayFile(nullptr);
+    ASSERT_TRUE(initGame());
+    EXPECT_EQ(game.music.CurrentFile(), "");
+    finishSoundStart();
+    EXPECT_EQ(game.music.CurrentFile(), "data/surr.mp3");
+    EXPECT_GT(game.musicLength, 0);
 }
