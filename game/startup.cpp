@@ -2,6 +2,8 @@
 
 #include <SDL.h>
 
+#include <malloc.h>
+
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -69,6 +71,12 @@ void setUpFont() {
     formatScoreText();
 }
 
+// The decoded pictures and sounds were freed once uploaded or converted, but the allocator keeps
+// such pages for later unless asked; the game allocates little after start-up.
+void giveBackFreedMemory() {
+    malloc_trim(0);
+}
+
 void setUpSound(int musicEnabled) {
     TSLSoundInit();
     game.blip.LoadFromFile(blipFile);
@@ -76,6 +84,7 @@ void setUpSound(int musicEnabled) {
     if (musicEnabled == 1)
         game.music.PlayFile(musicTracks[0]);
     game.musicLength = game.music.GetLength();
+    giveBackFreedMemory();
 }
 
 // Sound is set up a few frames after the first one: its libraries take longer to load than
@@ -155,6 +164,7 @@ bool initGame() {
     createBubbles(maxBubbles);
     createSpikes(maxSpikes);
     setUpFont();
+    giveBackFreedMemory();
     soundStart.pending = true;
     soundStart.musicEnabled = config.musicEnabled;
     return true;
