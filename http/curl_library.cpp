@@ -7,7 +7,7 @@
 #include <cstdarg>
 
 namespace {
-// A function-local static: the first caller opens the library, any other waits for it.
+// A function-local static: the first caller opens the library, others wait for it.
 void* curlLibrary() {
     static void* const handle = dlopen(ORBELLE_CURL_SONAME, RTLD_LAZY | RTLD_LOCAL);
     return handle;
