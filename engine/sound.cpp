@@ -7,6 +7,7 @@
 #include "engine/alsa_quiet.h"
 #include "engine/data_root.h"
 #include "engine/engine_state.h"
+#include "engine/sound_library.h"
 
 namespace {
 const int mixRate = 44100;
@@ -23,7 +24,7 @@ bool fileReadable(const char* file) {
 
 void TSLSoundInit() {
     TSLEngineState& state = tslEngine();
-    if (state.headless || state.audioOpen)
+    if (state.headless || state.audioOpen || !TSLLoadSoundLibraries())
         return;
     silenceAlsaErrors();
     const bool startedHere = SDL_WasInit(SDL_INIT_AUDIO) == 0;
@@ -50,10 +51,14 @@ bool TSLSoundSample::LoadFromFile(const char* file) {
     if (chunk && tslCanPlay())
         Mix_FreeChunk(static_cast<Mix_Chunk*>(chunk));
     chunk = nullptr;
+    loadTried = true;
     if (!tslCanPlay())
         return fileReadable(file);
     if (file)
         chunk = Mix_LoadWAV(tslDataPath(file).c_str());
+    if (playWhenLoaded && chunk)
+        Mix_PlayChannel(-1, static_cast<Mix_Chunk*>(chunk), 0);
+    playWhenLoaded = false;
     return chunk != nullptr;
 }
 
@@ -61,4 +66,7 @@ void TSLSoundSample::Play() {
     ++playCount;
     if (chunk && tslCanPlay())
         Mix_PlayChannel(-1, static_cast<Mix_Chunk*>(chunk), 0);
+    // The game loads its sounds after its first frames; one asked for sooner is not lost.
+    else if (!loadTried)
+        playWhenLoaded = true;
 }

@@ -190,12 +190,15 @@ class TSLSoundSample {
     TSLSoundSample();
     ~TSLSoundSample();
     bool LoadFromFile(const char* file);
+    // Before the first LoadFromFile the sound waits and plays once the sample is loaded.
     void Play();
     // How often Play was called; lets tests count sounds without a sound card.
     int playCount = 0;
 
   private:
     void* chunk = nullptr;
+    bool loadTried = false;
+    bool playWhenLoaded = false;
 };
 
 class TSLMusic {

@@ -10,6 +10,7 @@
 #include "game/frame_log.h"
 #include "game/frame_texts.h"
 #include "game/input.h"
+#include "game/startup.h"
 #include "game/ticks.h"
 #include "record/game_state.h"
 #include "record/random.h"
@@ -89,6 +90,7 @@ bool runFramePass(uint32_t now) {
     drawScene();
     TSLEndRender();
     logFrameShown();
+    startSoundWhenLoaded();
     drawQuakeOffsets();
     rotateMusic();
     return true;

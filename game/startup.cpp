@@ -2,9 +2,12 @@
 
 #include <SDL.h>
 
+#include <malloc.h>
+
 #include <cstdio>
 #include <cstdlib>
 
+#include "engine/sound_library.h"
 #include "field/field_rules.h"
 #include "field/fields.h"
 #include "game/config.h"
@@ -66,6 +69,12 @@ void setUpFont() {
     formatScoreText();
 }
 
+// The decoded pictures and sounds were freed once uploaded or converted, but the allocator keeps
+// such pages for later unless asked; the game allocates little after start-up.
+void giveBackFreedMemory() {
+    malloc_trim(0);
+}
+
 void setUpSound(int musicEnabled) {
     TSLSoundInit();
     game.blip.LoadFromFile(blipFile);
@@ -73,8 +82,28 @@ void setUpSound(int musicEnabled) {
     if (musicEnabled == 1)
         game.music.PlayFile(musicTracks[0]);
     game.musicLength = game.music.GetLength();
+    giveBackFreedMemory();
 }
+
+// Sound is set up once the first frame is on screen: the mixer library and what it pulls in take
+// longer to load than that frame takes to draw, so the menu shows first and one early frame
+// carries the cost instead.
+struct SoundStart {
+    bool pending = false;
+    int musicEnabled = 0;
+};
+SoundStart soundStart;
 } // namespace
+
+bool startSoundWhenLoaded() {
+    SoundStart& start = soundStart;
+    if (!start.pending)
+        return true;
+    start.pending = false;
+    TSLLoadSoundLibraries();
+    setUpSound(start.musicEnabled);
+    return true;
+}
 
 void createMaterials() {
     TSLMaterialLibrary& library = game.materials;
@@ -109,6 +138,8 @@ bool initGame() {
     createBubbles(maxBubbles);
     createSpikes(maxSpikes);
     setUpFont();
-    setUpSound(config.musicEnabled);
+    giveBackFreedMemory();
+    soundStart.pending = true;
+    soundStart.musicEnabled = config.musicEnabled;
     return true;
 }

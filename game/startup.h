@@ -1,7 +1,10 @@
 #pragma once
 
-// Steps of start-up from reading config.txt to the first music track. Returns false when the
-// window could not be opened.
+// Steps of start-up from reading config.txt to the font. Returns false when the window could
+// not be opened. Sound and the first music track follow after the first frame.
 bool initGame();
+// Once a frame after its buffer swap: after initGame, the first call loads the sound library and
+// sets up the sound, the blip and the music. True once nothing is left to do.
+bool startSoundWhenLoaded();
 // The eight named materials, in order; the four fixed sprites receive theirs.
 void createMaterials();

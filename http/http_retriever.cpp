@@ -109,9 +109,7 @@ char* newResponseText(const std::string& body) {
     return copy;
 }
 
-HttpRetriever::HttpRetriever() {
-    rootHandle = curl_easy_init();
-}
+HttpRetriever::HttpRetriever() = default;
 
 HttpRetriever::~HttpRetriever() {
     delete[] responseText;
@@ -122,6 +120,10 @@ HttpRetriever::~HttpRetriever() {
 // Sets up the handle for one request to url with the time that is left for it.
 bool HttpRetriever::prepare(const char* url) {
     request = nullptr;
+    // Made at the first request: the game's retrievers exist from its start, most of its rounds
+    // reach no server, and a handle would load libcurl.
+    if (rootHandle == nullptr)
+        rootHandle = curl_easy_init();
     if (rootHandle == nullptr) {
         lastError = CURLE_FAILED_INIT;
         return false;

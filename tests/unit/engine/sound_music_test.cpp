@@ -1,6 +1,10 @@
 // Sound samples and music without a sound device, on MP3 files that lame makes from noise.
 #include <SDL.h>
+#include <SDL_mixer.h>
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
 
 #include "engine/mp3_length.h"
 #include "engine/tessel.h"
@@ -66,4 +70,18 @@ TEST_F(Audio, SamplesCountEveryPlayEvenInSilence) {
     blip.Play();
     missing.Play();
     EXPECT_EQ(std::make_pair(blip.playCount, missing.playCount), std::make_pair(2, 1));
+}
+
+TEST_F(Audio, ASoundAskedForBeforeItsLoadPlaysOnceLoaded) {
+    TSLSetHeadless(false); // the dummy audio driver of the test environment plays silently
+    TSLSoundInit();
+    TSLSoundSample early, late;
+    early.Play();
+    EXPECT_EQ(Mix_Playing(-1), 0);
+    ASSERT_TRUE(early.LoadFromFile(path("two.wav").c_str()));
+    EXPECT_EQ(Mix_Playing(-1), 1);
+    // Once loaded, a sample plays only when asked.
+    ASSERT_TRUE(late.LoadFromFile(path("two.wav").c_str()));
+    EXPECT_EQ(Mix_Playing(-1), 1);
+    TSLSetHeadless(true);
 }

@@ -1,3 +1,4 @@
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -5,6 +6,13 @@
 #include "game/startup.h"
 #include "record/game_state.h"
 #include "tests/support/test_game.h"
+
+namespace {
+// As the frame pass after the first shown frame does.
+void finishSoundStart() {
+    ASSERT_TRUE(startSoundWhenLoaded());
+}
+} // namespace
 
 TEST(Startup, ConfigSetsWindowAndFlagsAndOnlyMusicOneStartsMusic) {
     ScratchDirectory dir;
@@ -19,7 +27,23 @@ TEST(Startup, ConfigSetsWindowAndFlagsAndOnlyMusicOneStartsMusic) {
     EXPECT_EQ(game.screenWidth, 1024);
     EXPECT_EQ(game.screenHeight, 768);
     EXPECT_FALSE(game.internetScoresEnabled);
-    EXPECT_EQ(game.music.CurrentFile(), trackBefore);
     EXPECT_EQ(game.bubbleCount, 200);
     EXPECT_EQ(game.spikeCount, 150);
+    finishSoundStart();
+    EXPECT_EQ(game.music.CurrentFile(), trackBefore);
+}
+
+TEST(Startup, TheFirstTrackStartsAfterTheFirstFrames) {
+    ScratchDirectory dir;
+    dir.linkData();
+    writeWholeFile("config.txt", "800 600 32 1 1 0");
+    resetGameForTest();
+    std::fill(std::begin(game.bubbles), std::end(game.bubbles), nullptr);
+    std::fill(std::begin(game.spikes), std::end(game.spikes), nullptr);
+    game.music.PlayFile(nullptr);
+    ASSERT_TRUE(initGame());
+    EXPECT_EQ(game.music.CurrentFile(), "");
+    finishSoundStart();
+    EXPECT_EQ(game.music.CurrentFile(), "data/surr.mp3");
+    EXPECT_GT(game.musicLength, 0);
 }
