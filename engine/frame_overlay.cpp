@@ -9,6 +9,7 @@
 
 #include "engine/engine_state.h"
 #include "engine/frame_notes.h"
+#include "engine/frame_record.h"
 #include "engine/frame_replay.h"
 #include "engine/framebuffer.h"
 
@@ -103,4 +104,22 @@ std::vector<TSLPixelBox> tslShowWithOverlay(const TSLTileLooks& scene, const TSL
     notes.overlayShown = true;
     notes.overlayLook = overlay.look;
     return boxes;
+}
+
+void TSLPrepareOverlay(TSLBlur& overlay) {
+    const TSLEngineState& state = tslEngine();
+    const int width = state.windowWidth, height = state.windowHeight;
+    if (!overlay.material || !tslCanDraw() || width < 2 || height < 2 || !haveSceneStore())
+        return;
+    TSLFrameNotes& notes = tslFrameNotes();
+    const TSLPixelBox corner = {0, 0, 2, 2};
+    overlay.Capture(0, width, height);
+    overlay.CaptureAgain(0, width, height, corner.left, corner.bottom, corner.right, corner.top);
+    tslCopyBox(0, notes.sceneFramebuffer, corner.left, corner.bottom, corner.right, corner.top);
+    tslClipTo(corner);
+    overlay.DrawCaptured();
+    tslClipTo(tslWindowBox());
+    tslCopyBox(notes.sceneFramebuffer, 0, corner.left, corner.bottom, corner.right, corner.top);
+    tslDropSceneStore();
+    tslForgetShownFrame();
 }

@@ -146,6 +146,11 @@ class TSLBlur : public TSLPolygon {
     float captureArea[4] = {0, 0, 1, 1}; // texture coordinates s0, t0, s1, t1
 };
 
+// Goes once through every GL state the overlay's frames use, in a corner of the back buffer that
+// the next frame draws again. A software renderer compiles code at a state's first use, long
+// enough to stall that frame; called just after start-up, it keeps the stall out of play.
+void TSLPrepareOverlay(TSLBlur& overlay);
+
 // ---- text ------------------------------------------------------------------------------------
 
 class TSLText : public TSLMaterial {

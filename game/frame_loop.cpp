@@ -90,7 +90,7 @@ bool runFramePass(uint32_t now) {
     drawScene();
     TSLEndRender();
     logFrameShown();
-    startSoundWhenLoaded();
+    finishStartUp();
     drawQuakeOffsets();
     rotateMusic();
     return true;

@@ -87,7 +87,7 @@ void setUpSound(int musicEnabled) {
 
 // Sound is set up once the first frame is on screen: the mixer library and what it pulls in take
 // longer to load than that frame takes to draw, so the menu shows first and one early frame
-// carries the cost instead.
+// carries the cost instead, with the overlay's first drawing.
 struct SoundStart {
     bool pending = false;
     int musicEnabled = 0;
@@ -95,13 +95,15 @@ struct SoundStart {
 SoundStart soundStart;
 } // namespace
 
-bool startSoundWhenLoaded() {
+bool finishStartUp() {
     SoundStart& start = soundStart;
     if (!start.pending)
         return true;
     start.pending = false;
     TSLLoadSoundLibraries();
     setUpSound(start.musicEnabled);
+    if (game.blurOverlay)
+        TSLPrepareOverlay(*game.blurOverlay);
     return true;
 }
 

@@ -3,8 +3,9 @@
 // Steps of start-up from reading config.txt to the font. Returns false when the window could
 // not be opened. Sound and the first music track follow after the first frame.
 bool initGame();
-// Once a frame after its buffer swap: after initGame, the first call loads the sound library and
-// sets up the sound, the blip and the music. True once nothing is left to do.
-bool startSoundWhenLoaded();
+// Once a frame after its buffer swap: after initGame, the first call loads the sound library,
+// sets up the sound, the blip and the music, and readies the overlay's drawing. True once
+// nothing is left to do.
+bool finishStartUp();
 // The eight named materials, in order; the four fixed sprites receive theirs.
 void createMaterials();

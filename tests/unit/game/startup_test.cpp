@@ -10,7 +10,7 @@
 namespace {
 // As the frame pass after the first shown frame does.
 void finishSoundStart() {
-    ASSERT_TRUE(startSoundWhenLoaded());
+    ASSERT_TRUE(finishStartUp());
 }
 } // namespace
 
