@@ -53,5 +53,6 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
         FUZZ_CHECK(check == UploadCheck::badHashcheck);
     else
         FUZZ_CHECK(check == UploadCheck::accepted && upload.name == name && upload.score == score);
-    FUZZ_CHECK(check == UploadCheck::accepted || upload.name == "untouched");    return 0;
+    FUZZ_CHECK(check == UploadCheck::accepted || upload.name == "untouched");
+    return 0;
 }
