@@ -1,6 +1,5 @@
-// hisc.dat as anyone may have written it: loading never yields a name over 15 characters or
-// one with a NUL inside, leaves the entries of missing records alone, and what is loaded saves
-// and loads back unchanged, also after a result with an over-long name is inserted.
+// hisc.dat as anyone may have written it: names stay short and NUL-free, missing records keep
+// their defaults, and what is loaded saves and loads back unchanged.
 #include <cstring>
 #include <string>
 
@@ -44,7 +43,6 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
         FUZZ_CHECK(table.entries[k].score == defaults.entries[k].score &&
                    table.entries[k].name == defaults.entries[k].name);
     checkRoundTrip(table);
-
     // Whatever lies past the file's length becomes a result of any score and a name of any
     // length; typed names hold no NUL, so the name ends at the first one.
     if (size > size_t(HighScoreTable::fileSize) + 4) {

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 build=${ORBELLE_FUZZ_BUILD_DIR:-build-fuzz}
 seconds=${FUZZ_SECONDS:-30}
-targets=(hisc_file config score_request)
+targets=(hisc_file score_request)
 
 cmake -S . -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORBELLE_FUZZ=ON -DBUILD_TESTING=OFF -DORBELLE_BENCH=OFF \
@@ -26,7 +26,7 @@ for target in "${targets[@]}"; do
     mkdir -p "$work/$target/corpus" "$work/$target/artifacts"
     cp fuzz/corpus/"$target"/* "$work/$target/corpus/"
     echo "== fuzz_$target: ${seconds}s"
-    # -max_len leaves room for config files longer than the part the game reads.
+    # -max_len leaves room for inputs far longer than the part the game reads.
     if "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
         -max_len=16384 -print_final_stats=1 -artifact_prefix="$work/$target/artifacts/" \
         "$work/$target/corpus" >"$work/$target/log" 2>&1; then

@@ -1,10 +1,7 @@
 #!/usr/bin/env bash
-# The real program without a display: --help and --version print and end, any other argument
-# is named with status 2, a copy of the game outside the build tree that finds no data says
-# where it looked and ends with status 1, and the game with no video driver chosen says it
-# cannot open its window and ends with status 1, writing nothing to its standard output (no
-# text-mode picture, no terminal escape codes). None but the last creates a file, in the
-# working folder or the home folder. The man pages format without a warning.
+# The real program without a display: the exit statuses of --help, --version, a stray argument,
+# a copy without its data and a missing display (nothing on stdout: no text-mode picture),
+# creating no files; and the man pages format without a warning.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 e2e_setup command-line

@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# The Debian packages, built from a copy of the source tree, pass lintian, install with apt-get
-# in the games layout (only the game and its data move), the installed game plays as in
-# install_test.sh, the installed server answers, and the packages are removed again, also when
-# a step fails. Needs root (as in CI) or password-less sudo; skipped elsewhere.
+# The Debian packages: built, lintian-clean, installed in the games layout, the game played and
+# the server asked, then purged (also on failure). Needs root or password-less sudo.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 

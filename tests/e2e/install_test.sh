@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# cmake --install into a fresh prefix: every file where desktops, man, systemd and the game
-# look for it, intact; the desktop entry, metainfo, scalable icon and the server's systemd unit
-# valid; and the installed game played on a virtual X display (e2e_play_installed). Debian's
-# games layout is installed and played by deb_package_test.sh.
+# cmake --install into a fresh prefix: files where desktops, man and systemd look, valid and
+# intact, and the installed game played (Debian's games layout: deb_package_test.sh).
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 e2e_setup install

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# Killing the game with SIGKILL while it commits results never leaves a hisc.dat that differs
-# from a complete save: the file is always exactly one of the tables a commit meant to write,
-# and killed saves neither pile up temp files beside it nor touch the player's own files there.
+# SIGKILL during saves: hisc.dat is always a table some commit meant to write, temp files do
+# not pile up, and the player's own look-alike files stay.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 committer="$ORBELLE_BUILD_DIR/tests/orbelle-commit-loop"
@@ -46,7 +45,6 @@ commits=$(($(wc -l <"$log") - commits_before))
 [ "$kills" -ge 20 ] || e2e_fail "only $kills of 30 rounds were killed mid-run"
 # Each round must have got well into its saves, or the kills proved nothing.
 [ "$commits" -ge $((kills * 3)) ] || e2e_fail "only $commits commits in $kills killed rounds"
-# The survivor still loads and takes further commits.
 "$committer" "$run" "$log" 3 || e2e_fail "commits after the kills failed"
 check_file "after the kills"
 echo "PASS: $kills kills during $commits commits; hisc.dat was always a complete table"

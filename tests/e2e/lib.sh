@@ -1,7 +1,5 @@
-# Shared helpers of the end-to-end scripts; source it after `set -euo pipefail`. e2e_setup
-# NAME makes a work folder and ends at exit every process started here (e2e_track for the
-# script's own). The game is played with real key presses, the pointer in its window; progress
-# is read from its frame log and the servers' output in bounded waits, never fixed sleeps.
+# Shared helpers of the end-to-end scripts; source it after `set -euo pipefail`. Progress is
+# read from the game's frame log and the servers' output in bounded waits, never fixed sleeps.
 # shellcheck disable=SC2034 # the e2e_ variables are read by the scripts that source this file
 
 : "${ORBELLE_SOURCE_DIR:?}" "${ORBELLE_BUILD_DIR:?}"
@@ -44,9 +42,8 @@ e2e_wait() {
     done
 }
 
-# A private Xvfb: it takes a free display number's lock atomically (-displayfd) and names it
-# once it takes clients, so displays started by others at the same moment are never shared.
-# Without -noreset it would reset when a client leaves, and a game connecting then finds none.
+# A private Xvfb on a display number it locks itself (-displayfd); without -noreset it would
+# reset when a client leaves, and a game connecting then finds none.
 e2e_start_display() {
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$e2e_work/display" \
         2>"$e2e_work/xvfb.err" </dev/null &
@@ -74,8 +71,7 @@ e2e_wait_frame() { e2e_wait "$1" "frame with ${*:2}" e2e_shows "${@:2}"; }
 e2e_wait_frames() { e2e_wait "$2" "$1 more frames" e2e_drawn $(($(e2e_frame_count) + $1)); }
 
 # e2e_start_game [NAME=value...]: the game in the run folder with that extra environment, up
-# to its first frame, pointer and focus in its window. By default its score server is a
-# loopback port that nothing here serves.
+# to its first frame, pointer and focus in its window; its score server refuses by default.
 e2e_start_game() {
     : >"$e2e_frames"
     (cd "$e2e_run" && exec env -u SDL_VIDEODRIVER SDL_AUDIODRIVER=dummy ORBELLE_SCORE_SERVER=127.0.0.1:1 \
@@ -131,10 +127,9 @@ e2e_exit_from_score_screen() {
     e2e_press Return; e2e_wait_exit 15 "after Exit"
 }
 
-# e2e_play_installed GAME: started with a new home from a folder with a data/ of its own
-# (which once made it write there), the game draws its textured, moving scene with its icon,
-# keeps a default config.txt in ~/.config/orbelle, ends with status 0 on SIGTERM, and neither
-# complains nor writes where it was started.
+# e2e_play_installed GAME: with a new home, from a folder with a data/ of its own, the game
+# draws its moving scene with its icon, keeps config.txt in ~/.config/orbelle, ends with 0 on
+# SIGTERM, and neither complains nor writes where it was started.
 e2e_play_installed() {
     local spread changed
     e2e_game=$1
@@ -156,8 +151,7 @@ e2e_play_installed() {
     echo "$1 drew its scene (deviation $spread), moving ($changed pixels changed)"
 }
 
-# e2e_start_hostile MODE: a score server that misbehaves so (tests/fault/hostile_server.py);
-# its port goes to e2e_hostile_port.
+# e2e_start_hostile MODE: a score server misbehaving so (tests/fault/hostile_server.py).
 e2e_start_hostile() {
     rm -f "$e2e_work"/hostile.*
     python3 "$ORBELLE_SOURCE_DIR/tests/fault/hostile_server.py" "$1" "$e2e_work/hostile.count" \
@@ -175,8 +169,7 @@ e2e_shot() {
     import -window root "$e2e_work/screen.png" || e2e_fail "screenshot failed"
     "$e2e_convert" "$e2e_work/screen.png" -crop 800x600+0+0 +repage "$1" || e2e_fail "could not crop the screenshot"
 }
-# e2e_not_flat FILE [GEOMETRY]: the standard deviation of the picture's (region's) pixels,
-# failing when it is as low as that of a blank one.
+# e2e_not_flat FILE [GEOMETRY]: the picture's (region's) standard deviation; fails if blank.
 e2e_not_flat() {
     local spread
     spread=$("$e2e_convert" "$1" ${2:+-crop "$2" +repage} -format '%[fx:standard_deviation]' info:)
@@ -199,9 +192,8 @@ with open(sys.argv[1], "wb") as f:
         f.write(struct.pack("<iI16sII", int(score), 0, name, len(name), 15))' "$@"
 }
 
-# e2e_score_db DIR: a fresh database for the server's --db: an SQLite file in DIR, or, when
-# ORBELLE_TEST_PG names the state of the test cluster (tests/pg/cluster.sh), a new database
-# there (the cluster is removed whole after the run).
+# e2e_score_db DIR: a fresh database for --db: an SQLite file in DIR, or a new database in the
+# test cluster when ORBELLE_TEST_PG names its state (tests/pg/cluster.sh).
 e2e_score_db() {
     [ -n "${ORBELLE_TEST_PG:-}" ] || { mktemp -u "$1/scores-XXXXXX.db" && return; }
     local base name="orbelle_$$_$RANDOM$RANDOM"
@@ -262,8 +254,7 @@ e2e_upload() {
     echo "${statuses[*]}"
 }
 # e2e_acked PORT PREFIX COUNT ACKS [FIRST STEP]: uploads "PREFIX i" with score FIRST + i * STEP
-# (1 + i) in turn, appending each one answered 200 to ACKS as "name-in-hex score" once the
-# answer is in; stops at the first that gets no answer.
+# (1 + i), appending each answered 200 to ACKS as "name-in-hex score"; stops at no answer.
 e2e_acked() {
     local i hex score status
     for ((i = 0; i < $3; i++)); do

@@ -1,10 +1,7 @@
 #!/usr/bin/env bash
-# One whole round played with key presses, from a config.txt whose window the video system
-# refuses (a depth it has no pixel format for): the game says so, plays in an 800x600 window
-# and leaves the file alone. From the menu until a spike ball ends the round, a name typed with
-# Shift is drawn, saved in hisc.dat while the download still waits on a server that never
-# answers, then the high-score screen, and "Exit" with status 0. ORBELLE_SCREENSHOT_DIR gets
-# play.png, event.png (if one showed), nameentry.png and highscores.png.
+# One whole round played with key presses, from a config.txt whose window depth the video
+# system refuses (the game falls back to 800x600 and keeps the file); the typed name is saved
+# while the download still waits, then "Exit". ORBELLE_SCREENSHOT_DIR keeps the screenshots.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 

@@ -1,9 +1,6 @@
 #!/usr/bin/env bash
-# Two score servers on one PostgreSQL database, as behind a load balancer: uploads spread over
-# both, some sent to both at once, are each stored once, and both list the same best ten.
-# Then the database stops and starts again under them: meanwhile requests get 503 with no body
-# and each server reports the outage once; afterwards they serve again by themselves, and
-# entries sent before and after are stored once. (A kill: server_abuse_test.sh on PostgreSQL.)
+# Two score servers on one PostgreSQL database: uploads to both are stored once and both list
+# the same ten; a database outage gives 503, one report per server, and they recover alone.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 : "${ORBELLE_TEST_PG:?runs on the test cluster only}"

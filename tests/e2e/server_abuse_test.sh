@@ -1,9 +1,6 @@
 #!/usr/bin/env bash
-# The score server program abused: beside clients that hold connections open or trickle
-# headers it still answers a normal one; connections past the limit of one address are closed
-# at once; header and body floods are refused early and its peak memory stays small. Killed
-# with SIGKILL in the middle of uploads, it loses no entry it had acknowledged, and it starts
-# again on the database the kills left behind.
+# The score server abused: held and trickling connections, too many from one address, header
+# and body floods (bounded memory); then SIGKILL among uploads loses no acknowledged entry.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 e2e_setup server-abuse
@@ -47,7 +44,6 @@ for round in 1 2 3 4 5 6; do
     # stops at its first unanswered upload; 400 uploads bound the rest.
     e2e_acked "$e2e_server_port" "r${round}a" 400 "$acks" & clients=($!)
     e2e_acked "$e2e_server_port" "r${round}b" 400 "$acks" & clients+=($!)
-    # Killed once uploads go through, at a random moment among them.
     e2e_wait 10 "upload acknowledged in round $round" acked_more "$(wc -l <"$acks" 2>/dev/null || echo 0)"
     sleep "0.$(printf '%03d' $((RANDOM % 1000)))"
     kill -KILL "$e2e_server_pid"

@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# The score server as its operator meets it: bad command lines named with status 2, creating
-# nothing; --help with every option; a second server on its port or database refused, changing
-# nothing; Tab and Escape in names kept; one address held to its upload limit, others and
-# downloads not; an access log without signatures; a clean stop on SIGINT; a damaged database
-# reported once and answered 503 with no body.
+# The score server as its operator meets it: command lines, a second server on its port or
+# database, names with control characters, the upload limit per address, the access log,
+# SIGINT, and a damaged database.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 # One owner per file and damaged pages are matters of SQLite files; the rest concerns no store.
@@ -11,9 +9,8 @@ source "$(dirname "$0")/lib.sh"
 e2e_setup server-operator
 mkdir "$e2e_work/bare" && cd "$e2e_work/bare"
 
-# Each bad command line, and the words its message must hold.
-for bad in "--port 70000|--port 70000" "--port=abc|--port abc" "--listen 999.1.1.1|--listen 999.1.1.1" \
-    "--timeout 0|--timeout 0" "--colour blue|--colour" "--db|--db"; do
+# The messages themselves are pinned by the unit tests; here the real program ends on them.
+for bad in "--port 70000|--port 70000" "--colour blue|--colour"; do
     status=0
     "$e2e_server" ${bad%|*} >/dev/null 2>err || status=$?
     [ "$status" = 2 ] || e2e_fail "'${bad%|*}' gave status $status"

@@ -1,9 +1,5 @@
-// Commits results one after another through the game's own commitResult, in a directory of
-// its own, so that a script can kill it at any moment of a save. Before each commit it appends
-// to a log the whole file image the commit is meant to leave, as one line of hex, so the
-// checker knows every table a complete save could have written.
-//
-// usage: orbelle-commit-loop DIR LOG COUNT
+// usage: orbelle-commit-loop DIR LOG COUNT. Commits results through commitResult, for a script
+// to kill at any moment; before each, logs the file image it means to leave as a line of hex.
 #include <fcntl.h>
 #include <unistd.h>
 

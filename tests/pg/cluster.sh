@@ -1,9 +1,6 @@
 #!/usr/bin/env bash
-# A private PostgreSQL cluster for the server tests, on a Unix socket in a temporary folder.
-# cluster.sh start STATE_FILE: initdb and start (stopping one an earlier, failed run left),
-# then the base URI (database "postgres") into STATE_FILE; stop STATE_FILE: stopped and
-# removed; pause and resume: stopped and started again, an outage of the database. PostgreSQL
-# refuses to run as root, so as root the cluster belongs to the postgres user.
+# cluster.sh start|stop|pause|resume STATE_FILE: a private PostgreSQL cluster on a Unix socket
+# for the server tests; its base URI goes into STATE_FILE. Owned by postgres when run as root.
 set -euo pipefail
 action=${1:?start, stop, pause or resume} state=${2:?state file}
 bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)

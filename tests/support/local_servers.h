@@ -1,5 +1,4 @@
-// Servers on 127.0.0.1 for the network and server tests, each on a port of its own, and the
-// store they keep scores in.
+// Servers on 127.0.0.1 and score stores for the network and server tests.
 #pragma once
 
 #include <httplib.h>
@@ -47,7 +46,6 @@ struct LocalHttpServer {
     }
     std::string hostAndPort() const { return "127.0.0.1:" + std::to_string(port); }
     std::string url(const std::string& path) const { return "http://" + hostAndPort() + path; }
-    // Handlers call this to record the requests they see.
     void log(const httplib::Request& request) {
         std::lock_guard<std::mutex> lock(guard);
         seen.push_back(request);
@@ -56,12 +54,10 @@ struct LocalHttpServer {
         std::lock_guard<std::mutex> lock(guard);
         return seen;
     }
-    // Waits up to maxMillis, in short steps, unless the server is stopping.
     void sleepUnlessStopping(int maxMillis) {
         for (int waited = 0; !stopping && waited < maxMillis; waited += 10)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-
     std::unique_ptr<httplib::Server> owned;
     httplib::Server& server;
     int port = -1;
@@ -69,30 +65,6 @@ struct LocalHttpServer {
     std::thread thread;
     std::mutex guard;
     std::vector<httplib::Request> seen;
-};
-
-// Our own score server in-process on a free loopback port, over the given database.
-struct LocalScoreServer {
-    explicit LocalScoreServer(const std::string& database) {
-        http.handler = [this](const HttpRequest& request) {
-            return answerScoreRequest(routes, request);
-        };
-        http.accessLog = false;
-        started = openListenSocket(http, "127.0.0.1", 0, &error) &&
-                  openScoreStore(store, database, &error) && startHttpDaemon(http, &error);
-    }
-    ~LocalScoreServer() { stop(); }
-    void stop() {
-        stopHttpDaemon(http, 1000);
-        closeScoreStore(store);
-    }
-    std::string hostAndPort() const { return "127.0.0.1:" + std::to_string(http.port); }
-
-    ScoreStore store;
-    ScoreRoutes routes{&store, nullptr};
-    HttpDaemon http;
-    std::string error;
-    bool started = false;
 };
 
 // A fresh, empty database: a new SQLite file name, or, when ORBELLE_TEST_PG names the state

@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "engine/data_root.h"
@@ -24,6 +25,13 @@ void resetSprite(TSLPolygon& sprite, float x, float y, float width, float height
     sprite.height = height;
     sprite.visible = true;
 }
+
+void restoreFields() {
+    game.bubbleCount = maxBubbles;
+    game.spikeCount = maxSpikes;
+    std::copy_n(savedBubbles, maxBubbles, game.bubbles);
+    std::copy_n(savedSpikes, maxSpikes, game.spikes);
+}
 } // namespace
 
 void resetGameForTest() {
@@ -41,14 +49,8 @@ void resetGameForTest() {
         engineReady = true;
     }
     static_cast<GameValues&>(game) = GameValues{};
-    if (fieldsMade) {
-        game.bubbleCount = maxBubbles;
-        game.spikeCount = maxSpikes;
-        for (int i = 0; i < maxBubbles; ++i)
-            game.bubbles[i] = savedBubbles[i];
-        for (int i = 0; i < maxSpikes; ++i)
-            game.spikes[i] = savedSpikes[i];
-    }
+    if (fieldsMade)
+        restoreFields();
     resetSprite(game.player, 400, 300, 10, 10);
     game.player.radius = float(10 * bubbleRadiusFactor);
     for (auto& line : game.internetScores)
@@ -68,18 +70,11 @@ void ensureFieldsForTest() {
         resetGameRand();
         createBubbles(maxBubbles);
         createSpikes(maxSpikes);
-        for (int i = 0; i < maxBubbles; ++i)
-            savedBubbles[i] = game.bubbles[i];
-        for (int i = 0; i < maxSpikes; ++i)
-            savedSpikes[i] = game.spikes[i];
+        std::copy_n(game.bubbles, maxBubbles, savedBubbles);
+        std::copy_n(game.spikes, maxSpikes, savedSpikes);
         fieldsMade = true;
     }
-    game.bubbleCount = maxBubbles;
-    game.spikeCount = maxSpikes;
-    for (int i = 0; i < maxBubbles; ++i)
-        game.bubbles[i] = savedBubbles[i];
-    for (int i = 0; i < maxSpikes; ++i)
-        game.spikes[i] = savedSpikes[i];
+    restoreFields();
     resetGameRand();
 }
 

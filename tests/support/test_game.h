@@ -1,5 +1,4 @@
-// Shared set-up for in-process tests: a headless engine and a game in its starting state,
-// scratch folders, whole files and the texts of a frame.
+// Shared set-up for in-process tests.
 #pragma once
 
 #include <unistd.h>
@@ -13,9 +12,8 @@
 
 #include "engine/tessel.h"
 
-// Headless engine, every plain game value at its starting value, the materials made once,
-// the fixed sprites back at their starting places, the generator at its first state,
-// no held test keys, no printed texts and no queued SDL events.
+// Headless engine, the game's values, sprites and generator at their start, the materials
+// made once, no held test keys, printed texts or queued SDL events.
 void resetGameForTest();
 
 // Creates both fields (200 bubbles, 150 spikes) the first time; later calls reuse them.
@@ -24,11 +22,9 @@ void ensureFieldsForTest();
 // Queues an SDL event of the given type; a key event when sym is given.
 void pushTestEvent(int type, int sym = 0, int mod = 0);
 
-// Takes every queued SDL event and gives their types in order.
 std::vector<int> takeQueuedEventTypes();
 
-// A fresh directory under /tmp that the test works in until the end of the scope. Failing to
-// enter or leave it throws, which fails the test (or, on leaving, ends the program).
+// A fresh directory under /tmp to work in until the end of the scope.
 struct ScratchDirectory {
     ScratchDirectory() : oldDirectory(std::filesystem::current_path()) {
         char pattern[] = "/tmp/orbelle-test-XXXXXX";
@@ -39,7 +35,6 @@ struct ScratchDirectory {
         std::filesystem::current_path(oldDirectory);
         std::filesystem::remove_all(path);
     }
-    // data/ of the source tree, for tests that load real images and music.
     void linkData() {
         std::filesystem::create_directory_symlink(sourceDirectory() + "/data", "data");
     }

@@ -145,7 +145,6 @@ TEST(Collisions, CollectOnlyPastTouchingWithMultiplierStepsAndBubbletime) {
     EXPECT_EQ(std::make_tuple(grazing.visible, game.player.width, game.player.height),
               std::make_tuple(false, 10.5f, 10.5f));
     EXPECT_FLOAT_EQ(game.bubbleSpeed, 1.007f);
-
     TSLPolygon bubble = sprite(100, 100, 20, 1);
     bubble.material = game.materials.GetMaterial(multiplyBubbleMaterialName);
     useSprites({&bubble});
@@ -156,7 +155,6 @@ TEST(Collisions, CollectOnlyPastTouchingWithMultiplierStepsAndBubbletime) {
         EXPECT_FLOAT_EQ(game.scoreMultiplier, expected);
     }
     EXPECT_FLOAT_EQ(game.score, 50 + 20 * (3.0f + 3.1f + 3.2f));
-
     // The first bonus of a run restores the start speeds, then Bubbletime slows the field.
     bubble.material = game.materials.GetMaterial(bonusBubbleMaterialName);
     bubble.visible = true;
@@ -207,7 +205,6 @@ TEST(Events, EachKindSetsItsRulesAndTheSixthPopEndsItEvenAfterTheRound) {
             std::make_tuple(game.blurVisible, game.quakeActive, game.bubbleSpeed, game.spikeSpeed),
             std::make_tuple(true, kind == 2, kind ? 1.5f : 0.7f, kind ? 2.5f : 0.85f));
     }
-
     // Two spikes on one bubble pop it once; pops go on after the round, but not in the menu.
     // After the round the player, on the bubble, does not collect it; in the menu, nor dies.
     game.gameOver = true;

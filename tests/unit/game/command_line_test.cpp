@@ -14,6 +14,12 @@ std::string firstLine(FILE* file) {
     std::fclose(file);
     return line;
 }
+
+// The complaint about the quoted argument, or nothing.
+std::string unknown(const std::string& quoted) {
+    return quoted.empty() ? ""
+                          : "orbelle: unknown argument " + quoted + " (try 'orbelle --help')\n";
+}
 } // namespace
 
 TEST(CommandLine, HelpAndVersionPrintAndEndOtherArgumentsAreNamed) {
@@ -25,20 +31,11 @@ TEST(CommandLine, HelpAndVersionPrintAndEndOtherArgumentsAreNamed) {
         {{"orbelle"}, playOn, "", ""},
         {{"orbelle", "--help"}, 0, "Usage: orbelle [--help | --version]\n", ""},
         {{"orbelle", "--version"}, 0, "orbelle 1.0\n", ""},
-        {{"orbelle", "--bogus"},
-         2,
-         "",
-         "orbelle: unknown argument '--bogus' (try 'orbelle --help')\n"},
-        {{"orbelle", "-h"}, 2, "", "orbelle: unknown argument '-h' (try 'orbelle --help')\n"},
-        {{"orbelle", "--help", "x"},
-         2,
-         "",
-         "orbelle: unknown argument 'x' (try 'orbelle --help')\n"},
-        {{"orbelle", "--version", "y"},
-         2,
-         "",
-         "orbelle: unknown argument 'y' (try 'orbelle --help')\n"},
-        {{"orbelle", ""}, 2, "", "orbelle: unknown argument '' (try 'orbelle --help')\n"},
+        {{"orbelle", "--bogus"}, 2, "", "'--bogus'"},
+        {{"orbelle", "-h"}, 2, "", "'-h'"},
+        {{"orbelle", "--help", "x"}, 2, "", "'x'"},
+        {{"orbelle", "--version", "y"}, 2, "", "'y'"},
+        {{"orbelle", ""}, 2, "", "''"},
     };
     for (const auto& c : cases) {
         FILE* out = std::tmpfile();
@@ -47,7 +44,7 @@ TEST(CommandLine, HelpAndVersionPrintAndEndOtherArgumentsAreNamed) {
         const int status =
             handleCommandLine(int(c.args.size()), const_cast<char**>(c.args.data()), out, err);
         EXPECT_EQ(std::make_tuple(status, firstLine(out), firstLine(err)),
-                  std::make_tuple(c.status, std::string(c.out), std::string(c.err)))
+                  std::make_tuple(c.status, std::string(c.out), unknown(c.err)))
             << c.args.back();
     }
 }

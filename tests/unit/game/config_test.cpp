@@ -21,39 +21,16 @@ TEST(Config, MissingFileIsWrittenExactlyAPresentOneNeverRewrittenAndBadValuesFal
     EXPECT_EQ(readWholeFile("config.txt"), "800\n600\n32\n1\n1\n1");
     // Nowhere to write it: the defaults all the same.
     EXPECT_EQ(load("no-such-directory/config.txt"), "800 600 32 1 1 1");
-
     const std::string mine = "1024 768\n16\n2 0\n\n0\n";
     writeWholeFile("config.txt", mine);
     EXPECT_EQ(load("config.txt"), "1024 768 16 2 0 0");
     EXPECT_EQ(readWholeFile("config.txt"), mine);
-
     // Not a number, out of range, trailing junk, any music number, a flag of 2, a missing one.
     writeWholeFile("config.txt", "abc 0 24x -7 2");
     EXPECT_EQ(load("config.txt"), "800 600 32 -7 1 1");
     EXPECT_EQ(readWholeFile("config.txt"), "abc 0 24x -7 2");
     writeWholeFile("config.txt", "99999999999999999999 100000 640 1 0 " + std::string(5000, '1'));
     EXPECT_EQ(load("config.txt"), "800 600 32 1 0 1");
-}
-
-// A link to a device or a pipe without a writer would hang start-up: each runs in a child
-// that an alarm ends if it does.
-TEST(Config, OnlyTheFirstKilobytesOfARegularFileAreRead) {
-    ScratchDirectory dir;
-    writeWholeFile("long.txt", "640 480 16 0 0" + std::string(5000, ' ') + "0");
-    EXPECT_EQ(load("long.txt"), "640 480 16 0 0 1");
-    ASSERT_EQ(symlink("/dev/zero", "zero.txt") + mkfifo("pipe.txt", 0644), 0);
-    for (const char* path : {"zero.txt", "pipe.txt"}) {
-        EXPECT_EXIT(
-            {
-                alarm(10);
-                _exit(load(path) == "800 600 32 1 1 1" ? 0 : 1);
-            },
-            testing::ExitedWithCode(0), "")
-            << path;
-    }
-    struct stat info;
-    EXPECT_TRUE(lstat("zero.txt", &info) == 0 && S_ISLNK(info.st_mode));
-    EXPECT_TRUE(lstat("pipe.txt", &info) == 0 && S_ISFIFO(info.st_mode));
 }
 
 TEST(Config, EachValueAtTheEdgesOfItsRange) {

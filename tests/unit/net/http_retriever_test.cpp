@@ -42,14 +42,10 @@ class HttpRetrieverTest : public testing::Test {
         local.server.Get("/moved", [](const httplib::Request&, httplib::Response& response) {
             response.set_redirect("/hang");
         });
-        local.server.Post("/form", [this](const httplib::Request& request, httplib::Response&) {
-            local.log(request);
-        });
         ASSERT_TRUE(local.start());
     }
     void TearDown() override { httpLimits = HttpLimits(); }
     const char* get(const std::string& path) { return retriever.retrieve(local.url(path).c_str()); }
-
     std::string body;
     LocalHttpServer local;
     HttpRetriever retriever;
@@ -83,7 +79,6 @@ TEST_F(HttpRetrieverTest, FailuresKeepThePreviousTextAndRecordTheirCause) {
     EXPECT_EQ(retriever.retrieve("file:///etc/hostname"), nullptr); // only http and https
     EXPECT_EQ(retriever.responseText, first);
     EXPECT_EQ(std::string(retriever.responseText), bodyOf(30));
-
     httpLimits.requestMillis = 300;
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(get("/hang"), nullptr);
@@ -101,28 +96,11 @@ TEST_F(HttpRetrieverTest, ADeadlineJustPassedStartsNoRequest) {
     EXPECT_EQ(retriever.lastError, uint32_t(CURLE_OPERATION_TIMEDOUT));
 }
 
-TEST_F(HttpRetrieverTest, PostSendsAFormWithTheGivenOrMeasuredLength) {
-    ASSERT_TRUE(retriever.sendPost(local.url("/form").c_str(), "a=1&b=two", -1));
-    ASSERT_TRUE(retriever.sendPost(local.url("/form").c_str(), "x=1\0hidden", 10));
-    const auto requests = local.requests();
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0].get_header_value("Content-Type") + "|" +
-                  requests[0].get_header_value("User-Agent") + "|" + requests[0].body,
-              "application/x-www-form-urlencoded|Ravik Software HTTP Retriever 1.0|a=1&b=two");
-    EXPECT_EQ(requests[1].body, std::string("x=1\0hidden", 10));
-    EXPECT_FALSE(retriever.sendPost(local.url("/form").c_str(), "a", -2));
-    EXPECT_EQ(retriever.lastError, uint32_t(CURLE_BAD_FUNCTION_ARGUMENT));
-    EXPECT_EQ(retriever.retrieve("no url at all", true, "a", -1), nullptr);
-    EXPECT_EQ(retriever.lastError, uint32_t(CURLE_URL_MALFORMAT));
-    EXPECT_EQ(local.requests().size(), 2u);
-}
-
 TEST(HttpPost, PlainHttpOnPort80HttpsElsewhereAndTheCertificateIsVerified) {
     EXPECT_EQ(postTargetUrl("http://example.org/a/b?c=1"), "http://example.org:80/a/b?c=1");
     EXPECT_EQ(postTargetUrl("http://example.org:8080/x"), "https://example.org:8080/x");
     EXPECT_EQ(postTargetUrl("https://example.org:80/p#frag"), "http://example.org:80/p");
     EXPECT_EQ(postTargetUrl("http://example.org"), "http://example.org:80/");
-
     // A self-signed certificate for 127.0.0.1: a verifying client must turn it down.
     const std::string cert = testing::TempDir() + "orbelle_test_cert.pem";
     const std::string key = testing::TempDir() + "orbelle_test_key.pem";

@@ -55,7 +55,6 @@ TEST(HighScoreTable, NewcomerGoesAboveEqualsAndTheTenthIsTheBar) {
     EXPECT_EQ(table.insert(HighScoreEntry(-8, "low")), -1);
     EXPECT_EQ(describe(table), "50:old0 40:new 40:old1 40:old2 40:old3 30:old4 20:old5 10:old6 "
                                "5:old7 -7:tenth ");
-
     // As a hand-edited file might leave it: the first place not above the newcomer is taken.
     HighScoreTable unordered = tableOf({30, 100, 2, 50, 1, 40, 0, 30, -1, 20});
     EXPECT_EQ(unordered.insert(HighScoreEntry(19, "below tenth")), -1);
@@ -75,7 +74,6 @@ TEST_F(Scores, RecordsRoundTripOddFilesAreReadSafelyAndFailedSavesChangeNothing)
     const Bytes full = readWholeFile(file);
     ASSERT_EQ(full.size(), 320u);
     EXPECT_EQ(full.substr(0, 32), alRecord);
-
     // A file size limit stops the write after 100 bytes, as a full disk would.
     rlimit limit;
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
@@ -89,7 +87,6 @@ TEST_F(Scores, RecordsRoundTripOddFilesAreReadSafelyAndFailedSavesChangeNothing)
     ASSERT_EQ(mkdir("taken.dat", 0755), 0);
     tableOf({77}).save("taken.dat");
     EXPECT_EQ(std::system("test $(ls -A | wc -l) -eq 2"), 0);
-
     // Odd files: whole records are taken in order, the rest keeps the defaults.
     HighScoreTable shortened, garbledTable = saved;
     std::copy_n(saved.entries, 3, shortened.entries);
@@ -131,14 +128,12 @@ TEST_F(Scores, SaveGoesThroughLinksKeepsModesLiveSavesAndWorksInAReadOnlyFolder)
     EXPECT_TRUE(savedHere(file));
     EXPECT_EQ(access(live, F_OK), 0) << "a live save's temp file was removed";
     close(held);
-
     // A link: it stays, and the file behind it takes the table.
     ASSERT_EQ(mkdir("real", 0755) + symlink("real/scores", "linked.dat"), 0);
     writeWholeFile("real/scores", Bytes(320, '\0'));
     table.save("linked.dat");
     ASSERT_EQ(lstat("linked.dat", &info), 0);
     EXPECT_TRUE(S_ISLNK(info.st_mode) && savedHere("real/scores"));
-
     // A writable hisc.dat in a folder that is not: for root, through an account that may
     // write the file only.
     ASSERT_EQ(mkdir("locked", 0755) + chmod(".", 0755), 0);
@@ -173,7 +168,6 @@ TEST_F(Scores, ScoreScreenColumnsAndCommittedResults) {
         EXPECT_EQ(textAt(300, 280 - 20 * rank), std::to_string(rank) + ": Tester 1");
         EXPECT_EQ(textAt(550, 280 - 20 * rank), std::to_string(rank) + ": ");
     }
-
     // clang-format off
     const std::pair<float, int> cases[] = {
         {99.7f, 99}, {-99.7f, -99}, {2147483520.0f, 2147483520}, {-2147483648.0f, INT32_MIN},
