@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include "game/frame_loop.h"
 #include "game/frame_texts.h"
+#include "game/ticks.h"
 #include "record/game_state.h"
+#include "record/random.h"
 #include "tests/support/test_game.h"
 
 // The score screen puts the game back on the menu, which hides the round's own texts.
@@ -23,4 +26,44 @@ TEST(FrameTexts, RoundEndTextsShowUntilTheScoreScreenReturnsToTheMenu) {
               "(nothing)|(nothing)|(nothing)");
     EXPECT_EQ(textAt(300, 20) + "|" + textAt(300, 40),
               "Press enter to upload your local scores.|Could not connect to server.");
+}
+
+TEST(GameRand, FollowsTheClassicSequenceFromItsFirstState) {
+    resetGameRand();
+    for (int value : {41, 18467, 6334, 26500, 19169, 15724, 11478, 29358})
+        EXPECT_EQ(gameRand(), value);
+}
+
+// The tick count moves in whole 1/64 s steps, in milliseconds truncated: 0, 15, 31, 46, ...
+TEST(Ticks, AdvanceInWholeTimerSteps) {
+    uint32_t previous = getTickCount();
+    for (int i = 0; i < 3; ++i) {
+        waitForNextTick(previous);
+        const uint32_t now = getTickCount(), step = uint32_t((uint64_t(now) * 64 + 999) / 1000);
+        EXPECT_EQ(uint32_t(uint64_t(step) * 1000 / 64), now);
+        EXPECT_GE(now - previous, 15u);
+        EXPECT_LT(now - previous, 0x80000000u);
+        previous = now;
+    }
+}
+
+TEST(FramePass, AnUnchangedTickDoesNothingAtAll) {
+    resetGameForTest();
+    ensureFieldsForTest();
+    game.lastTick = 1000;
+    game.frameMillis = 16;
+    const float bubbleY = game.bubbles[0]->y, spikeY = game.spikes[0]->y;
+    EXPECT_FALSE(runFramePass(1000));
+    EXPECT_EQ(game.frameMillis, 16u);
+    EXPECT_EQ(game.bubbles[0]->y, bubbleY);
+    EXPECT_EQ(game.spikes[0]->y, spikeY);
+    EXPECT_EQ(gameRand(), 41); // nothing drawn from the generator
+}
+
+TEST(FramePass, ElapsedTimeSurvivesTheTickCountWrappingAround) {
+    resetGameForTest();
+    game.lastTick = 0xFFFFFFF0u;
+    EXPECT_TRUE(runFramePass(0x10));
+    EXPECT_EQ(game.frameMillis, 0x20u);
+    EXPECT_EQ(game.lastTick, 0x10u);
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "game/user_paths.h"
+#include "tests/support/test_game.h"
 
 namespace {
 // Sets an environment variable (nullptr unsets it) for the scope, then puts it back.
@@ -38,4 +39,23 @@ TEST(UserPaths, UserFoldersFollowAbsoluteXdgVariablesAndHome) {
         ScopedEnv home("HOME", value);
         EXPECT_EQ(homeDir(), value && *value == '/' ? value : account->pw_dir) << value;
     }
+}
+
+// An older version kept config.txt beside hisc.dat: it moves once, and never over a newer one.
+TEST(UserPaths, OldConfigMovesOnceAndNeverOverwrites) {
+    ScratchDirectory dir;
+    const std::string oldFile = dir.path + "/dat/config.txt",
+                      newFile = dir.path + "/cfg/config.txt";
+    ASSERT_TRUE(makeDirectories(dir.path + "/dat"));
+    ASSERT_TRUE(makeDirectories(dir.path + "/cfg"));
+    writeWholeFile(oldFile.c_str(), "1024 768 32 0 1 1");
+    EXPECT_TRUE(moveOldConfig(oldFile, newFile));
+    EXPECT_EQ(readWholeFile(newFile.c_str()), "1024 768 32 0 1 1");
+    EXPECT_FALSE(std::filesystem::exists(oldFile));
+
+    writeWholeFile(oldFile.c_str(), "640 480 16 1 1 1");
+    EXPECT_FALSE(moveOldConfig(oldFile, newFile));
+    EXPECT_EQ(readWholeFile(newFile.c_str()), "1024 768 32 0 1 1");
+    EXPECT_EQ(readWholeFile(oldFile.c_str()), "640 480 16 1 1 1");
+    EXPECT_FALSE(moveOldConfig(dir.path + "/none.txt", dir.path + "/other.txt"));
 }
