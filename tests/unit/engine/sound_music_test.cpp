@@ -75,13 +75,16 @@ TEST_F(Audio, SamplesCountEveryPlayEvenInSilence) {
 TEST_F(Audio, ASoundAskedForBeforeItsLoadPlaysOnceLoaded) {
     TSLSetHeadless(false); // the dummy audio driver of the test environment plays silently
     TSLSoundInit();
-    TSLSoundSample early, late;
-    early.Play();
-    EXPECT_EQ(Mix_Playing(-1), 0);
-    ASSERT_TRUE(early.LoadFromFile(path("two.wav").c_str()));
-    EXPECT_EQ(Mix_Playing(-1), 1);
-    // Once loaded, a sample plays only when asked.
-    ASSERT_TRUE(late.LoadFromFile(path("two.wav").c_str()));
-    EXPECT_EQ(Mix_Playing(-1), 1);
+    {
+        // The samples free their sound while the device is still theirs to use.
+        TSLSoundSample early, late;
+        early.Play();
+        EXPECT_EQ(Mix_Playing(-1), 0);
+        ASSERT_TRUE(early.LoadFromFile(path("two.wav").c_str()));
+        EXPECT_EQ(Mix_Playing(-1), 1);
+        // Once loaded, a sample plays only when asked.
+        ASSERT_TRUE(late.LoadFromFile(path("two.wav").c_str()));
+        EXPECT_EQ(Mix_Playing(-1), 1);
+    }
     TSLSetHeadless(true);
 }
