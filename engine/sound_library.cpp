@@ -3,25 +3,18 @@
 #include "engine/sound_library.h"
 
 #include <SDL_mixer.h>
-#include <dlfcn.h>
+
+#include "loader/late_library.h"
 
 namespace {
 // Function-local statics: the first caller opens the library, any others wait for it.
 void* mixerLibrary() {
-    static void* const handle = dlopen(ORBELLE_MIXER_SONAME, RTLD_LAZY | RTLD_LOCAL);
+    static void* const handle = openLateLibrary(ORBELLE_MIXER_SONAME);
     return handle;
 }
 
 template <class Function> Function lookUp(const char* name) {
-    void* library = mixerLibrary();
-    void* own = library ? dlsym(library, name) : nullptr;
-    // Should a library the program starts with use the same function, the program exports its
-    // stand-in and dlsym may find that, which would then call itself for ever.
-    Dl_info found, program;
-    if (own && dladdr(own, &found) && dladdr(reinterpret_cast<void*>(&mixerLibrary), &program) &&
-        found.dli_fbase == program.dli_fbase)
-        return nullptr;
-    return reinterpret_cast<Function>(own);
+    return reinterpret_cast<Function>(lateFunction(mixerLibrary(), name));
 }
 } // namespace
 

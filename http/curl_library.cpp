@@ -2,27 +2,20 @@
 // library and what it pulls in (TLS, name lookup, authentication) cost more to load than the
 // game's first frame, and many games end without talking to a score server at all.
 #include <curl/curl.h>
-#include <dlfcn.h>
 
 #include <cstdarg>
+
+#include "loader/late_library.h"
 
 namespace {
 // A function-local static: the first caller opens the library, others wait for it.
 void* curlLibrary() {
-    static void* const handle = dlopen(ORBELLE_CURL_SONAME, RTLD_LAZY | RTLD_LOCAL);
+    static void* const handle = openLateLibrary(ORBELLE_CURL_SONAME);
     return handle;
 }
 
 template <class Function> Function lookUp(const char* name) {
-    void* library = curlLibrary();
-    void* own = library ? dlsym(library, name) : nullptr;
-    // Should a library the program starts with use the same function, the program exports its
-    // stand-in and dlsym may find that, which would then call itself for ever.
-    Dl_info found, program;
-    if (own && dladdr(own, &found) && dladdr(reinterpret_cast<void*>(&curlLibrary), &program) &&
-        found.dli_fbase == program.dli_fbase)
-        return nullptr;
-    return reinterpret_cast<Function>(own);
+    return reinterpret_cast<Function>(lateFunction(curlLibrary(), name));
 }
 
 // An option's number tells the type of its one argument, as curl itself reads it.

@@ -13,8 +13,8 @@ e2e_start_server --db "$db" --quiet && port=$e2e_server_port
 
 # 48 connections trickling one header byte every half second and 48 that send nothing, from
 # six source addresses: far more than a pool of worker threads would have.
-for spec in "slow 127.0.0.2" "idle 127.0.0.5 idle"; do
-    read -r kind source mode <<<"$spec"
+for client in "slow 127.0.0.2" "idle 127.0.0.5 idle"; do
+    read -r kind source mode <<<"$client"
     # Python itself in the background, not a function's subshell, so that e2e_track ends it.
     python3 "$e2e_clients" hold "$port" 48 "$source" 16 0.5 $mode >"$e2e_work/$kind.out" &
     e2e_track $!
