@@ -106,13 +106,12 @@ std::vector<TSLPixelBox> tslShowWithOverlay(const TSLTileLooks& scene, const TSL
     return boxes;
 }
 
-void TSLPrepareOverlay(TSLBlur& overlay) {
+void tslPrepareOverlay(TSLBlur& overlay, const TSLPixelBox& corner) {
     const TSLEngineState& state = tslEngine();
     const int width = state.windowWidth, height = state.windowHeight;
-    if (!overlay.material || !tslCanDraw() || width < 2 || height < 2 || !haveSceneStore())
+    if (!overlay.material || width < corner.right || height < corner.top || !haveSceneStore())
         return;
     TSLFrameNotes& notes = tslFrameNotes();
-    const TSLPixelBox corner = {0, 0, 2, 2};
     overlay.Capture(0, width, height);
     overlay.CaptureAgain(0, width, height, corner.left, corner.bottom, corner.right, corner.top);
     tslCopyBox(0, notes.sceneFramebuffer, corner.left, corner.bottom, corner.right, corner.top);
@@ -121,5 +120,4 @@ void TSLPrepareOverlay(TSLBlur& overlay) {
     tslClipTo(tslWindowBox());
     tslCopyBox(notes.sceneFramebuffer, 0, corner.left, corner.bottom, corner.right, corner.top);
     tslDropSceneStore();
-    tslForgetShownFrame();
 }

@@ -29,3 +29,5 @@ std::vector<TSLPixelBox> tslShowWithOverlay(const TSLTileLooks& scene, const TSL
                                             std::size_t overlayAt, bool windowKept);
 // Drops the store of the scene beneath the overlay (at a frame without it).
 void tslDropSceneStore();
+// Goes once through every GL state the overlay's frames use, in the back buffer's corner.
+void tslPrepareOverlay(TSLBlur& overlay, const TSLPixelBox& corner);
