@@ -104,6 +104,7 @@ bool finishStartUp() {
     setUpSound(start.musicEnabled);
     if (game.background.material)
         TSLPrepareDrawingStates(*game.background.material, game.blurOverlay);
+    giveBackFreedMemory();
     return true;
 }
 
