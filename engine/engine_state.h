@@ -19,6 +19,10 @@ struct TSLEngineState {
     // whole view, clearing first would only cost the software rasteriser a full-screen pass.
     bool clearPending = false;
     bool layeredDrawing = false; // see TSLSetLayeredDrawing
+    // Until TSLPrepareDrawingStates has run, drawing keeps to as few GL states as it can: a
+    // software renderer builds code for each state before it can show the first frame. Opaque
+    // pictures are blended like the rest, and sprites are not cut into scissored bands.
+    bool statesPrepared = false;
     // Where drawing may land: the whole window, or the part of it being drawn again.
     TSLPixelBox clip{0, 0, 0, 0};
     double redrawnShare = 1; // see TSLRedrawnShare

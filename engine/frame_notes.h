@@ -28,12 +28,10 @@ struct TSLFrameNotes {
     std::vector<TSLNotedDraw> draws;
     double shownOrtho[4] = {0, 0, 0, 0};
     TSLTileLooks shown; // the tiles of the frame last shown, when it had no overlay
-    // While the overlay is shown, the scene beneath it is kept in a picture of its own, and
-    // the tiles of the scene and of what lies over the overlay are noted apart.
+    // While the overlay is shown, the tiles of the scene and of what lies over the overlay are
+    // noted apart.
     bool overlayShown = false;
     std::uint64_t overlayLook = 0;
-    unsigned sceneFramebuffer = 0;
-    unsigned sceneTexture = 0;
     TSLTileLooks sceneShown;
     TSLTileLooks aboveShown;
 };

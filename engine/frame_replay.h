@@ -24,8 +24,8 @@ void tslDrawFromStart(const TSLPixelBox& box, std::size_t end);
 void tslCopyToWindow(const std::vector<TSLPixelBox>& boxes);
 
 // A noted frame with a single overlay, noted in the tiles of what lies beneath it and above it;
-// the boxes drawn again, none when the context cannot keep the scene's store.
+// the boxes drawn again.
 std::vector<TSLPixelBox> tslShowWithOverlay(const TSLTileLooks& scene, const TSLTileLooks& above,
                                             std::size_t overlayAt, bool windowKept);
-// Drops the store of the scene beneath the overlay (at a frame without it).
-void tslDropSceneStore();
+// Goes once through every GL state the overlay's frames use, in the back buffer's corner.
+void tslPrepareOverlay(TSLBlur& overlay, const TSLPixelBox& corner);

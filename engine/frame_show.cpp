@@ -37,7 +37,6 @@ std::vector<TSLPixelBox> showPlain(const TSLTileLooks& tiles, bool windowKept) {
     for (const TSLPixelBox& box : boxes)
         tslDrawFromStart(box, notes.draws.size());
     tslCopyToWindow(boxes);
-    tslDropSceneStore();
     notes.overlayShown = false;
     return boxes;
 }

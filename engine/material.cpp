@@ -23,6 +23,52 @@ SDL_Surface* newRgbaSurface(int width, int height) {
 #endif
 }
 
+// Four 8-bit channels, alpha among them: what the TGA loader gives for the game's pictures.
+bool eightBitChannels(const SDL_PixelFormat* format) {
+    return format->BytesPerPixel == 4 && format->Amask && !format->Rloss && !format->Gloss &&
+           !format->Bloss && !format->Aloss;
+}
+
+// Such pictures are taken apart channel by channel; an SDL blit does the same many times slower,
+// which start-up would wait for.
+bool copyChannels(SDL_Surface* image, unsigned char* out) {
+    const SDL_PixelFormat& format = *image->format;
+    if (SDL_LockSurface(image) != 0)
+        return false;
+    for (int row = 0; row < image->h; ++row) {
+        const unsigned char* in =
+            static_cast<const unsigned char*>(image->pixels) + row * image->pitch;
+        for (int column = 0; column < image->w; ++column, in += 4, out += 4) {
+            Uint32 pixel;
+            std::memcpy(&pixel, in, 4);
+            out[0] = Uint8((pixel & format.Rmask) >> format.Rshift);
+            out[1] = Uint8((pixel & format.Gmask) >> format.Gshift);
+            out[2] = Uint8((pixel & format.Bmask) >> format.Bshift);
+            out[3] = Uint8((pixel & format.Amask) >> format.Ashift);
+        }
+    }
+    SDL_UnlockSurface(image);
+    return true;
+}
+
+// Any other layout (no alpha, fewer bits) through SDL, which fills in a missing alpha as opaque.
+bool blitChannels(SDL_Surface* image, unsigned char* out) {
+    SDL_Surface* rgba = newRgbaSurface(image->w, image->h);
+    if (!rgba)
+        return false;
+    // Without SDL_SRCALPHA the blit copies the alpha channel instead of blending with it.
+    SDL_SetAlpha(image, 0, SDL_ALPHA_OPAQUE);
+    SDL_BlitSurface(image, nullptr, rgba, nullptr);
+    SDL_LockSurface(rgba);
+    for (int row = 0; row < rgba->h; ++row)
+        std::memcpy(out + std::size_t(row) * rgba->w * 4,
+                    static_cast<unsigned char*>(rgba->pixels) + row * rgba->pitch,
+                    std::size_t(rgba->w) * 4);
+    SDL_UnlockSurface(rgba);
+    SDL_FreeSurface(rgba);
+    return true;
+}
+
 float clampUnit(float value) {
     return std::min(1.0f, std::max(0.0f, value));
 }
@@ -100,28 +146,19 @@ unsigned tslLoadTexture(const char* file, TSLMaterial& material) {
     SDL_Surface* image = IMG_Load(tslDataPath(file).c_str());
     if (!image)
         return 0;
+    std::vector<unsigned char> pixels(std::size_t(image->w) * image->h * 4);
+    const bool converted = eightBitChannels(image->format) ? copyChannels(image, pixels.data())
+                                                           : blitChannels(image, pixels.data());
     unsigned name = 0;
-    SDL_Surface* rgba = newRgbaSurface(image->w, image->h);
-    if (rgba) {
-        // Without SDL_SRCALPHA the blit copies the alpha channel instead of blending with it.
-        SDL_SetAlpha(image, 0, SDL_ALPHA_OPAQUE);
-        SDL_BlitSurface(image, nullptr, rgba, nullptr);
-        SDL_LockSurface(rgba);
-        std::vector<unsigned char> pixels(std::size_t(rgba->w) * rgba->h * 4);
-        for (int row = 0; row < rgba->h; ++row)
-            std::memcpy(&pixels[std::size_t(row) * rgba->w * 4],
-                        static_cast<unsigned char*>(rgba->pixels) + row * rgba->pitch,
-                        std::size_t(rgba->w) * 4);
-        SDL_UnlockSurface(rgba);
+    if (converted) {
         *opaque = true;
         for (std::size_t alpha = 3; alpha < pixels.size() && *opaque; alpha += 4)
             *opaque = pixels[alpha] == 255;
-        material.textureWidth = rgba->w;
-        material.textureHeight = rgba->h;
+        material.textureWidth = image->w;
+        material.textureHeight = image->h;
         if (!*opaque)
-            material.visibleBands = visibleBands(pixels, rgba->w, rgba->h);
-        name = tslUploadRgbaTexture(pixels.data(), rgba->w, rgba->h, true);
-        SDL_FreeSurface(rgba);
+            material.visibleBands = visibleBands(pixels, image->w, image->h);
+        name = tslUploadRgbaTexture(pixels.data(), image->w, image->h, true);
     }
     SDL_FreeSurface(image);
     return name;
@@ -155,7 +192,7 @@ void TSLMaterial::Apply() const {
         glDisable(GL_BLEND);
         glEnable(GL_ALPHA_TEST);
         glAlphaFunc(GL_GREATER, 0.5f);
-    } else if (Opaque()) {
+    } else if (Opaque() && tslEngine().statesPrepared) {
         // Blending an alpha of 1 gives the source colour exactly; skipping it saves the
         // software rasteriser reading back every pixel underneath.
         glDisable(GL_ALPHA_TEST);

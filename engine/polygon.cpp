@@ -15,7 +15,7 @@ const double bandPixelsPerTexel = 0.5;
 bool worthDrawingInBands(const TSLPolygon& sprite) {
     const TSLMaterial& material = *sprite.material;
     if (material.visibleBands.empty() || material.renderMode == GL_ALPHA_TEST ||
-        material.Opaque() || tslEngine().layeredDrawing)
+        material.Opaque() || tslEngine().layeredDrawing || !tslEngine().statesPrepared)
         return false;
     const double wide = std::fabs(tslPixelX(sprite.width) - tslPixelX(0));
     const double tall = std::fabs(tslPixelY(sprite.height) - tslPixelY(0));

@@ -146,10 +146,12 @@ class TSLBlur : public TSLPolygon {
     float captureArea[4] = {0, 0, 1, 1}; // texture coordinates s0, t0, s1, t1
 };
 
-// Goes once through every GL state the overlay's frames use, in a corner of the back buffer that
-// the next frame draws again. A software renderer compiles code at a state's first use, long
-// enough to stall that frame; called just after start-up, it keeps the stall out of play.
-void TSLPrepareOverlay(TSLBlur& overlay);
+// Goes once through every GL state that later frames use and the first did not: the scissor,
+// the opaque material drawn without blending from now on, and the overlay's (when given), in a
+// corner of the back buffer that the next frame draws again. A software renderer compiles code at a
+// state's first use, long enough to stall that frame; called just after the first frame is
+// shown, it keeps the stall off both the first frame and play.
+void TSLPrepareDrawingStates(const TSLMaterial& opaque, TSLBlur* overlay);
 
 // ---- text ------------------------------------------------------------------------------------
 
@@ -163,6 +165,7 @@ class TSLText : public TSLMaterial {
 
   private:
     unsigned fontBase = 0;
+    bool fontSmooth = false; // the font texture's filtering, see PrintText
 };
 
 // ---- fog (constructed, otherwise idle) --------------------------------------------------------

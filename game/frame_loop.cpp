@@ -44,15 +44,34 @@ void drawOverlay() {
         overlay->Render(game.screenWidth, game.screenHeight);
 }
 
-// ORBELLE_BENCH_EVENTS=1 keeps an event (and so the overlay) running through every round, so
-// bench/frame_pacing.sh can measure what an event costs; it changes nothing otherwise.
+// ORBELLE_BENCH_EVENTS keeps an event (and so the overlay) running through every round, so
+// bench/frame_pacing.sh can measure what an event costs: "1" of any kind, "quake" earthquakes
+// only (they shake the overlay, which changes the whole window every frame), "calm" the other
+// kinds only. It changes nothing otherwise.
+enum class BenchEvents { none, any, quake, calm };
+
+BenchEvents benchEventsRequested() {
+    const char* value = std::getenv("ORBELLE_BENCH_EVENTS");
+    if (!value)
+        return BenchEvents::none;
+    if (std::strcmp(value, "quake") == 0)
+        return BenchEvents::quake;
+    if (std::strcmp(value, "calm") == 0)
+        return BenchEvents::calm;
+    return std::strcmp(value, "1") == 0 ? BenchEvents::any : BenchEvents::none;
+}
+
 void keepEventRunningForBench() {
-    static const bool requested = [] {
-        const char* value = std::getenv("ORBELLE_BENCH_EVENTS");
-        return value && std::strcmp(value, "1") == 0;
-    }();
-    if (requested && !game.inMenu && !game.gameOver && !game.eventActive)
+    static const BenchEvents requested = benchEventsRequested();
+    if (requested == BenchEvents::none || game.inMenu || game.gameOver || game.eventActive)
+        return;
+    // The kind is drawn at random; drawing again until it is the one asked for.
+    for (int tries = 0; tries < 64; ++tries) {
         startEvent();
+        if (requested == BenchEvents::any || game.quakeActive == (requested == BenchEvents::quake))
+            return;
+        endEvent();
+    }
 }
 
 // Drawn every frame, earthquake or not, so the random sequence does not depend on events.

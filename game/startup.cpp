@@ -102,8 +102,9 @@ bool finishStartUp() {
     start.pending = false;
     TSLLoadSoundLibraries();
     setUpSound(start.musicEnabled);
-    if (game.blurOverlay)
-        TSLPrepareOverlay(*game.blurOverlay);
+    if (game.background.material)
+        TSLPrepareDrawingStates(*game.background.material, game.blurOverlay);
+    giveBackFreedMemory();
     return true;
 }
 

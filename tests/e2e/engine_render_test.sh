@@ -21,6 +21,6 @@ while read -r program filter count; do
         e2e_fail "$program $filter did not all run"
     fi
 done <<'EOF2'
-engine_tests OnScreen.* 4
+engine_tests OnScreen.* 6
 game_tests LayersOnScreen.* 1
 EOF2

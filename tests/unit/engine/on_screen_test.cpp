@@ -7,7 +7,9 @@
 
 #include <cstdio>
 #include <fstream>
+#include <vector>
 
+#include "engine/raster_font.h"
 #include "engine/tessel.h"
 
 // One letter per logical point (x, y pairs) of the 1024 x 768 window, 1.28 pixels per unit:
@@ -77,6 +79,72 @@ TEST_F(OnScreen, TextIsDrawnInTheFontColourAtItsBottomLeftCorner) {
     font.SetDiffuseColor(0, 1, 0, 1);
     font.PrintText(300, 300, "I");
     EXPECT_EQ(coloursAt({303.5f, 307, 302.5f, 302.5f, 301.5f, 307, 303.5f, 300.5f}), "ggkk");
+}
+
+// Every pixel of the block is exactly font green or the black beneath; the green ones counted.
+static int wholeDotPixels(int left, int bottom, int width, int height) {
+    std::vector<unsigned char> pixels(std::size_t(width) * height * 4);
+    glReadPixels(left, bottom, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    int green = 0;
+    for (std::size_t i = 0; i < pixels.size(); i += 4) {
+        const bool isGreen = pixels[i] == 0 && pixels[i + 1] == 255 && pixels[i + 2] == 0;
+        const bool isBlack = pixels[i] == 0 && pixels[i + 1] == 0 && pixels[i + 2] == 0;
+        if (!isGreen && !isBlack)
+            return -1;
+        green += isGreen;
+    }
+    return green;
+}
+
+// Whether the font is filtered smoothly (one pixel per texel) or not (scaled by 1.28), its dots
+// stay whole: each dot of 'W' is one pixel by two at the window's own scale.
+TEST_F(OnScreen, TextDotsStayWholeAtAnyScale) {
+    int dots = 0;
+    for (int row = 0; row < glyphRows; ++row)
+        for (int column = 0; column < glyphColumns; ++column)
+            dots += glyphPicture('W')[row][column] == 'X';
+    ASSERT_GT(dots, 10);
+    const struct {
+        float viewWidth, viewHeight, x, y;
+        int greenPixels; // -1: not counted
+    } cases[] = {{1024, 768, 300, 300, 2 * dots}, {800, 600, 300, 300, -1}};
+    for (const auto& c : cases) {
+        TSLOrtho2d(0, c.viewWidth, 0, c.viewHeight);
+        const float scale = 1024 / c.viewWidth;
+        TSLText font;
+        font.MakeRasterFont();
+        font.SetDiffuseColor(0, 1, 0, 1);
+        font.PrintText(c.x, c.y, "W");
+        const int green =
+            wholeDotPixels(int(c.x * scale) - 2, int(c.y * scale) - 2,
+                           int(fontCellWidth * scale) + 4, int(fontCellHeight * scale) + 4);
+        EXPECT_GE(green, 2 * dots) << c.viewWidth << " " << c.x;
+        if (c.greenPixels >= 0) {
+            EXPECT_EQ(green, c.greenPixels) << c.x;
+        }
+        TSLEndRender();
+        TSLBeginRender();
+    }
+}
+
+// Opaque pictures are drawn blended at first and without blending once the later states are
+// prepared; an alpha of one must make that invisible, also for a colour that darkens.
+TEST_F(OnScreen, OpaquePicturesLookTheSameWithoutBlending) {
+    std::string tga{0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 16, 0, 16, 0, 32, 0x28};
+    for (int i = 0; i < 16 * 16; ++i)
+        tga += {char(i * 7), char(255 - i), char(i * 13 + 5), char(255)};
+    const char* const path = "/tmp/orbelle-engine-opaque.tga";
+    std::ofstream(path, std::ios::binary) << tga;
+    TSLMaterial* picture = library.NewMaterial("Opaque", 0.7f, 0.9f, 0.3f, 1, path);
+    std::remove(path);
+    ASSERT_TRUE(picture->Opaque());
+    std::vector<unsigned char> before(300 * 200 * 4), after(before.size());
+    draw(picture, 400, 300, 800, 600);
+    glReadPixels(100, 100, 300, 200, GL_RGBA, GL_UNSIGNED_BYTE, before.data());
+    TSLPrepareDrawingStates(*picture, nullptr);
+    draw(picture, 400, 300, 800, 600);
+    glReadPixels(100, 100, 300, 200, GL_RGBA, GL_UNSIGNED_BYTE, after.data());
+    EXPECT_TRUE(before == after);
 }
 
 // A full-window sprite, red left of x = 400, under a half-red blur: the half-size capture pairs
