@@ -13,7 +13,7 @@ const GLenum tslDrawFramebuffer = 0x8CA9;    // GL_DRAW_FRAMEBUFFER
 const GLenum tslFramebufferBinding = 0x8CA6; // GL_FRAMEBUFFER_BINDING
 const GLenum tslColourAttachment = 0x8CE0;   // GL_COLOR_ATTACHMENT0
 const GLenum tslFramebufferComplete = 0x8CD5;
-const GLenum tslRgb8 = 0x8051;  // GL_RGB8
+const GLenum tslRgb8 = 0x8051; // GL_RGB8
 
 struct TSLFramebufferCalls {
     void(APIENTRY* gen)(GLsizei, GLuint*) = nullptr;
