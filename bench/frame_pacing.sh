@@ -121,22 +121,34 @@ focusGame() {
     sleep 1
 }
 
+# True when the frame log's last line holds $1.
+lastFrameIs() {
+    case "$(tail -n 1 "$frameLog")" in *"$1"*) return 0 ;; esac
+    return 1
+}
+
+# Waits up to two seconds for a frame whose line holds $1.
+waitForFrame() {
+    for _ in $(seq 40); do
+        lastFrameIs "$1" && return 0
+        sleep 0.05
+    done
+    return 1
+}
+
 # A spike now and then ends the round of a player steering in circles; the next round is
-# started at once, so that a phase measures play (and its event) for most of its frames: the
-# name is entered if asked for, and from the high-score screen or the menu Up (to the top line,
-# which also leaves the high-score screen) and Return start it.
+# started at once, so that a phase measures play (and its event) for nearly all its frames: the
+# name is entered if asked for, then on the high-score screen Up (to the top line, which also
+# leaves the screen) and Return start the next round.
 startRoundAgain() {
-    local last
-    last="$(tail -n 1 "$frameLog")"
-    case "$last" in
-    *" entry=1 "*) pressKey Return ;;
-    *" menu=1 "*)
-        pressKey Up
-        pressKey Up
-        pressKey Up
-        pressKey Return
-        ;;
-    esac
+    lastFrameIs " over=1 " || return 0
+    lastFrameIs " entry=1 " && pressKey Return
+    waitForFrame " menu=1 " || return 0
+    pressKey Up
+    pressKey Up
+    pressKey Up
+    pressKey Return
+    waitForFrame " over=0 " || true
 }
 
 # One phase: "<name> <start sample> <end sample>" into the phase list.
@@ -151,7 +163,10 @@ measurePhase() {
         local keys=(Left Up Right Down) deadline=$((SECONDS + phaseSeconds)) i=0
         while [ "$SECONDS" -lt "$deadline" ]; do
             xdotool keydown "${keys[i % 4]}"
-            sleep 1.5
+            for _ in 1 2 3 4 5 6; do
+                sleep 0.25
+                lastFrameIs " over=0 " || break
+            done
             xdotool keyup "${keys[i % 4]}"
             i=$((i + 1))
             startRoundAgain
