@@ -1,7 +1,9 @@
 // The floor the game's cost is measured against: an 800 x 600 OpenGL window that draws one
 // full-screen textured quad per frame, 64 frames a second, sleeping between frames. Writes the
 // same frame log as the game (ORBELLE_FRAME_LOG), so bench/frame_pacing.sh measures both alike.
-// Runs until SIGTERM or SIGINT (or the window is closed).
+// With ORBELLE_FLOOR_OVERLAY=1 it draws instead only what every frame of an earthquake must at
+// least draw: the whole window under the blended, tinted overlay, magnified from a half-size
+// picture and shifted a little each frame. Runs until SIGTERM or SIGINT (or the window is closed).
 #include <GL/gl.h>
 #include <SDL.h>
 
@@ -9,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <vector>
 
@@ -16,6 +19,10 @@ namespace {
 const int windowWidth = 800;
 const int windowHeight = 600;
 const int textureSize = 512;
+// The overlay's picture: the window at half size, as the game captures it.
+const int overlayWidth = windowWidth / 2;
+const int overlayHeight = windowHeight / 2;
+const int overlayShifts = 5;
 const uint64_t nanosPerFrame = 1000000000 / 64;
 
 uint64_t monotonicNanos() {
@@ -32,13 +39,14 @@ void sleepUntil(uint64_t nanos) {
     }
 }
 
-// An opaque picture of the game's backdrop size, so sampling costs what the game's does.
-void makeTexture() {
-    std::vector<unsigned char> pixels(textureSize * textureSize * 4);
+// An opaque picture (of the game's backdrop size by default), so sampling costs what the
+// game's does.
+void makeTexture(int width, int height) {
+    std::vector<unsigned char> pixels(std::size_t(width) * height * 4);
     for (std::size_t i = 0; i < pixels.size(); i += 4) {
         const std::size_t texel = i / 4;
-        pixels[i] = (unsigned char)(texel % textureSize);
-        pixels[i + 1] = (unsigned char)(texel / textureSize);
+        pixels[i] = (unsigned char)(texel % width);
+        pixels[i + 1] = (unsigned char)(texel / width);
         pixels[i + 2] = (unsigned char)(texel * 7);
         pixels[i + 3] = 255;
     }
@@ -47,21 +55,31 @@ void makeTexture() {
     glBindTexture(GL_TEXTURE_2D, name);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, textureSize, textureSize, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
                  pixels.data());
     glEnable(GL_TEXTURE_2D);
 }
 
-void drawFrame() {
+// The overlay's tint and blending, as the game draws it during an earthquake.
+void setUpOverlay() {
+    makeTexture(overlayWidth, overlayHeight);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4f(0.8f, 0.85f, 0.9f, 0.8f);
+}
+
+// The quad covers the window; shifted, by up to four pixels each way.
+void drawFrame(int shift) {
+    const float dx = 2.0f * shift / windowWidth, dy = 2.0f * shift / windowHeight;
     glBegin(GL_QUADS);
     glTexCoord2f(0, 1);
-    glVertex2f(-1, -1);
+    glVertex2f(-1 - dx, -1 - dy);
     glTexCoord2f(1, 1);
-    glVertex2f(1, -1);
+    glVertex2f(1 - dx, -1 - dy);
     glTexCoord2f(1, 0);
-    glVertex2f(1, 1);
+    glVertex2f(1 - dx, 1 - dy);
     glTexCoord2f(0, 0);
-    glVertex2f(-1, 1);
+    glVertex2f(-1 - dx, 1 - dy);
     glEnd();
     SDL_GL_SwapBuffers();
 }
@@ -93,11 +111,16 @@ int main(int, char**) {
         return 1;
     }
     SDL_WM_SetCaption("Orbelle floor", nullptr);
-    makeTexture();
+    const char* overlay = std::getenv("ORBELLE_FLOOR_OVERLAY");
+    const bool overlayOnly = overlay && std::strcmp(overlay, "1") == 0;
+    if (overlayOnly)
+        setUpOverlay();
+    else
+        makeTexture(textureSize, textureSize);
     uint64_t next = monotonicNanos() / nanosPerFrame + 1;
     bool first = true;
-    while (!quitRequested()) {
-        drawFrame();
+    for (int frame = 0; !quitRequested(); ++frame) {
+        drawFrame(overlayOnly ? frame % overlayShifts : 0);
         if (log)
             std::fprintf(log, "%llu%s\n", (unsigned long long)(monotonicNanos() / 1000),
                          first ? " first" : "");
