@@ -39,8 +39,8 @@ void sleepUntil(uint64_t nanos) {
     }
 }
 
-// An opaque picture (of the game's backdrop size by default), so sampling costs what the
-// game's does.
+// An opaque picture the size of the game's backdrop or of its overlay's capture, so sampling
+// costs what the game's does.
 void makeTexture(int width, int height) {
     std::vector<unsigned char> pixels(std::size_t(width) * height * 4);
     for (std::size_t i = 0; i < pixels.size(); i += 4) {
@@ -68,7 +68,7 @@ void setUpOverlay() {
     glColor4f(0.8f, 0.85f, 0.9f, 0.8f);
 }
 
-// The quad covers the window; shifted, by up to four pixels each way.
+// The quad covers the window, shifted left and down by as many pixels as asked (up to four).
 void drawFrame(int shift) {
     const float dx = 2.0f * shift / windowWidth, dy = 2.0f * shift / windowHeight;
     glBegin(GL_QUADS);
