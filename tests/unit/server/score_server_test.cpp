@@ -1,4 +1,4 @@
-// The server's answers on a real store, straight through answerScoreRequest.
+// The server's answers on a real store, straight through routeScoreRequest.
 #include <gtest/gtest.h>
 
 #include "server/score_server.h"
@@ -16,7 +16,11 @@ std::string rank(const std::string& text) {
 
 // SQLite removes its -wal and -shm files when the last connection closes.
 struct ScoreServerTest : testing::Test {
-    void SetUp() override { ASSERT_TRUE(openScoreStore(store, database, &error)) << error; }
+    void SetUp() override {
+        StoreSettings settings;
+        settings.location = database;
+        ASSERT_TRUE(openScoreStore(store, settings, &error)) << error;
+    }
     void TearDown() override {
         closeScoreStore(store);
         std::remove(database.c_str());
@@ -25,7 +29,7 @@ struct ScoreServerTest : testing::Test {
                        const char* accept = "", const char* address = "10.0.0.1") {
         HttpRequest request{method, "", {}, accept, address};
         EXPECT_TRUE(parseRequestTarget(target, &request.path, &request.query));
-        HttpAnswer got = answerScoreRequest(routes, request);
+        HttpAnswer got = answerNow(routeScoreRequest(routes, request));
         return std::to_string(got.status) + " " + got.contentType + " " + got.body;
     }
     const std::string database = freshScoreDatabase();
