@@ -243,13 +243,13 @@ bool SqliteBackend::fetchRanked(int offset, int limit, std::vector<RankedScore>*
     return done;
 }
 
+// Only waits for another program's lock can last; the busy handler ends those. An
+// sqlite3_interrupt() would outlast the calls it cuts short and stop the checkpoint that
+// closing the database makes, leaving the WAL behind.
 void SqliteBackend::interrupt() {
     {
         std::lock_guard<std::mutex> lock(readGuard);
         stopping = true;
     }
     readerFreed.notify_all();
-    sqlite3_interrupt(writer.db);
-    for (auto& reader : readers)
-        sqlite3_interrupt(reader->db);
 }

@@ -223,7 +223,7 @@ e2e_start_server() {
 }
 e2e_server_listens() {
     ! e2e_server_ended || e2e_fail "the score server ended: $(cat "$e2e_server_err")"
-    e2e_server_port=$(sed -n 's/^orbelle-score-server listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$1" 2>/dev/null)
+    e2e_server_port=$(sed -n 's/^orbelle-score-server listening on .*:\([0-9]*\)$/\1/p' "$1" 2>/dev/null)
     [ -n "$e2e_server_port" ]
 }
 e2e_server_ended() { ! kill -0 "$e2e_server_pid" 2>/dev/null; }

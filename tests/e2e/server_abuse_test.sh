@@ -9,7 +9,8 @@ if ldd "$e2e_server" | grep -q libasan; then max_peak_kb=$((max_peak_kb * 4)); f
 rank='/velmo/orbelle/haeennatykset.php?sija=1'
 clients() { python3 "$e2e_clients" "$@"; }
 db=$(e2e_score_db "$e2e_work") || e2e_fail "no database"
-e2e_start_server --db "$db" --quiet && port=$e2e_server_port
+# Headers may take a minute here: what is shown is that held connections cost no thread.
+e2e_start_server --db "$db" --quiet --header-timeout 60 && port=$e2e_server_port
 
 # 48 connections trickling one header byte every half second and 48 that send nothing, from
 # six source addresses: far more than a pool of worker threads would have.
