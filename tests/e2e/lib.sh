@@ -233,6 +233,12 @@ e2e_stop_server() {
     e2e_wait 10 "end of the score server after SIG${1:-TERM}" e2e_server_ended
     wait "$e2e_server_pid" || e2e_fail "the score server ended with status $?"
 }
+# e2e_requests_read PORT COUNT: COUNT connections to the server on PORT have sent bytes and
+# the server has read all of them (from the kernel's figures; ss is in iproute2).
+e2e_requests_read() {
+    [ "$(ss -Htin state established "( sport = :$1 )" |
+        awk '/^[0-9]/ { queued = $1 } /bytes_received:/ { if (queued == 0) n++ } END { print n + 0 }')" -ge "$2" ]
+}
 # e2e_http PORT PATH [CURL OPTION...]: the status, a blank and the body of a GET (kept in body).
 e2e_http() {
     : >"$e2e_work/body"
