@@ -10,6 +10,7 @@
 #include <mutex>
 #include <sqlite3.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 
@@ -129,10 +130,22 @@ bool lockDatabaseFile(SqliteBackend& store, std::string* error) {
     return true;
 }
 
+// A write past a file-size limit (ulimit -f, LimitFSIZE=) fails as a mere "disk I/O error".
+std::string fileSizeLimitNote() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return "";
+    return " (files may hold " + std::to_string(limit.rlim_cur) + " bytes at most)";
+}
+
 // Called while the connection is held. A call cut short by the server's stop is no failure.
 bool SqliteBackend::fail(SqliteConnection& connection) {
-    if (!stopping)
-        reportStoreFailure(failures, path, sqlite3_errmsg(connection.db));
+    if (stopping)
+        return false;
+    std::string reason = sqlite3_errmsg(connection.db);
+    if (sqlite3_errcode(connection.db) == SQLITE_IOERR)
+        reason += fileSizeLimitNote();
+    reportStoreFailure(failures, path, reason);
     return false;
 }
 

@@ -75,5 +75,46 @@ answers=$(ranks 1 2)
 reports=$(grep -cF "$db" "$e2e_server_err" || true)
 [ "$reports" = 1 ] || e2e_fail "$reports reports of the damage: $(cat "$e2e_server_err")"
 e2e_stop_server
+
+# A file-size limit (ulimit -f, systemd's LimitFSIZE=) reached by the database: uploads get
+# 503 and the server reads on, where the signal of the limit would end it without a word.
+rm -f "$db"*
+e2e_server_err="$e2e_work/limited.err"
+(ulimit -f 200 && exec "$e2e_server" --listen 127.0.0.1 --port 0 --db "$db") >limited.out 2>"$e2e_server_err" &
+e2e_server_pid=$! && e2e_track "$e2e_server_pid"
+e2e_wait 10 "listening line" e2e_server_listens limited.out
+port=$e2e_server_port
+for score in $(seq 100); do status=$(e2e_upload "$port" 127.0.0.1 "$score" 46) && [ "$status" = 200 ] || break; done
+[ "$status" = 503 ] || e2e_fail "upload $score at the file-size limit: $status"
+[ "$(e2e_upload "$port" 127.0.0.1 999 46):$(ranks 1)" = "503:200 F $((score - 1))" ] ||
+    e2e_fail "at the file-size limit: $(cat "$e2e_work/body")"
+[ "$(grep -c 'disk I/O error (files may hold 204800 bytes at most)' "$e2e_server_err")" = 1 ] || e2e_fail "the limit reported as: $(grep -v GET "$e2e_server_err")"
+e2e_stop_server
+
+# Standard error a pipe that nobody reads (4 kB of it, filled by about 60 lines): requests are
+# answered all the same, and their lines come once the pipe is read again.
+mkfifo log
+python3 -c 'import fcntl, os, sys, time
+pipe = os.open("log", os.O_RDONLY | os.O_NONBLOCK)
+fcntl.fcntl(pipe, 1031, 4096)  # F_SETPIPE_SZ
+print("open", flush=True)
+while not os.path.exists("read"):
+    time.sleep(0.05)
+os.set_blocking(pipe, True)
+while chunk := os.read(pipe, 65536):
+    sys.stdout.buffer.write(chunk)
+    sys.stdout.flush()' >log.out &
+e2e_track $!
+e2e_wait 10 "a reader of the pipe" grep -q open log.out
+"$e2e_server" --listen 127.0.0.1 --port 0 --db "$db" >server.out 2>log &
+e2e_server_pid=$! && e2e_track "$e2e_server_pid" && e2e_server_err=log.out
+e2e_wait 10 "listening line" e2e_server_listens server.out
+read -r answered _ < <(python3 "$e2e_clients" ask "$e2e_server_port" 300 127.0.0.1)
+[ "$answered" = 300 ] || e2e_fail "only $answered of 300 requests answered while stderr was not read"
+touch read
+logged() { [ "$(grep -c ' GET /velmo/orbelle/haeennatykset.php?sija=1 200 ' log.out)" -ge 300 ]; }
+e2e_wait 10 "the 300 access log lines" logged
+e2e_stop_server
 echo "PASS: bad options named, one server per port and database, Tab and Escape kept," \
-    "limit held, access log without signatures, damage reported"
+    "limit held, access log without signatures, damage reported, file-size limit met with 503," \
+    "served while stderr was not read"

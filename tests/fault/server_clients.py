@@ -5,9 +5,11 @@ and the benchmarks, on PORT of 127.0.0.1 (::1 from an IPv6 SOURCE) from the addr
       from each address from FIRST_SOURCE on, trickling a byte of an endless header every
       INTERVAL seconds (idle: none; renew: each one the server closes is opened again). Prints
       "holding N", then "lost N" as the server closes some (N: all lost so far).
-  ask PORT COUNT SOURCE: COUNT rank requests one after another, each on a new connection;
-      prints how many were answered 200 and the 50th and 99th percentile and the longest
-      time of an answer in ms. A request unanswered for 5 s counts as not answered.
+  ask PORT COUNT SOURCE: COUNT rank requests one after another, each on a new connection, up
+      to the first not answered 200 within 5 s; prints how many were, and the 50th and 99th
+      percentile and the longest time of their answers in ms.
+  raw PORT: sends what stdin holds on one connection; prints the status answered within 5 s
+      (0: none).
   flood PORT MEGABYTES header|body: the status answered (0: none) and the megabytes taken.
   burst PORT COUNT SOURCE: COUNT connections, then a request on each; prints how many were
       answered and how many closed without an answer.
@@ -91,14 +93,21 @@ def ask(port, count, source):
         try:
             conn = connect(port, source)
             conn.sendall(RANK)
-            if read_answer(conn) == 200:
-                times.append((time.monotonic() - start) * 1000)
+            answered = read_answer(conn) == 200
             conn.close()
         except OSError:
-            pass
+            answered = False
+        if not answered:
+            break
+        times.append((time.monotonic() - start) * 1000)
     times.sort()
     pick = lambda share: times[min(len(times) - 1, int(share * len(times)))] if times else 0
     print(len(times), "%.1f %.1f %.1f" % (pick(0.5), pick(0.99), pick(1)))
+
+def raw(port):
+    conn = connect(port)
+    conn.sendall(sys.stdin.buffer.read())
+    print(read_answer(conn))
 
 def flood(port, megabytes, kind):
     megabytes, sent, conn = int(megabytes), 0, connect(port, timeout=10)
@@ -125,7 +134,7 @@ def burst(port, count, source):
     answered = sum(read_answer(conn) != 0 for conn in conns)
     print(answered, len(conns) - answered)
 
-MODES = {"hold": hold, "ask": ask, "flood": flood, "burst": burst}
+MODES = {"hold": hold, "ask": ask, "raw": raw, "flood": flood, "burst": burst}
 if len(sys.argv) < 3 or sys.argv[1] not in MODES:
     sys.exit(__doc__)
 MODES[sys.argv[1]](int(sys.argv[2]), *sys.argv[3:])
