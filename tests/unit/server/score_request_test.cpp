@@ -13,9 +13,16 @@ QueryParams uploadQuery(const std::string& name, const std::string& score,
 }
 } // namespace
 
+std::string pieces(int count) {
+    std::string query;
+    for (int i = 0; i < count; ++i)
+        query += "&k" + std::to_string(i % 2);
+    return query;
+}
+
 TEST(RequestTarget, PathAndQueryAreDecodedAsBefore) {
     const struct {
-        const char* target;
+        std::string target;
         bool read;
         const char* path;
         QueryParams query;
@@ -28,6 +35,9 @@ TEST(RequestTarget, PathAndQueryAreDecodedAsBefore) {
         {"/?name=Ann&name=Ann&name=Bo", true, "/", {{"name", "Ann"}, {"name", "Bo"}}},
         {"/?k=a=b&&=&z", true, "/", {{"k", "b"}, {"z", ""}}},
         {"/?a=1?b=2", false, "", {}},
+        // Pieces are counted before repeated ones are dropped.
+        {"/?" + pieces(32), true, "/", {{"k0", ""}, {"k1", ""}}},
+        {"/?" + pieces(33), false, "", {}},
     };
     for (const auto& c : cases) {
         std::string path;

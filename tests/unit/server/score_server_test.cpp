@@ -79,3 +79,24 @@ TEST_F(ScoreServerTest, EachRouteAndMethodGetsItsAnswer) {
     EXPECT_EQ(page.substr(0, 29), "200 text/html; charset=utf-8 ");
     EXPECT_NE(page.find("<td>second</td>"), std::string::npos);
 }
+
+// With no time left for the store, what needs it gets 503 with an empty body, and what does
+// not is answered as ever.
+TEST_F(ScoreServerTest, OnlyRequestsThatNeedTheStoreWaitForIt) {
+    routes.storeTime = std::chrono::milliseconds(0);
+    const struct {
+        std::string target;
+        const char *accept, *expected;
+    } cases[] = {
+        {rank("1"), "", "503 text/plain "},
+        {rank("0"), "", "400 text/plain Bad rank\n"},
+        {"/", "", "200 text/plain Orbelle score server\n"},
+        {"/", "text/html", "503 text/plain "},
+        {"/scores.json", "", "503 text/plain "},
+        {upload("best", "900", "c166e72aab68a17f4010465fe0e42eee"), "", "503 text/plain "},
+        {upload("best", "900", "c166e72aab68a17f4010465fe0e42eef"), "",
+         "403 text/plain Bad hashcheck\n"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(answer(c.target, "GET", c.accept), c.expected) << c.target;
+}
