@@ -49,10 +49,8 @@ const std::string schemaSql =
     " WHERE NOT EXISTS (SELECT 1 FROM schema_version);"
     "COMMIT;";
 const char* const versionSql = "SELECT max(version) FROM schema_version";
-const char* const insertName = "orbelle_insert";
 const char* const insertSql =
     "INSERT INTO scores (name, score) VALUES ($1, $2) ON CONFLICT (name, score) DO NOTHING";
-const char* const rankName = "orbelle_rank";
 const char* const rankSql =
     "SELECT name, score FROM scores ORDER BY score DESC, id ASC LIMIT $1 OFFSET $2";
 const int binary = 1;
@@ -117,28 +115,16 @@ PGresult* awaitResult(PGconn* connection, Clock::time_point until,
     return result;
 }
 
-// One statement of a connection's set-up, with a name when it is to be prepared; bounded like
-// any other.
-bool setUp(PGconn* connection, const char* name, const std::string& sql,
-           const StoreSettings& settings, const std::atomic<bool>& stopping) {
-    int sent = name ? PQsendPrepare(connection, name, sql.c_str(), 0, nullptr)
-                    : PQsendQuery(connection, sql.c_str());
-    Clock::time_point until = Clock::now() + settings.statementTime + stuckDatabaseGrace;
-    return sent && Result(awaitResult(connection, until, stopping)).status() == PGRES_COMMAND_OK;
-}
-
 // Every statement of this connection ends within the time given, waits for locks included.
+// Nothing else is prepared on a new connection: a statement prepared on the scores table would
+// wait for any lock on it, and a table locked by an operator would then look like a database
+// that cannot be reached.
 bool limitStatementTime(PGconn* connection, const StoreSettings& settings,
                         const std::atomic<bool>& stopping) {
-    return setUp(connection, nullptr,
-                 "SET statement_timeout = " + std::to_string(settings.statementTime.count()),
-                 settings, stopping);
-}
-
-bool prepareStatements(PGconn* connection, const StoreSettings& settings,
-                       const std::atomic<bool>& stopping) {
-    return setUp(connection, insertName, insertSql, settings, stopping) &&
-           setUp(connection, rankName, rankSql, settings, stopping);
+    std::string sql = "SET statement_timeout = " + std::to_string(settings.statementTime.count());
+    Clock::time_point until = Clock::now() + settings.statementTime + stuckDatabaseGrace;
+    return PQsendQuery(connection, sql.c_str()) &&
+           Result(awaitResult(connection, until, stopping)).status() == PGRES_COMMAND_OK;
 }
 
 // Creates the tables when missing; false with a reason when they cannot be used.
@@ -193,9 +179,8 @@ PGconn* PostgresBackend::connectAgain(std::unique_lock<std::mutex>& lock) {
     ++open;
     lock.unlock();
     PGconn* connection = connectTo(settings);
-    bool ready = PQstatus(connection) == CONNECTION_OK &&
-                 limitStatementTime(connection, settings, stopping) &&
-                 prepareStatements(connection, settings, stopping);
+    bool ready =
+        PQstatus(connection) == CONNECTION_OK && limitStatementTime(connection, settings, stopping);
     std::string error = ready ? "" : connectionError(connection);
     if (!ready) {
         PQfinish(connection);
@@ -284,7 +269,8 @@ bool PostgresBackend::store(const ScoreUpload& upload, Clock::time_point deadlin
     return run(
         deadline,
         [&](PGconn* connection) {
-            return PQsendQueryPrepared(connection, insertName, 2, values, lengths, formats, 0);
+            return PQsendQueryParams(connection, insertSql, 2, nullptr, values, lengths, formats,
+                                     0);
         },
         [](PGresult* result) { return PQresultStatus(result) == PGRES_COMMAND_OK; });
 }
@@ -302,7 +288,8 @@ bool PostgresBackend::fetchRanked(int offset, int limit, std::vector<RankedScore
     return run(
         deadline,
         [&](PGconn* connection) {
-            return PQsendQueryPrepared(connection, rankName, 2, values, nullptr, nullptr, binary);
+            return PQsendQueryParams(connection, rankSql, 2, nullptr, values, nullptr, nullptr,
+                                     binary);
         },
         [&](PGresult* rows) {
             if (PQresultStatus(rows) != PGRES_TUPLES_OK)
@@ -335,8 +322,7 @@ std::unique_ptr<ScoreBackend> openPostgresBackend(const StoreSettings& settings,
     // The time limit first, so that a table another session has locked cannot hold the start.
     bool ready = PQstatus(connection) == CONNECTION_OK &&
                  limitStatementTime(connection, settings, store->stopping) &&
-                 prepareSchema(connection, error) &&
-                 prepareStatements(connection, settings, store->stopping);
+                 prepareSchema(connection, error);
     if (!ready) {
         if (error->empty())
             *error = connectionError(connection);

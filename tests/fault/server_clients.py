@@ -5,9 +5,10 @@ and the benchmarks, on PORT of 127.0.0.1 (::1 from an IPv6 SOURCE) from the addr
       from each address from FIRST_SOURCE on, trickling a byte of an endless header every
       INTERVAL seconds (idle: none; renew: each one the server closes is opened again). Prints
       "holding N", then "lost N" as the server closes some (N: all lost so far).
-  ask PORT COUNT SOURCE: COUNT rank requests one after another, each on a new connection, up
-      to the first not answered 200 within 5 s; prints how many were, and the 50th and 99th
-      percentile and the longest time of their answers in ms.
+  ask PORT COUNT SOURCE [PATH [STATUS]]: COUNT requests for PATH (rank 1) one after another,
+      each on a new connection, up to the first not answered STATUS (200) within 5 s; prints
+      how many were, and the 50th and 99th percentile and the longest time of their answers
+      in ms.
   raw PORT: sends what stdin holds on one connection; prints the status answered within 5 s
       (0: none).
   flood PORT MEGABYTES header|body: the status answered (0: none) and the megabytes taken.
@@ -86,14 +87,15 @@ def hold(port, count, first_source, per_source, interval, mode=None):
         if lost:
             print("lost", lost, flush=True)
 
-def ask(port, count, source):
+def ask(port, count, source, path=None, status="200"):
+    request = b"GET %s HTTP/1.1\r\nHost: o\r\n\r\n" % path.encode() if path else RANK
     times = []
     for _ in range(int(count)):
         start = time.monotonic()
         try:
             conn = connect(port, source)
-            conn.sendall(RANK)
-            answered = read_answer(conn) == 200
+            conn.sendall(request)
+            answered = read_answer(conn) == int(status)
             conn.close()
         except OSError:
             answered = False
