@@ -211,6 +211,30 @@ for name, score in sqlite3.connect(f"file:{sys.argv[1]}?mode=ro", uri=True).exec
     esac | sort
 }
 
+# e2e_lock_database DB: another program takes the lock that stalls the server on DB: the write
+# lock of an SQLite file, or LOCK TABLE scores in PostgreSQL; e2e_unlock_database ends it.
+e2e_lock_database() {
+    rm -f "$e2e_work/locker" && mkfifo "$e2e_work/locker"
+    case "$1" in
+    postgres*) psql -q "$1" <"$e2e_work/locker" >/dev/null & ;;
+    *) python3 -c 'import sqlite3, sys
+db = sqlite3.connect(sys.argv[1], isolation_level=None)
+db.execute("BEGIN IMMEDIATE")
+print("locked", flush=True)
+sys.stdin.read()' "$1" <"$e2e_work/locker" >"$e2e_work/locker.out" & ;;
+    esac
+    e2e_locker=$! && e2e_track $e2e_locker
+    exec 7>"$e2e_work/locker"
+    case "$1" in
+    postgres*) echo "BEGIN; LOCK TABLE scores;" >&7 && e2e_wait 10 "the table locked" e2e_table_locked "$1" ;;
+    *) e2e_wait 10 "the write lock taken" grep -q locked "$e2e_work/locker.out" ;;
+    esac
+}
+e2e_table_locked() {
+    [ "$(psql -At "$1" -c "SELECT count(*) FROM pg_locks WHERE granted AND relation = 'scores'::regclass AND mode = 'AccessExclusiveLock'")" = 1 ]
+}
+e2e_unlock_database() { exec 7>&- && wait "$e2e_locker"; }
+
 # e2e_start_server ARG...: the server on a free loopback port, up to its listening line; sets
 # e2e_server_pid, e2e_server_port and e2e_server_err (the Nth server's: server-N.err).
 e2e_start_server() {

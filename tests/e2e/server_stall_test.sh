@@ -13,28 +13,6 @@ e2e_start_server --db "$db" --threads 1 --store-timeout 2000 && port=$e2e_server
 rank="/velmo/orbelle/haeennatykset.php?sija=1"
 upload() { e2e_upload "$port" 127.0.0.1 "$1" 41; }
 
-# The lock is held by a program reading a FIFO, until the test closes its end.
-table_locked() {
-    [ "$(psql -At "$db" -c "SELECT count(*) FROM pg_locks WHERE granted AND relation = 'scores'::regclass AND mode = 'AccessExclusiveLock'")" = 1 ]
-}
-lock_database() {
-    rm -f "$e2e_work/locker" && mkfifo "$e2e_work/locker"
-    case "$db" in
-    postgres*) psql -q "$db" <"$e2e_work/locker" >/dev/null & ;;
-    *) python3 -c 'import sqlite3, sys
-db = sqlite3.connect(sys.argv[1], isolation_level=None)
-db.execute("BEGIN IMMEDIATE")
-print("locked", flush=True)
-sys.stdin.read()' "$db" <"$e2e_work/locker" >"$e2e_work/locker.out" & ;;
-    esac
-    locker=$! && e2e_track $locker
-    exec 7>"$e2e_work/locker"
-    case "$db" in
-    postgres*) echo "BEGIN; LOCK TABLE scores;" >&7 && e2e_wait 10 "the table locked" table_locked ;;
-    *) e2e_wait 10 "the write lock taken" grep -q locked "$e2e_work/locker.out" ;;
-    esac
-}
-unlock_database() { exec 7>&- && wait "$locker"; }
 # waiting NAME PATH: a request in the background; its status lands in NAME.status at its end.
 waiting() {
     curl -s --noproxy '*' -m 20 -o "$e2e_work/$1.body" -w '%{http_code}' "http://127.0.0.1:$port$2" \
@@ -45,7 +23,7 @@ pending() { [ ! -s "$e2e_work/$1.status" ]; }
 answered() { ! pending "$1"; }
 hash=$(printf 'A7kovrenaltu37' | md5sum) && stored="/velmo/orbelle/lisaaennatys.php?name=A&score=7&hashcheck=${hash%% *}"
 
-lock_database
+e2e_lock_database "$db"
 waiting upload "$stored"
 e2e_wait 10 "the upload read" e2e_requests_read "$port" 1
 # The probe, and on SQLite a rank (readers pass a writer's lock), while the upload waits.
@@ -63,16 +41,16 @@ postgres*)
     e2e_wait 15 "an answer to the stalled rank" answered rank
     [ "$(cat "$e2e_work/rank.status")" = 503 ] || e2e_fail "the stalled rank: $(cat "$e2e_work/rank.status")" ;;
 esac
-unlock_database
+e2e_unlock_database
 [ "$(upload 8)" = 200 ] && [ "$(e2e_http "$port" "$rank")" = "200 A 8" ] || e2e_fail "no upload after the stall"
 
 # SIGTERM while a request waits for the locked database.
-lock_database
+e2e_lock_database "$db"
 waiting last "$stored"
 e2e_wait 10 "the last upload read" e2e_requests_read "$port" 1
 [ "$(e2e_http "$port" /)" = "200 Orbelle score server" ] && pending last || e2e_fail "no probe in the second stall"
 e2e_stop_server
 [ "$(cat "$e2e_work/last.status")" = 503 ] || e2e_fail "the request cut short by SIGTERM got $(cat "$e2e_work/last.status")"
-unlock_database
+e2e_unlock_database
 echo "PASS: probe answered while the database was locked, 503 at the time limit, served again" \
     "after, stopped by SIGTERM during a stall"
