@@ -115,16 +115,19 @@ PGresult* awaitResult(PGconn* connection, Clock::time_point until,
     return result;
 }
 
-// Every statement of this connection ends within the time given, waits for locks included.
-// Nothing else is prepared on a new connection: a statement prepared on the scores table would
+// Every statement of this connection ends within the time given, waits for locks included,
+// and only warnings and errors come back as notices ("already exists, skipping" does not).
+// Nothing is prepared on a new connection: a statement prepared on the scores table would
 // wait for any lock on it, and a table locked by an operator would then look like a database
 // that cannot be reached.
-bool limitStatementTime(PGconn* connection, const StoreSettings& settings,
-                        const std::atomic<bool>& stopping) {
-    std::string sql = "SET statement_timeout = " + std::to_string(settings.statementTime.count());
+bool setUpConnection(PGconn* connection, const StoreSettings& settings,
+                     const std::atomic<bool>& stopping) {
+    std::string sql = "SELECT set_config('statement_timeout', '" +
+                      std::to_string(settings.statementTime.count()) +
+                      "', false), set_config('client_min_messages', 'warning', false)";
     Clock::time_point until = Clock::now() + settings.statementTime + stuckDatabaseGrace;
     return PQsendQuery(connection, sql.c_str()) &&
-           Result(awaitResult(connection, until, stopping)).status() == PGRES_COMMAND_OK;
+           Result(awaitResult(connection, until, stopping)).status() == PGRES_TUPLES_OK;
 }
 
 // Creates the tables when missing; false with a reason when they cannot be used.
@@ -180,7 +183,7 @@ PGconn* PostgresBackend::connectAgain(std::unique_lock<std::mutex>& lock) {
     lock.unlock();
     PGconn* connection = connectTo(settings);
     bool ready =
-        PQstatus(connection) == CONNECTION_OK && limitStatementTime(connection, settings, stopping);
+        PQstatus(connection) == CONNECTION_OK && setUpConnection(connection, settings, stopping);
     std::string error = ready ? "" : connectionError(connection);
     if (!ready) {
         PQfinish(connection);
@@ -321,7 +324,7 @@ std::unique_ptr<ScoreBackend> openPostgresBackend(const StoreSettings& settings,
     PGconn* connection = connectTo(settings);
     // The time limit first, so that a table another session has locked cannot hold the start.
     bool ready = PQstatus(connection) == CONNECTION_OK &&
-                 limitStatementTime(connection, settings, store->stopping) &&
+                 setUpConnection(connection, settings, store->stopping) &&
                  prepareSchema(connection, error);
     if (!ready) {
         if (error->empty())
