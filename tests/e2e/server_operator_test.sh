@@ -18,8 +18,8 @@ for bad in "--port 70000|--port 70000" "--colour blue|--colour"; do
 done
 [ "$(ls)" = err ] || e2e_fail "a bad command line created $(ls)"
 "$e2e_server" --help >help || e2e_fail "--help did not exit 0"
-for option in listen port db max-connections max-per-address timeout connection-memory max-request-line \
-    threads upload-limit quiet version; do grep -q -- "--$option " help || e2e_fail "no --$option in --help"; done
+for option in listen port db db-password-file max-connections max-per-address timeout header-timeout \
+    store-timeout connection-memory max-request-line threads upload-limit quiet version; do grep -q -- "--$option " help || e2e_fail "no --$option in --help"; done
 grep -q -- "--port N .*(8765)" help || e2e_fail "--help does not give the default port"
 [[ "$("$e2e_server" --version)" =~ ^orbelle-score-server\ [0-9]+\.[0-9]+ ]] || e2e_fail "--version"
 
