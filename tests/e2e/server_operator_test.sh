@@ -17,9 +17,14 @@ for bad in "--port 70000|--port 70000" "--colour blue|--colour"; do
     for word in ${bad#*|}; do grep -qF -- "$word" err || e2e_fail "'${bad%|*}' gave '$(cat err)'"; done
 done
 [ "$(ls)" = err ] || e2e_fail "a bad command line created $(ls)"
+# A password file that cannot be read ends the start before any database is tried.
+status=0 && "$e2e_server" --db postgresql://nobody@/none --db-password-file "$e2e_work/none" 2>err || status=$?
+[ "$status" = 1 ] && grep -qF "$e2e_work/none" err || e2e_fail "an unreadable password file: $status $(cat err)"
 "$e2e_server" --help >help || e2e_fail "--help did not exit 0"
 for option in listen port db db-password-file max-connections max-per-address timeout header-timeout \
-    store-timeout connection-memory max-request-line threads upload-limit quiet version; do grep -q -- "--$option " help || e2e_fail "no --$option in --help"; done
+    store-timeout connection-memory max-request-line threads upload-limit quiet version; do
+    grep -q -- "--$option " help || e2e_fail "no --$option in --help"
+done
 grep -q -- "--port N .*(8765)" help || e2e_fail "--help does not give the default port"
 [[ "$("$e2e_server" --version)" =~ ^orbelle-score-server\ [0-9]+\.[0-9]+ ]] || e2e_fail "--version"
 
