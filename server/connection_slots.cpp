@@ -19,19 +19,18 @@ void drop(ConnectionSlots& slots, Slot* slot) {
     release(slots, slot);
     slot->dropped = true;
 }
+
+bool hasRoom(const ConnectionSlots& slots, const std::string& group) {
+    auto found = slots.groups.find(group);
+    if (slots.perGroup > 0 && found != slots.groups.end() && found->second >= slots.perGroup)
+        return false;
+    return slots.held < slots.total || !slots.waiting.empty();
+}
 } // namespace
 
 bool admitConnection(ConnectionSlots& slots, const std::string& group) {
     std::lock_guard<std::mutex> lock(slots.guard);
-    auto found = slots.groups.find(group);
-    if (slots.perGroup > 0 && found != slots.groups.end() && found->second >= slots.perGroup)
-        return false;
-    if (slots.held < slots.total)
-        return true;
-    if (slots.waiting.empty())
-        return false;
-    drop(slots, slots.waiting.front());
-    return true;
+    return hasRoom(slots, group);
 }
 
 Slot* openSlot(ConnectionSlots& slots, const std::string& group, int fd,
@@ -39,11 +38,16 @@ Slot* openSlot(ConnectionSlots& slots, const std::string& group, int fd,
     auto* slot = new Slot;
     slot->group = group;
     slot->fd = fd;
+    slot->waitingSince = now;
     std::lock_guard<std::mutex> lock(slots.guard);
+    bool admitted = hasRoom(slots, group);
+    if (admitted && slots.held >= slots.total)
+        drop(slots, slots.waiting.front());
     ++slots.held;
     ++slots.groups[group];
-    slot->waitingSince = now;
     slot->place = slots.waiting.insert(slots.waiting.end(), slot);
+    if (!admitted)
+        drop(slots, slot);
     return slot;
 }
 

@@ -33,11 +33,13 @@ struct ConnectionSlots {
     unsigned held = 0; // slots that are not dropped
 };
 
-// Whether a new connection from group may be taken. When every slot is held, the connection
-// that has waited longest is dropped to make room; false when the group holds all it may, or
-// when every slot is busy with a request.
+// Whether a new connection from group could have a slot: false when the group holds all it
+// may, or when every slot is busy with a request. A first look that spares a connection that
+// would be refused anyway; openSlot decides.
 bool admitConnection(ConnectionSlots& slots, const std::string& group);
-// A slot for the connection just opened on fd, waiting from now.
+// A slot for the connection just opened on fd, waiting from now. When every slot is held, the
+// connection that has waited longest is dropped to make room; when there is none to drop, or
+// the group holds all it may, the new connection is dropped itself.
 Slot* openSlot(ConnectionSlots& slots, const std::string& group, int fd, SlotClock::time_point now);
 // Its request line and headers are in: it waits no more until its answer has left.
 void markBusy(ConnectionSlots& slots, Slot* slot);

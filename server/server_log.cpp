@@ -50,8 +50,11 @@ std::string droppedReport(unsigned long long count) {
 void writeLines(LogState& log, unsigned generation) {
     std::unique_lock<std::mutex> lock(log.guard);
     unsigned long long lost = 0; // lines a failed write took, reported with the next batch
-    while (log.generation == generation && !(log.stopping && log.buffer.empty())) {
-        log.wake.wait(lock, [&] { return log.stopping || !log.buffer.empty(); });
+    // At a stop, what is buffered and the count of what was dropped are written out; lines
+    // that the output refused then are not tried again.
+    while (log.generation == generation &&
+           !(log.stopping && log.buffer.empty() && log.dropped == 0)) {
+        log.wake.wait(lock, [&] { return log.stopping || !log.buffer.empty() || log.dropped > 0; });
         std::string lines;
         lines.swap(log.buffer);
         unsigned long long dropped = log.dropped + lost;
@@ -87,7 +90,8 @@ void logLine(const std::string& line) {
         return;
     }
     if (state.buffer.size() + line.size() > state.capacity) {
-        ++state.dropped;
+        if (state.dropped++ == 0)
+            state.wake.notify_one();
         return;
     }
     state.buffer += line;

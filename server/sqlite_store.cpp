@@ -78,36 +78,56 @@ bool openConnection(SqliteConnection& connection, const std::string& path,
     return true;
 }
 
-// One connection writes, under a lock; a few others read. The file is held with an exclusive
-// lock while it is open, so that two servers never split the uploads between them.
+// Connections that one call at a time may take, waiting for one up to its deadline.
+struct ConnectionPool {
+    std::vector<std::unique_ptr<SqliteConnection>> all;
+    std::vector<SqliteConnection*> idle;
+    std::mutex guard;
+    std::condition_variable freed;
+};
+
+SqliteConnection* take(ConnectionPool& pool, StoreClock::time_point deadline,
+                       const std::atomic<bool>& stopping) {
+    std::unique_lock<std::mutex> lock(pool.guard);
+    if (!pool.freed.wait_until(lock, deadline, [&] { return stopping || !pool.idle.empty(); }) ||
+        stopping)
+        return nullptr;
+    SqliteConnection* connection = pool.idle.back();
+    pool.idle.pop_back();
+    connection->deadline = deadline;
+    return connection;
+}
+
+void giveBack(ConnectionPool& pool, SqliteConnection* connection) {
+    {
+        std::lock_guard<std::mutex> lock(pool.guard);
+        pool.idle.push_back(connection);
+    }
+    pool.freed.notify_one();
+}
+
+// One connection writes; a few others read. The file is held with an exclusive lock while it
+// is open, so that two servers never split the uploads between them.
 struct SqliteBackend : ScoreBackend {
     ~SqliteBackend() override;
     bool store(const ScoreUpload& upload, StoreClock::time_point deadline) override;
     bool fetchRanked(int offset, int limit, std::vector<RankedScore>* scores,
                      StoreClock::time_point deadline) override;
     void interrupt() override;
-    SqliteConnection* takeReader(StoreClock::time_point deadline);
-    void giveBack(SqliteConnection* reader);
     bool fail(SqliteConnection& connection);
 
     std::string path;
     int lockFd = -1;
     std::atomic<bool> stopping{false};
-    SqliteConnection writer;
-    std::timed_mutex writeGuard;
-    std::vector<std::unique_ptr<SqliteConnection>> readers;
-    std::vector<SqliteConnection*> idleReaders;
-    std::mutex readGuard;
-    std::condition_variable readerFreed;
+    ConnectionPool writers, readers;
     FailureReports failures;
 };
 
 // The lock's descriptor is closed last: closing any descriptor of a file drops the fcntl()
 // locks that SQLite holds on it.
 SqliteBackend::~SqliteBackend() {
-    readers.clear();
-    sqlite3_close(writer.db);
-    writer.db = nullptr;
+    readers.all.clear();
+    writers.all.clear();
     if (lockFd >= 0)
         close(lockFd);
 }
@@ -190,69 +210,57 @@ bool readRanked(SqliteConnection& reader, int offset, int limit, std::vector<Ran
     sqlite3_finalize(statement);
     return stepped == SQLITE_DONE;
 }
+
+// A pool of count connections to the store's file.
+bool openPool(SqliteBackend& store, ConnectionPool& pool, int count, std::string* error) {
+    for (int i = 0; i < count; ++i) {
+        pool.all.push_back(std::make_unique<SqliteConnection>());
+        if (!openConnection(*pool.all.back(), store.path, store.stopping, error))
+            return false;
+        pool.idle.push_back(pool.all.back().get());
+    }
+    return true;
+}
 } // namespace
 
 std::unique_ptr<ScoreBackend> openSqliteBackend(const StoreSettings& settings, std::string* error) {
     auto store = std::make_unique<SqliteBackend>();
     store->path = settings.location;
-    if (!lockDatabaseFile(*store, error) ||
-        !openConnection(store->writer, store->path, store->stopping, error))
+    if (!lockDatabaseFile(*store, error) || !openPool(*store, store->writers, 1, error))
         return nullptr;
-    store->writer.deadline = StoreClock::now() + settings.statementTime;
-    if (!prepareSchema(store->writer, error))
+    SqliteConnection& writer = *store->writers.all[0];
+    writer.deadline = StoreClock::now() + settings.statementTime;
+    if (!prepareSchema(writer, error) || !openPool(*store, store->readers, readerCount, error))
         return nullptr;
-    for (int i = 0; i < readerCount; ++i) {
-        store->readers.push_back(std::make_unique<SqliteConnection>());
-        if (!openConnection(*store->readers.back(), store->path, store->stopping, error))
-            return nullptr;
-        store->idleReaders.push_back(store->readers.back().get());
-    }
     return store;
 }
 
 bool SqliteBackend::store(const ScoreUpload& upload, StoreClock::time_point deadline) {
-    std::unique_lock<std::timed_mutex> lock(writeGuard, deadline);
-    if (!lock.owns_lock() || stopping)
+    SqliteConnection* writer = take(writers, deadline, stopping);
+    if (writer == nullptr)
         return false;
-    writer.deadline = deadline;
     sqlite3_stmt* statement = nullptr;
-    if (!prepareStatement(writer.db, insertSql, &statement))
-        return fail(writer);
-    sqlite3_bind_blob(statement, 1, upload.name.data(), int(upload.name.size()), SQLITE_TRANSIENT);
-    sqlite3_bind_int64(statement, 2, upload.score);
-    bool done = sqlite3_step(statement) == SQLITE_DONE;
-    if (!done)
-        fail(writer);
-    sqlite3_finalize(statement);
-    return done;
-}
-
-SqliteConnection* SqliteBackend::takeReader(StoreClock::time_point deadline) {
-    std::unique_lock<std::mutex> lock(readGuard);
-    if (!readerFreed.wait_until(lock, deadline, [&] { return stopping || !idleReaders.empty(); }) ||
-        stopping)
-        return nullptr;
-    SqliteConnection* reader = idleReaders.back();
-    idleReaders.pop_back();
-    return reader;
-}
-
-void SqliteBackend::giveBack(SqliteConnection* reader) {
-    {
-        std::lock_guard<std::mutex> lock(readGuard);
-        idleReaders.push_back(reader);
+    bool done = prepareStatement(writer->db, insertSql, &statement);
+    if (done) {
+        sqlite3_bind_blob(statement, 1, upload.name.data(), int(upload.name.size()),
+                          SQLITE_TRANSIENT);
+        sqlite3_bind_int64(statement, 2, upload.score);
+        done = sqlite3_step(statement) == SQLITE_DONE;
     }
-    readerFreed.notify_one();
+    if (!done)
+        fail(*writer);
+    sqlite3_finalize(statement);
+    giveBack(writers, writer);
+    return done;
 }
 
 bool SqliteBackend::fetchRanked(int offset, int limit, std::vector<RankedScore>* scores,
                                 StoreClock::time_point deadline) {
-    SqliteConnection* reader = takeReader(deadline);
+    SqliteConnection* reader = take(readers, deadline, stopping);
     if (reader == nullptr)
         return false;
-    reader->deadline = deadline;
     bool done = readRanked(*reader, offset, limit, scores) || fail(*reader);
-    giveBack(reader);
+    giveBack(readers, reader);
     return done;
 }
 
@@ -260,9 +268,11 @@ bool SqliteBackend::fetchRanked(int offset, int limit, std::vector<RankedScore>*
 // sqlite3_interrupt() would outlast the calls it cuts short and stop the checkpoint that
 // closing the database makes, leaving the WAL behind.
 void SqliteBackend::interrupt() {
-    {
-        std::lock_guard<std::mutex> lock(readGuard);
-        stopping = true;
+    for (ConnectionPool* pool : {&writers, &readers}) {
+        {
+            std::lock_guard<std::mutex> lock(pool->guard);
+            stopping = true;
+        }
+        pool->freed.notify_all();
     }
-    readerFreed.notify_all();
 }

@@ -87,13 +87,13 @@ TEST(ConnectionSlots, GroupsAreCappedOverdueHeadersDroppedAndTheLongestWaitingMa
         const char *name, *group;
         const char* droppedNow; // the connection shut down by this step, if any
     } steps[] = {
-        {0, open, "a1", "A", ""},   {1, open, "a2", "A", ""},    {1, refused, "a3", "A", ""},
+        {0, open, "a1", "A", ""},   {1, open, "a2", "A", ""},    {1, refused, "a0", "A", "a0"},
         {2, open, "b1", "B", ""},   {2, busy, "a1", "", ""},    // full: a1 busy, a2 and b1 wait
         {3, open, "c1", "C", "a2"}, {3, open, "a3", "A", "b1"}, // a2, then b1 made room
-        {4, busy, "c1", "", ""},    {4, busy, "a3", "", ""},     {4, refused, "d1", "D", ""},
+        {4, busy, "c1", "", ""},    {4, busy, "a3", "", ""},     {4, refused, "d0", "D", "d0"},
         {5, closed, "a1", "", ""},  {5, open, "d1", "D", ""},    {6, waiting, "c1", "", ""},
         {9, overdue, "", "", ""},   {10, overdue, "", "", "d1"}, {11, overdue, "", "", "c1"},
-        {12, open, "e1", "E", ""},  {12, open, "e2", "E", ""},   {12, refused, "e3", "E", ""},
+        {12, open, "e1", "E", ""},  {12, open, "e2", "E", ""},   {12, refused, "e3", "E", "e3"},
     };
     for (const auto& s : steps) {
         SCOPED_TRACE(std::to_string(s.second) + " s " + s.name + s.droppedNow);
@@ -102,10 +102,10 @@ TEST(ConnectionSlots, GroupsAreCappedOverdueHeadersDroppedAndTheLongestWaitingMa
             before[name] = connections.droppedByServer(name);
         switch (s.step) {
         case open:
-        case refused:
+        case refused: // a first look, then the slot that decides
             ASSERT_EQ(admitConnection(slots, s.group), s.step == open);
-            if (s.step == open)
-                held[s.name] = openSlot(slots, s.group, connections.add(s.name), at(s.second));
+            held[s.name] = openSlot(slots, s.group, connections.add(s.name), at(s.second));
+            EXPECT_EQ(held[s.name]->dropped, s.step == refused);
             break;
         case busy:
             markBusy(slots, held[s.name]);
@@ -122,8 +122,8 @@ TEST(ConnectionSlots, GroupsAreCappedOverdueHeadersDroppedAndTheLongestWaitingMa
             break;
         }
         std::string droppedNow;
-        for (auto& [name, wasDropped] : before)
-            if (!wasDropped && connections.droppedByServer(name))
+        for (auto& [name, ends] : connections.open)
+            if (!before[name] && connections.droppedByServer(name))
                 droppedNow += name;
         EXPECT_EQ(droppedNow, s.droppedNow);
     }
