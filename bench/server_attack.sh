@@ -8,7 +8,7 @@
 #  2. Stalled store: another program holds SQLite's write lock (uploads wait) or a
 #     PostgreSQL session holds LOCK TABLE scores (everything waits) while uploads and ranks
 #     keep coming; the latency of GET / and of ranks, and how long SIGTERM takes.
-# Usage: bench/server_attack.sh [REQUESTS] (3000 normal requests a drip phase)
+# Usage: bench/server_attack.sh [REQUESTS] (20000 normal requests a drip phase, about 10 s)
 # BUILD_DIR chooses the build directory (default build-perf); the server is built if missing.
 # SERVER names another build of the server to attack instead, for instance an older one.
 set -euo pipefail
@@ -16,7 +16,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 if [ -z "${ORBELLE_OWN_NETWORK:-}" ]; then
     ORBELLE_OWN_NETWORK=1 exec unshare --net bash "$0" "$@"
 fi
-requests="${1:-3000}"
+requests="${1:-20000}"
 buildDir="${BUILD_DIR:-$root/build-perf}"
 clients="$root/tests/fault/server_clients.py"
 if [ -z "${SERVER:-}" ]; then
