@@ -33,7 +33,7 @@ void TSLText::MakeRasterFont() {
     if (fontBase || !tslCanDraw())
         return;
     const std::vector<unsigned char> atlas = buildFontAtlas();
-    fontBase = tslUploadRgbaTexture(atlas.data(), fontAtlasSize, fontAtlasSize, false);
+    fontBase = tslUploadRgbaTexture(atlas.data(), fontAtlasWidth, fontAtlasHeight, false);
     fontSmooth = false;
 }
 
@@ -54,8 +54,8 @@ void TSLText::PrintText(float x, float y, const char* text) {
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
     }
-    const float cellS = float(fontCellWidth) / fontAtlasSize;
-    const float cellT = float(fontCellHeight) / fontAtlasSize;
+    const float cellS = float(fontCellWidth) / fontAtlasWidth;
+    const float cellT = float(fontCellHeight) / fontAtlasHeight;
     float left = x;
     for (const char* p = text; *p; ++p, left += fontAdvance) {
         const unsigned char c = static_cast<unsigned char>(*p);
