@@ -37,8 +37,9 @@ void drawOverlay() {
     if (!overlay)
         return;
     if (game.quakeActive) {
-        overlay->x = float(fieldCentreX) - float(game.quakeOffsetX);
-        overlay->y = float(fieldCentreY) - float(game.quakeOffsetY);
+        const bool shaken = game.screenShake;
+        overlay->x = float(fieldCentreX) - float(shaken ? game.quakeOffsetX : 0);
+        overlay->y = float(fieldCentreY) - float(shaken ? game.quakeOffsetY : 0);
     }
     if (game.blurVisible)
         overlay->Render(game.screenWidth, game.screenHeight);

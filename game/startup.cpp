@@ -13,6 +13,7 @@
 #include "game/config.h"
 #include "game/frame_loop.h"
 #include "game/round_end.h"
+#include "net/score_exchange.h"
 #include "record/game_state.h"
 
 namespace {
@@ -131,6 +132,9 @@ bool initGame() {
     game.screenWidth = config.screenWidth;
     game.screenHeight = config.screenHeight;
     game.internetScoresEnabled = config.internetScoresEnabled;
+    game.screenShake = config.screenShake;
+    chooseScoreServer(config.scoreServer);
+    reportIgnoredSettings(config);
     askForDesktopVideo();
     TSLSetWindowIcon(windowIconFile);
     if (!openWindow(config))

@@ -22,6 +22,8 @@ struct GameValues {
     int screenWidth = 0;
     int screenHeight = 0;
     bool internetScoresEnabled = true;
+    // False keeps the earthquake's overlay at its rest; the shake is still drawn at random.
+    bool screenShake = true;
 
     // Frame timing and music
     uint32_t lastTick = 0;

@@ -117,3 +117,32 @@ TEST_F(ScoreExchangeTest, KeysPressedDuringTheWaitAreDroppedACloseIsKept) {
     EXPECT_EQ(downloadInternetScores(), 1);
     EXPECT_EQ(takeQueuedEventTypes(), std::vector<int>{quit});
 }
+
+// Nothing that could carry the request elsewhere or cut the URL gets through.
+TEST(ScoreServerChoice, AddressesAndWhichChoiceWins) {
+    const std::pair<const char*, bool> addresses[] = {
+        {"example.org", true},    {"a-b.example.org:1", true},
+        {"10.0.0.1:65535", true}, {"[::1]:8765", true},
+        {"[fe80::1]", true},      {"", false},
+        {":80", false},           {"example.org:", false},
+        {"example.org:0", false}, {"example.org:65536", false},
+        {"a b", false},           {"evil.org/x", false},
+        {"evil.org#", false},     {"user@host", false},
+        {"[::1", false},          {"::1", false},
+        {"host:80:90", false},    {"[g::1]", false},
+        {"h:+80", false}};
+    for (const auto& [text, valid] : addresses)
+        EXPECT_EQ(isScoreServerAddress(text), valid) << text;
+    EXPECT_TRUE(isScoreServerAddress(std::string(253, 'a')));
+    EXPECT_FALSE(isScoreServerAddress(std::string(254, 'a')));
+    unsetenv("ORBELLE_SCORE_SERVER");
+    const std::string builtIn = scoreServerHost();
+    chooseScoreServer("chosen.example:9");
+    EXPECT_STREQ(scoreServerHost(), "chosen.example:9");
+    setenv("ORBELLE_SCORE_SERVER", "env.example:7", 1);
+    EXPECT_STREQ(scoreServerHost(), "env.example:7");
+    unsetenv("ORBELLE_SCORE_SERVER");
+    chooseScoreServer("");
+    EXPECT_EQ(scoreServerHost(), builtIn);
+    EXPECT_NE(builtIn, "chosen.example:9");
+}
