@@ -10,6 +10,12 @@
 #include "engine/sound_library.h"
 
 namespace {
+void applyVolume() {
+    const int volume = tslEngine().muted ? 0 : MIX_MAX_VOLUME;
+    Mix_VolumeMusic(volume);
+    Mix_Volume(-1, volume);
+}
+
 const int mixRate = 44100;
 const int mixChannels = 2;
 const int mixChunkSize = 1024;
@@ -36,6 +42,17 @@ void TSLSoundInit() {
         return;
     }
     state.audioOpen = true;
+    applyVolume();
+}
+
+void TSLSetMuted(bool muted) {
+    tslEngine().muted = muted;
+    if (tslCanPlay())
+        applyVolume();
+}
+
+bool TSLIsMuted() {
+    return tslEngine().muted;
 }
 
 TSLSoundSample::TSLSoundSample() = default;

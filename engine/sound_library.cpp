@@ -49,4 +49,8 @@ ORBELLE_PASS_ON_VOID(Mix_FreeMusic, (Mix_Music * music), (music))
 ORBELLE_PASS_ON(int, Mix_PlayMusic, (Mix_Music * music, int loops), (music, loops), -1)
 ORBELLE_PASS_ON(int, Mix_HaltMusic, (), (), 0)
 ORBELLE_PASS_ON(int, Mix_PlayingMusic, (), (), 0)
+ORBELLE_PASS_ON_VOID(Mix_PauseMusic, (), ())
+ORBELLE_PASS_ON_VOID(Mix_ResumeMusic, (), ())
+ORBELLE_PASS_ON(int, Mix_VolumeMusic, (int volume), (volume), 0)
+ORBELLE_PASS_ON(int, Mix_Volume, (int channel, int volume), (channel, volume), 0)
 }

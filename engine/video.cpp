@@ -96,11 +96,31 @@ bool TSLInit(int width, int height, int colourDepth, bool flag) {
         return false;
 
     state.windowOpen = true;
+    state.fullScreen = (screen->flags & SDL_FULLSCREEN) != 0;
     const char* layered = std::getenv("ORBELLE_LAYERED_DRAWING");
     state.layeredDrawing = layered && std::strcmp(layered, "1") == 0;
     setUpGlState(width, height);
     applyProjection();
     return true;
+}
+
+bool TSLToggleFullScreen() {
+    TSLEngineState& state = tslEngine();
+    if (state.headless) {
+        state.fullScreen = !state.fullScreen;
+        return true;
+    }
+    SDL_Surface* screen = SDL_GetVideoSurface();
+    // Unlike setting the video mode again, this keeps the GL context and so every texture.
+    if (!tslCanDraw() || !screen || SDL_WM_ToggleFullScreen(screen) == 0)
+        return false;
+    state.fullScreen = (screen->flags & SDL_FULLSCREEN) != 0;
+    tslForgetShownFrame();
+    return true;
+}
+
+bool TSLIsFullScreen() {
+    return tslEngine().fullScreen;
 }
 
 void TSLOrtho2d(double left, double right, double bottom, double top) {

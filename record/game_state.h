@@ -39,6 +39,9 @@ struct GameValues {
     bool nameEntryActive = false;
     bool namePromptVisible = false;
     bool gameOver = false;
+    // The round stands still: its passes move nothing, count nothing down and draw nothing
+    // from the generator, so a round plays out the same with pauses or without.
+    bool paused = false;
     int nameCursor = -1;
     char playerName[playerNameSize] = {};
     const char* statusMessage = "";
