@@ -37,10 +37,11 @@ void drawStatusLines() {
     }
 }
 
-// Centred on the field, over the round that stands still behind it.
+// Centred across the field, over the round that stands still behind it, and a line above the
+// middle, where each round starts the player.
 void drawPausedLine() {
     const float width = float(std::strlen(pausedText) * fontAdvance);
-    game.font.PrintText(fieldCentreX - width / 2, fieldCentreY - fontCellHeight / 2, pausedText);
+    game.font.PrintText(fieldCentreX - width / 2, fieldCentreY + fontCellHeight, pausedText);
 }
 
 void drawScoreScreen() {

@@ -82,7 +82,7 @@ TEST(Pause, FreezesTheRoundWhichThenPlaysOnAsIfNeverPaused) {
         for (uint32_t pausedFor : {16u, 900u, 50000u, 16u}) {
             runFramePass(tick += pausedFor);
             EXPECT_EQ(roundValues(), held);
-            EXPECT_EQ(textAt(379, 292), pausedText);
+            EXPECT_EQ(textAt(379, 316), pausedText);
         }
         pushTestEvent(SDL_KEYDOWN, SDLK_p);
         runFramePass(tick += 16);
