@@ -13,19 +13,11 @@
 namespace {
 // Everything of a round that moves, counts or is drawn at random.
 std::vector<double> roundValues() {
-    std::vector<double> v = {game.player.x,
-                             game.player.y,
-                             game.playerVelocityX,
-                             game.playerVelocityY,
-                             game.bubbleSpeed,
-                             game.spikeSpeed,
-                             game.score,
-                             double(game.eventCountdown),
-                             double(game.eventActive),
-                             double(game.quakeOffsetX),
-                             double(game.quakeOffsetY),
-                             double(game.gameOver),
-                             double(game.frameMillis)};
+    std::vector<double> v = {game.player.x, game.player.y, game.playerVelocityX, game.score};
+    v.insert(v.end(),
+             {game.playerVelocityY, game.bubbleSpeed, game.spikeSpeed, 0.0 + game.gameOver});
+    v.insert(v.end(), {0.0 + game.eventCountdown, 0.0 + game.eventActive, 0.0 + game.frameMillis});
+    v.insert(v.end(), {0.0 + game.quakeOffsetX, 0.0 + game.quakeOffsetY});
     for (int i = 0; i < game.bubbleCount; ++i)
         v.insert(v.end(),
                  {game.bubbles[i]->x, game.bubbles[i]->y, double(game.bubbles[i]->visible)});
@@ -122,31 +114,29 @@ TEST(Pause, FocusLossPausesARunningRoundOnly) {
 // P, M and F11 type in the name entry; elsewhere they pause, mute and switch full screen, and
 // never act on the menu. Escape gives a paused round up.
 TEST(ComfortKeys, TypeInTheNameEntryAndActElsewhere) {
-    resetGameForTest();
-    game.inMenu = false;
-    game.gameOver = game.nameEntryActive = true;
-    const bool fullScreen = TSLIsFullScreen();
-    for (int sym : {SDLK_p, SDLK_m, SDLK_F11}) {
-        pushTestEvent(SDL_KEYDOWN, sym);
-        handleInput();
+    const struct {
+        bool nameEntry;
+        std::vector<int> keys;
+        const char* name;
+        bool muted, switched;
+    } cases[] = {{true, {SDLK_p, SDLK_m, SDLK_F11}, "pm$", false, false},
+                 {false, {SDLK_p, SDLK_m, SDLK_F11}, "", true, true},
+                 {false, {SDLK_m, SDLK_F11, SDLK_m, SDLK_F11}, "", false, false}};
+    for (const auto& c : cases) {
+        resetGameForTest();
+        game.menuSelection = 2;
+        game.gameOver = game.nameEntryActive = c.nameEntry;
+        game.inMenu = !c.nameEntry;
+        const bool fullScreen = TSLIsFullScreen();
+        for (int sym : c.keys) {
+            pushTestEvent(SDL_KEYDOWN, sym);
+            handleInput();
+        }
+        EXPECT_EQ(std::make_tuple(std::string(game.playerName), game.paused, TSLIsMuted(),
+                                  TSLIsFullScreen() != fullScreen, game.menuSelection,
+                                  game.creditsVisible),
+                  std::make_tuple(std::string(c.name), false, c.muted, c.switched, 2, false));
     }
-    EXPECT_EQ(
-        std::make_tuple(std::string(game.playerName), game.paused, TSLIsMuted(), TSLIsFullScreen()),
-        std::make_tuple(std::string("pm$"), false, false, fullScreen));
-    resetGameForTest();
-    game.menuSelection = 2;
-    for (int sym : {SDLK_p, SDLK_m, SDLK_F11}) {
-        pushTestEvent(SDL_KEYDOWN, sym);
-        handleInput();
-    }
-    EXPECT_EQ(std::make_tuple(game.menuSelection, game.creditsVisible, game.paused, TSLIsMuted(),
-                              TSLIsFullScreen()),
-              std::make_tuple(2, false, false, true, !fullScreen));
-    pushTestEvent(SDL_KEYDOWN, SDLK_F11);
-    handleInput();
-    pushTestEvent(SDL_KEYDOWN, SDLK_m);
-    handleInput();
-    EXPECT_EQ(std::make_pair(TSLIsMuted(), TSLIsFullScreen()), std::make_pair(false, fullScreen));
     startRound();
     game.paused = true;
     TSLKeyhandler::SetTestKey(SDLK_ESCAPE, true);
