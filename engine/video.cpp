@@ -74,6 +74,8 @@ bool TSLInit(int width, int height, int colourDepth, bool flag) {
     state.windowWidth = width;
     state.windowHeight = height;
     state.clip = {0, 0, width, height};
+    // Headless, the mode asked for is taken as given.
+    state.fullScreen = !flag;
     if (state.headless)
         return true;
     if (SDL_WasInit(SDL_INIT_VIDEO) == 0 && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)

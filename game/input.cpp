@@ -148,13 +148,12 @@ void accelerate() {
     }
 }
 
-bool giveUpIfEscapeHeld() {
+void giveUpIfEscapeHeld() {
     if (!game.keys.IsKeydown(SDLK_ESCAPE))
-        return false;
+        return;
     leavePause();
     endEvent();
     game.inMenu = true;
-    return true;
 }
 
 void steer() {
