@@ -1,8 +1,6 @@
 // The drawing states the first frame went without, gone through once.
 #include "engine/frame/frame.h"
 
-#include <GL/gl.h>
-
 #include "engine/frame/draw_notes.h"
 #include "engine/frame/notes.h"
 #include "engine/framebuffer.h"
