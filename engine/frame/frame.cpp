@@ -49,11 +49,7 @@ void tslEndFrame() {
 void TSLWindowEvent(const SDL_Event& event) {
     const bool regained = event.type == SDL_ACTIVEEVENT && event.active.gain;
     if (regained || event.type == SDL_VIDEOEXPOSE || event.type == SDL_VIDEORESIZE)
-        tslDrawNextFrameWhole();
-}
-
-void tslDrawNextFrameWhole() {
-    tslFrameNotes().wholeAsked = true;
+        tslFrameNotes().wholeAsked = true;
 }
 
 bool tslTakeWholeFrameRequest() {

@@ -18,10 +18,8 @@ bool tslNoteSprite(const TSLMaterial& material, const TSLQuad& quad);
 bool tslNoteText(const TSLMaterial& font, unsigned atlas, float x, float y, const char* text);
 bool tslNoteOverlay(TSLBlur& overlay, int windowWidth, int windowHeight);
 
-// The window no longer shows what it was given (another window lay over it) or changed: the
-// next frame is drawn whole.
-void tslDrawNextFrameWhole();
-// Whether the next frame is to be drawn whole so; asking clears it.
+// Whether a window event (TSLWindowEvent) asked for the next frame to be drawn whole; asking
+// clears it.
 bool tslTakeWholeFrameRequest();
 // The share of the window the last frame drew again: 1 for a whole frame, 0 when nothing had
 // changed. Lets tests see that partial frames happen.

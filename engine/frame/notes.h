@@ -28,7 +28,8 @@ struct TSLFrameNotes {
     std::vector<TSLNotedDraw> draws;
     // The back buffer holds what the window shows, the frame last shown.
     bool backKept = false;
-    bool wholeAsked = false; // see tslDrawNextFrameWhole
+    // The window no longer shows what it was given (another window lay over it) or changed.
+    bool wholeAsked = false;
     int framesShown = 0;
     double redrawnShare = 1;
     double shownOrtho[4] = {0, 0, 0, 0};
