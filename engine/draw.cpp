@@ -15,7 +15,7 @@ const double bandPixelsPerTexel = 0.5;
 
 bool worthDrawingInBands(const TSLMaterial& material, const TSLQuad& quad) {
     if (material.renderMode == GL_ALPHA_TEST || material.Opaque() || tslEngine().layeredDrawing ||
-        !tslEngine().statesPrepared || tslVisibleBands(material.texture).empty())
+        !tslEngine().statesWarmed || tslVisibleBands(material.texture).empty())
         return false;
     const double wide = std::fabs(tslPixelX(quad.right) - tslPixelX(quad.left));
     const double tall = std::fabs(tslPixelY(quad.top) - tslPixelY(quad.bottom));

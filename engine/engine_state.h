@@ -30,7 +30,7 @@ struct TSLEngineState {
     // keeps to as few as it can: a software renderer builds code for each state before it can
     // show the first frame. Opaque pictures are blended like the rest, and sprites are not cut
     // into scissored bands.
-    bool statesPrepared = false;
+    bool statesWarmed = false;
     // Where drawing may land: the whole window, or the part of it being drawn again.
     TSLPixelBox clip{0, 0, 0, 0};
     std::vector<TSLPrintedText> printedTexts;

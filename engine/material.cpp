@@ -210,7 +210,7 @@ void TSLMaterial::Apply() const {
         glDisable(GL_BLEND);
         glEnable(GL_ALPHA_TEST);
         glAlphaFunc(GL_GREATER, 0.5f);
-    } else if (Opaque() && tslEngine().statesPrepared) {
+    } else if (Opaque() && tslEngine().statesWarmed) {
         // Blending an alpha of 1 gives the source colour exactly; skipping it saves the
         // software rasteriser reading back every pixel underneath.
         glDisable(GL_ALPHA_TEST);

@@ -28,7 +28,7 @@ void tslBeginFrame() {
 // any other after its swap, in the back buffer the next frame draws over.
 void tslEndFrame() {
     TSLFrameNotes& notes = tslFrameNotes();
-    const bool warm = ++notes.framesShown == 2 && !tslEngine().statesPrepared;
+    const bool warm = ++notes.framesShown == 2 && !tslEngine().statesWarmed;
     const bool asked = tslTakeWholeFrameRequest();
     if (notes.noting) {
         notes.noting = false;

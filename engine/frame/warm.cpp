@@ -23,7 +23,7 @@ void warmOverlay(TSLBlur& overlay, const TSLPixelBox& corner) {
 } // namespace
 
 void tslWarmDrawingStates(const TSLMaterial* opaque) {
-    tslEngine().statesPrepared = true;
+    tslEngine().statesWarmed = true;
     // The corner holds neither frame now.
     tslFrameNotes().backKept = false;
     if (!tslCanDraw())

@@ -129,7 +129,7 @@ TEST_F(OnScreen, TextDotsStayWholeAtAnyScale) {
 }
 
 // Opaque pictures are drawn blended in the first frame and without blending once the later
-// states are prepared; an alpha of one must make that invisible, also for a colour that darkens.
+// states are warmed; an alpha of one must make that invisible, also for a colour that darkens.
 TEST_F(OnScreen, OpaquePicturesLookTheSameWithoutBlending) {
     std::string tga{0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 16, 0, 16, 0, 32, 0x28};
     for (int i = 0; i < 16 * 16; ++i)
@@ -140,10 +140,10 @@ TEST_F(OnScreen, OpaquePicturesLookTheSameWithoutBlending) {
     std::remove(path);
     ASSERT_TRUE(picture->Opaque());
     std::vector<unsigned char> before(300 * 200 * 4), after(before.size());
-    tslEngine().statesPrepared = false;
+    tslEngine().statesWarmed = false;
     draw(picture, 400, 300, 800, 600);
     glReadPixels(100, 100, 300, 200, GL_RGBA, GL_UNSIGNED_BYTE, before.data());
-    tslEngine().statesPrepared = true;
+    tslEngine().statesWarmed = true;
     draw(picture, 400, 300, 800, 600);
     glReadPixels(100, 100, 300, 200, GL_RGBA, GL_UNSIGNED_BYTE, after.data());
     EXPECT_TRUE(before == after);

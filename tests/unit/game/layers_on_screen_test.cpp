@@ -103,7 +103,7 @@ TEST(LayersOnScreen, EveryFrameShownMatchesTheLayeredDrawing) {
         int shake[2] = {game.quakeOffsetX, game.quakeOffsetY};
         ASSERT_TRUE(runFramePass(tick += 16));
         // The frame after the first one shown goes through the later drawing states.
-        EXPECT_EQ(tslEngine().statesPrepared, frame >= 1) << frame;
+        EXPECT_EQ(tslEngine().statesWarmed, frame >= 1) << frame;
         eventFrames += game.blurVisible;
         menuFrames += game.inMenu;
         partialFrames += tslRedrawnShare() < 0.5;
