@@ -23,14 +23,14 @@ orbelle-score-server lib/systemd/system/orbelle-score-server.service"
 for tool in dpkg-buildpackage lintian fakeroot dh; do command -v "$tool" >/dev/null ||
     e2e_fail "$tool is missing (tools/install-deps.sh --tests)"; done
 # Those of ours on the machine, in any state but purged.
-present() { dpkg-query -W -f='${Package} ${db:Status-Status}\n' "${packages[@]}" 2>/dev/null | grep -v ' not-installed$' || true; }
+present() { dpkg-query -W -f='${Package} ${db:Status-Status}\n' "${packages[@]}" 2>/dev/null | awk '$2 != "not-installed"'; }
 install=${ORBELLE_TEST_INSTALL_PACKAGES:-0} sudo=()
 if [ "$install" = 1 ]; then
     if [ "$(id -u)" != 0 ]; then
         sudo -n true 2>/dev/null || e2e_fail "ORBELLE_TEST_INSTALL_PACKAGES=1 needs root or password-less sudo"
         sudo=(sudo -n)
     fi
-    [ -z "$(present)" ] || e2e_fail "this test purges what it installs, and the machine has $(present)"
+    [ -z "$(present)" ] || e2e_fail "this test purges what it installs, and the machine has: $(present | paste -sd ,)"
 fi
 e2e_setup deb
 installed=""
@@ -112,5 +112,5 @@ while read -r package path; do
 done <<<"$layout"
 playAndAsk ""
 removePackages
-[ -z "$(present)" ] || e2e_fail "apt-get purge left $(present)"
+[ -z "$(present)" ] || e2e_fail "apt-get purge left: $(present | paste -sd ,)"
 echo "PASS: $checked; installed with apt, played, asked and purged"
