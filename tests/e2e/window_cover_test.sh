@@ -12,11 +12,12 @@ e2e_shot "$e2e_work/before.png"
 xmessage -geometry "$cover_geometry" cover 2>/dev/null &
 cover_pid=$!
 e2e_track "$cover_pid"
-e2e_cover_shown() { xwininfo -name xmessage 2>/dev/null | grep -q IsViewable; }
-e2e_wait 10 "the cover window" e2e_cover_shown
+cover_shown() { xwininfo -name xmessage 2>/dev/null | grep -q IsViewable; }
+cover_gone() { ! xwininfo -name xmessage >/dev/null 2>&1; }
+e2e_wait 10 "the cover window" cover_shown
 e2e_wait_frames 5 30
 kill "$cover_pid"
-e2e_wait 10 "the cover gone" eval '! xwininfo -name xmessage >/dev/null 2>&1'
+e2e_wait 10 "the cover gone" cover_gone
 e2e_wait_frames 5 30
 e2e_shot "$e2e_work/after.png"
 for shot in before after; do
