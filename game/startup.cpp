@@ -90,7 +90,7 @@ void setUpSound(int musicEnabled, bool noSound) {
 
 // Sound is set up once the first frame is on screen: the mixer library and what it pulls in take
 // longer to load than that frame takes to draw, so the menu shows first and one early frame
-// carries the cost instead, with the overlay's first drawing.
+// carries the cost instead, with the engine's first drawing of its later states.
 struct SoundStart {
     bool pending = false;
     int musicEnabled = 0;
@@ -108,8 +108,6 @@ bool finishStartUp() {
         TSLLoadSoundLibraries();
     setUpSound(start.musicEnabled, start.noSound);
     openGamepad();
-    if (game.background.material)
-        TSLPrepareDrawingStates(*game.background.material, game.blurOverlay);
     giveBackFreedMemory();
     return true;
 }
