@@ -36,29 +36,11 @@ TEST(RasterFont, LatinLettersAreTheirBaseUnderTheirMark) {
         char base;
         const char* mark; // rows 0 and 1
     } letters[] = {{0xFC, 'u', ".X.X.|.....|"}, {0xE9, 'e', "...X.|..X..|"},
-                   {0xE0, 'a', ".X...|..X..|"}, {0xF4, 'o', "..X..|.X.X.|"},
-                   {0xF1, 'n', ".XX.X|X..X.|"}, {0xFF, 'y', ".X.X.|.....|"},
-                   {0xE5, 'a', "..X..|.X.X.|"}, {0xEF, 'i', ".X.X.|.....|"}};
+                   {0xF4, 'o', "..X..|.X.X.|"}, {0xF1, 'n', ".XX.X|X..X.|"},
+                   {0xFF, 'y', ".X.X.|.....|"}, {0xE5, 'a', "..X..|.X.X.|"}};
     for (const auto& l : letters)
         EXPECT_EQ(rows(l.code), l.mark + rows(l.base, 2)) << int(l.code);
     // A capital's mark sits over the same squeezed letter: Ä and À differ only in the mark.
     EXPECT_EQ(rows(0xC4, 2), rows(0xC0, 2));
     EXPECT_EQ(rows(0xC4, 0, 1), rows(0xE4, 0, 1));
-}
-
-// The atlas holds every glyph at its cell, two pixels of white per dot, one pixel in.
-TEST(RasterFont, AtlasCellsHoldTheirGlyphs) {
-    const std::vector<unsigned char> atlas = buildFontAtlas();
-    ASSERT_EQ(atlas.size(), std::size_t(fontAtlasWidth) * fontAtlasHeight * 4);
-    for (int code : {int('A'), int('~'), 0xA1, 0xC0, 0xFC, 0xFF, 0x01}) {
-        const auto c = static_cast<unsigned char>(code);
-        const int cell = glyphAtlasCell(c);
-        const int left = cell % 16 * 8, top = cell / 16 * 16;
-        for (int y = 0; y < 16; ++y)
-            for (int x = 0; x < 8; ++x) {
-                const bool dot = x >= 1 && x <= 5 && glyphPicture(c)[y / 2][x - 1] == 'X';
-                const std::size_t at = (std::size_t(top + y) * fontAtlasWidth + left + x) * 4;
-                ASSERT_EQ(atlas[at + 3], dot ? 255 : 0) << int(c) << " " << x << "," << y;
-            }
-    }
 }

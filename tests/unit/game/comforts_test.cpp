@@ -84,58 +84,41 @@ TEST(Pause, FreezesTheRoundWhichThenPlaysOnAsIfNeverPaused) {
     EXPECT_EQ(gameRand(), nextDraw);
 }
 
-// Only a round pauses, and only losing the keyboard or the window pauses it; only P resumes.
-TEST(Pause, FocusLossPausesARunningRoundOnly) {
-    enum Mode { play, menu, nameEntry, paused };
-    const struct {
-        Mode mode;
-        int state, gain;
-        bool pausedAfter;
-    } cases[] = {{play, SDL_APPINPUTFOCUS, 0, true},
-                 {play, SDL_APPACTIVE, 0, true},
-                 {play, SDL_APPMOUSEFOCUS, 0, false},
-                 {play, SDL_APPINPUTFOCUS, 1, false},
-                 {menu, SDL_APPINPUTFOCUS, 0, false},
-                 {nameEntry, SDL_APPINPUTFOCUS, 0, false},
-                 {paused, SDL_APPINPUTFOCUS | SDL_APPACTIVE, 1, true}};
-    for (const auto& c : cases) {
-        resetGameForTest();
-        game.inMenu = c.mode == menu;
-        game.gameOver = game.nameEntryActive = c.mode == nameEntry;
-        game.paused = c.mode == paused;
-        SDL_Event event = {};
-        event.active = {SDL_ACTIVEEVENT, Uint8(c.gain), Uint8(c.state)};
-        SDL_PushEvent(&event);
-        c.mode == paused ? handlePausedInput() : handleInput();
-        EXPECT_EQ(game.paused, c.pausedAfter) << c.mode << " " << c.state << " " << c.gain;
-    }
-}
-
-// P, M and F11 type in the name entry; elsewhere they pause, mute and switch full screen, and
-// never act on the menu. Escape gives a paused round up.
-TEST(ComfortKeys, TypeInTheNameEntryAndActElsewhere) {
-    const struct {
-        bool nameEntry;
-        std::vector<int> keys;
-        const char* name;
-        bool muted, switched;
-    } cases[] = {{true, {SDLK_p, SDLK_m, SDLK_F11}, "pm$", false, false},
-                 {false, {SDLK_p, SDLK_m, SDLK_F11}, "", true, true},
-                 {false, {SDLK_m, SDLK_F11, SDLK_m, SDLK_F11}, "", false, false}};
-    for (const auto& c : cases) {
+// One event in each mode: only a round pauses, on P or when the keyboard or the window is lost,
+// and only P resumes; M and F11 act anywhere but the name entry, where all three type; none of
+// them touches the menu. Escape gives a paused round up.
+TEST(ComfortEvents, EachInEachMode) {
+    enum Mode { play, menu, entry, paused };
+    const int active = SDL_ACTIVEEVENT, key = SDL_KEYDOWN, keyboard = SDL_APPINPUTFOCUS;
+    const int window = SDL_APPACTIVE, mouse = SDL_APPMOUSEFOCUS, back = 1 << 8 | keyboard;
+    // Each: the mode, the event (the lost or regained focus, the key), then whether paused, muted
+    // and switched to or from full screen afterwards as three digits, and the character typed.
+    const int cases[][5] = {{play, active, keyboard, 100, 0}, {play, active, window, 100, 0},
+                            {play, active, mouse, 0, 0},      {play, active, back, 0, 0},
+                            {menu, active, keyboard, 0, 0},   {entry, active, window, 0, 0},
+                            {paused, active, back, 100, 0},   {play, key, SDLK_p, 100, 0},
+                            {paused, key, SDLK_p, 0, 0},      {paused, key, SDLK_m, 110, 0},
+                            {menu, key, SDLK_p, 0, 0},        {menu, key, SDLK_m, 10, 0},
+                            {play, key, SDLK_F11, 1, 0},      {entry, key, SDLK_p, 0, 'p'},
+                            {entry, key, SDLK_m, 0, 'm'},     {entry, key, SDLK_F11, 0, '$'}};
+    for (const auto& [mode, type, value, flags, typed] : cases) {
         resetGameForTest();
         game.menuSelection = 2;
-        game.gameOver = game.nameEntryActive = c.nameEntry;
-        game.inMenu = !c.nameEntry;
+        game.inMenu = mode == menu;
+        game.gameOver = game.nameEntryActive = mode == entry;
+        game.paused = mode == paused;
         const bool fullScreen = TSLIsFullScreen();
-        for (int sym : c.keys) {
-            pushTestEvent(SDL_KEYDOWN, sym);
-            handleInput();
-        }
-        EXPECT_EQ(std::make_tuple(std::string(game.playerName), game.paused, TSLIsMuted(),
-                                  TSLIsFullScreen() != fullScreen, game.menuSelection,
+        SDL_Event event = {};
+        event.active = {Uint8(type), Uint8(value >> 8), Uint8(value)};
+        if (type == SDL_KEYDOWN)
+            event.key.keysym.sym = SDLKey(value);
+        SDL_PushEvent(&event);
+        mode == paused ? handlePausedInput() : handleInput();
+        const int after = 100 * game.paused + 10 * TSLIsMuted() + (TSLIsFullScreen() != fullScreen);
+        EXPECT_EQ(std::make_tuple(after, int(game.playerName[0]), game.menuSelection,
                                   game.creditsVisible),
-                  std::make_tuple(std::string(c.name), false, c.muted, c.switched, 2, false));
+                  std::make_tuple(flags, typed, 2, false))
+            << mode << " " << type << " " << value;
     }
     startRound();
     game.paused = true;
@@ -148,54 +131,48 @@ TEST(ComfortKeys, TypeInTheNameEntryAndActElsewhere) {
 // The hat or the stick steers while held and presses a menu key once per push; button 0 is
 // Return, button 1 Escape, 7 and 9 pause. Within the dead zone the stick does nothing.
 TEST(Gamepad, SteersWhileHeldAndPressesMenuKeys) {
+    const int hat = SDL_JOYHATMOTION, axis = SDL_JOYAXISMOTION, button = SDL_JOYBUTTONDOWN;
+    // Down twice, once on the hat and once on the stick, then button 0, on the menu: held
+    // directions, a third axis, the dead zone and the pause button choose nothing.
+    const int menuSteps[][3] = {{hat, 0, SDL_HAT_DOWN},
+                                {hat, 0, SDL_HAT_RIGHTDOWN},
+                                {hat, 0, SDL_HAT_CENTERED},
+                                {axis, 1, 20000},
+                                {axis, 1, 0},
+                                {axis, 1, -12000},
+                                {axis, 2, -30000},
+                                {button, 9, 0},
+                                {button, 0, 0}};
     resetGameForTest();
-    const int menuSteps[][3] = {{SDL_JOYHATMOTION, 0, SDL_HAT_DOWN}, // Start game -> Highscores
-                                {SDL_JOYHATMOTION, 0, SDL_HAT_RIGHTDOWN}, // still held: no press
-                                {SDL_JOYHATMOTION, 0, SDL_HAT_CENTERED},
-                                {SDL_JOYAXISMOTION, 1, 20000}, // -> Credits
-                                {SDL_JOYAXISMOTION, 1, 0},
-                                {SDL_JOYAXISMOTION, 1, -12000}, // dead zone
-                                {SDL_JOYAXISMOTION, 2, -30000}, // third axis
-                                {SDL_JOYBUTTONDOWN, 9, 0},      // no pause in the menu
-                                {SDL_JOYBUTTONDOWN, 0, 0}};     // Return: credits
-    for (const auto& s : menuSteps) {
-        joystick(s[0], s[1], s[2]);
+    for (const auto& [type, index, value] : menuSteps) {
+        joystick(type, index, value);
         handleInput();
     }
     EXPECT_EQ(std::make_tuple(game.menuSelection, game.creditsVisible, game.paused),
               std::make_tuple(2, true, false));
-
     startRound();
     TSLKeyhandler::ClearTestKeys();
     game.frameMillis = 100;
-    game.steerAcceleration = 0.007f;
-    const float steer = 100 * 0.007f;
-    const struct {
-        int type, index, value;
-        float velocityX, velocityY;
-    } playSteps[] = {{SDL_JOYAXISMOTION, 0, 32767, steer, 0},
-                     {SDL_JOYAXISMOTION, 1, 100, 2 * steer, 0}, // X still held
-                     {SDL_JOYAXISMOTION, 0, 12001, 3 * steer, 0},
-                     {SDL_JOYAXISMOTION, 0, 12000, 3 * steer, 0},
-                     {SDL_JOYHATMOTION, 0, SDL_HAT_LEFTUP, 2 * steer, steer},
-                     {SDL_JOYHATMOTION, 1, SDL_HAT_CENTERED, steer, 2 * steer}}; // second hat
-    for (const auto& s : playSteps) {
-        joystick(s.type, s.index, s.value);
+    game.steerAcceleration = 0.01f;
+    // Each step: the event, then the velocity after the frame (x, y); x stays held when the
+    // other axis moves, and a second hat steers nothing.
+    const int playSteps[][5] = {{axis, 0, 32767, 1, 0},         {axis, 1, 100, 2, 0},
+                                {axis, 0, 12001, 3, 0},         {axis, 0, 12000, 3, 0},
+                                {hat, 0, SDL_HAT_LEFTUP, 2, 1}, {hat, 1, SDL_HAT_CENTERED, 1, 2}};
+    for (const auto& [type, index, value, x, y] : playSteps) {
+        joystick(type, index, value);
         handleInput();
-        EXPECT_FLOAT_EQ(game.playerVelocityX, s.velocityX) << s.type << " " << s.value;
-        EXPECT_FLOAT_EQ(game.playerVelocityY, s.velocityY) << s.type << " " << s.value;
+        EXPECT_EQ(std::make_pair(game.playerVelocityX, game.playerVelocityY),
+                  std::make_pair(float(x), float(y)))
+            << type << " " << value;
     }
-    for (int button : {7, 9}) {
-        joystick(SDL_JOYBUTTONDOWN, button, 0);
-        handleInput();
-        EXPECT_TRUE(game.paused);
-        joystick(SDL_JOYBUTTONDOWN, button, 0);
-        handlePausedInput();
-        EXPECT_FALSE(game.paused);
+    std::string pausedAfter;
+    for (int pressed : {7, 7, 9, 9, 1}) {
+        joystick(button, pressed, 0);
+        game.paused ? handlePausedInput() : handleInput();
+        pausedAfter += game.paused ? '1' : '0';
     }
-    joystick(SDL_JOYBUTTONDOWN, 1, 0);
-    handleInput();
-    EXPECT_TRUE(game.inMenu);
+    EXPECT_EQ(std::make_pair(pausedAfter, game.inMenu), std::make_pair(std::string("10100"), true));
 }
 
 // "shake 0" keeps the earthquake's overlay at rest; the shake is drawn all the same, so the

@@ -120,19 +120,12 @@ TEST_F(ScoreExchangeTest, KeysPressedDuringTheWaitAreDroppedACloseIsKept) {
 
 // Nothing that could carry the request elsewhere or cut the URL gets through.
 TEST(ScoreServerChoice, AddressesAndWhichChoiceWins) {
-    const std::pair<const char*, bool> addresses[] = {
-        {"example.org", true},    {"a-b.example.org:1", true},
-        {"10.0.0.1:65535", true}, {"[::1]:8765", true},
-        {"[fe80::1]", true},      {"", false},
-        {":80", false},           {"example.org:", false},
-        {"example.org:0", false}, {"example.org:65536", false},
-        {"a b", false},           {"evil.org/x", false},
-        {"evil.org#", false},     {"user@host", false},
-        {"[::1", false},          {"::1", false},
-        {"host:80:90", false},    {"[g::1]", false},
-        {"h:+80", false}};
-    for (const auto& [text, valid] : addresses)
-        EXPECT_EQ(isScoreServerAddress(text), valid) << text;
+    for (const char* valid : {"a-b.example.org:1", "10.0.0.1:65535", "[::1]:8765", "[fe80::1]"})
+        EXPECT_TRUE(isScoreServerAddress(valid)) << valid;
+    for (const char* bad :
+         {"", ":80", "example.org:", "example.org:0", "example.org:65536", "a b", "evil.org/x",
+          "evil.org#", "user@host", "[::1", "::1", "h:80:90", "[g::1]", "h:+80"})
+        EXPECT_FALSE(isScoreServerAddress(bad)) << bad;
     EXPECT_TRUE(isScoreServerAddress(std::string(253, 'a')));
     EXPECT_FALSE(isScoreServerAddress(std::string(254, 'a')));
     unsetenv("ORBELLE_SCORE_SERVER");
