@@ -12,5 +12,5 @@ void openGamepad();
 void takePadEvents();
 // One event: nothing unless it comes from the pad.
 void takePadEvent(const SDL_Event& event);
-// Lets go of everything the pad held.
+// Lets go of everything the pad held, as a pad at rest would (tests start from one).
 void releasePad();
