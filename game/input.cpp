@@ -40,8 +40,11 @@ void finishNameEntry() {
     game.namePromptVisible = false;
     // Saved before the download, which can stall for seconds: a player who gives up and
     // kills the game meanwhile keeps his score. Nothing is drawn between the two.
-    commitResult();
+    const bool saved = commitResult();
     downloadInternetScores();
+    // A lost score matters more to the player than how the download went.
+    if (!saved)
+        game.statusMessage = unsavedResultMessage;
 }
 
 // Returns false when the key ends this frame's input handling.
