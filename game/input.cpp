@@ -79,14 +79,20 @@ void leaveMenuScreens() {
 }
 
 void chooseMenuLine() {
-    if (game.scoreScreenVisible)
+    const char* uploadOutcome = "";
+    if (game.scoreScreenVisible) {
         uploadLocalScores();
+        uploadOutcome = game.statusMessage;
+    }
     switch (game.menuSelection) {
     case 0:
         resetRound();
         break;
     case 1:
         downloadInternetScores();
+        // Scores that did not get through must not vanish behind a download that went well.
+        if (game.statusMessage[0] == '\0')
+            game.statusMessage = uploadOutcome;
         game.scoreScreenVisible = true;
         break;
     case 2:

@@ -6,6 +6,7 @@
 
 #include <SDL.h>
 
+#include "game/input.h"
 #include "net/score_exchange.h"
 #include "record/game_state.h"
 #include "tests/support/local_servers.h"
@@ -140,6 +141,14 @@ TEST_F(ScoreExchangeTest, UploadsTheServerDidNotTakeAreCounted) {
         uploadLocalScores();
         EXPECT_STREQ(game.statusMessage, c.message) << c.refused << " refused " << c.status;
     }
+    // Return on the score screen: the download after the upload leaves the count in place.
+    uploads = unansweredUploads = 0;
+    game.scoreScreenVisible = game.inMenu = true;
+    game.menuSelection = 1;
+    pushTestEvent(SDL_KEYDOWN, SDLK_RETURN);
+    handleInput();
+    EXPECT_STREQ(game.statusMessage, "1 of 10 scores were refused by the server.");
+    EXPECT_EQ(game.internetScores[9], "line 10");
 }
 
 // A close (SIGTERM comes as one) ends the exchange at once, before or during a request, and
