@@ -8,7 +8,7 @@
 
 #include "engine/data_root.h"
 #include "engine/engine_state.h"
-#include "engine/frame_record.h"
+#include "engine/frame/frame.h"
 
 namespace {
 const int fallbackWidth = 800;
@@ -57,10 +57,6 @@ bool TSLIsHeadless() {
 
 void TSLSetWindowIcon(const char* file) {
     tslEngine().windowIcon = file ? file : "";
-}
-
-void TSLSetLayeredDrawing(bool layered) {
-    tslEngine().layeredDrawing = layered;
 }
 
 // The flag means "windowed": true (the default configuration) opens a normal window, false
@@ -120,19 +116,12 @@ void TSLBeginRender() {
     tslEngine().clearPending = true;
     applyProjection();
     glLoadIdentity();
-    tslBeginFrameRecord();
+    tslBeginFrame();
 }
 
 void TSLEndRender() {
-    if (!tslCanDraw() || tslShowRecordedFrame())
-        return;
-    tslSettleClear(false); // a frame with nothing drawn still shows a cleared screen
-    SDL_GL_SwapBuffers();
-    tslForgetShownFrame();
-}
-
-double TSLRedrawnShare() {
-    return tslEngine().redrawnShare;
+    if (tslCanDraw())
+        tslEndFrame();
 }
 
 const std::vector<TSLPrintedText>& TSLPrintedTexts() {

@@ -167,8 +167,12 @@ void steer() {
 }
 
 // Whichever poll takes a close request acts on it: the frame's next poll would overwrite it.
+// The engine sees every event taken, for those that cost the window its picture.
 void pollEvent(SDL_Event& event) {
-    if (SDL_PollEvent(&event) && event.type == SDL_QUIT)
+    if (!SDL_PollEvent(&event))
+        return;
+    TSLWindowEvent(event);
+    if (event.type == SDL_QUIT)
         game.running = 0;
 }
 } // namespace

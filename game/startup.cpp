@@ -87,7 +87,7 @@ void setUpSound(int musicEnabled) {
 
 // Sound is set up once the first frame is on screen: the mixer library and what it pulls in take
 // longer to load than that frame takes to draw, so the menu shows first and one early frame
-// carries the cost instead, with the overlay's first drawing.
+// carries the cost instead, with the engine's first drawing of its later states.
 struct SoundStart {
     bool pending = false;
     int musicEnabled = 0;
@@ -102,8 +102,6 @@ bool finishStartUp() {
     start.pending = false;
     TSLLoadSoundLibraries();
     setUpSound(start.musicEnabled);
-    if (game.background.material)
-        TSLPrepareDrawingStates(*game.background.material, game.blurOverlay);
     giveBackFreedMemory();
     return true;
 }

@@ -9,6 +9,7 @@
 
 #include "http/http_retriever.h"
 #include "tests/support/local_servers.h"
+#include "tests/support/test_game.h"
 
 namespace {
 // A body of length bytes that holds no NUL and does not repeat within a piece.
@@ -145,8 +146,8 @@ TEST(HttpPost, PlainHttpOnPort80HttpsElsewhereAndTheCertificateIsVerified) {
     EXPECT_EQ(postTargetUrl("https://example.org:80/p#frag"), "http://example.org:80/p");
     EXPECT_EQ(postTargetUrl("http://example.org"), "http://example.org:80/");
     // A self-signed certificate for 127.0.0.1: a verifying client must turn it down.
-    const std::string cert = testing::TempDir() + "orbelle_test_cert.pem";
-    const std::string key = testing::TempDir() + "orbelle_test_key.pem";
+    ScratchDirectory scratch; // the pair is removed afterwards, and other runs have their own
+    const std::string cert = scratch.path + "/cert.pem", key = scratch.path + "/key.pem";
     const std::string command = "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "
                                 "/CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 -keyout " +
                                 key + " -out " + cert + " >/dev/null 2>&1";
