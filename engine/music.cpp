@@ -1,26 +1,26 @@
 // Background music: SDL_mixer plays the track, the engine's clock tells its position.
 #include <SDL.h>
-#include <SDL_mixer.h>
 
 #include <algorithm>
 
 #include "engine/data_root.h"
 #include "engine/engine_state.h"
 #include "engine/mp3_length.h"
+#include "engine/sound_library.h"
 
 TSLMusic::TSLMusic() = default;
 
 TSLMusic::~TSLMusic() {
     if (track && tslCanPlay()) {
-        Mix_HaltMusic();
-        Mix_FreeMusic(static_cast<Mix_Music*>(track));
+        mixerCalls()->haltMusic();
+        mixerCalls()->freeMusic(static_cast<Mix_Music*>(track));
     }
 }
 
 void TSLMusic::PlayFile(const char* file) {
     if (track && tslCanPlay()) {
-        Mix_HaltMusic();
-        Mix_FreeMusic(static_cast<Mix_Music*>(track));
+        mixerCalls()->haltMusic();
+        mixerCalls()->freeMusic(static_cast<Mix_Music*>(track));
     }
     track = nullptr;
     currentFile = file ? file : "";
@@ -28,9 +28,9 @@ void TSLMusic::PlayFile(const char* file) {
     finished = false;
     paused = false;
     if (lengthMillis > 0 && tslCanPlay()) {
-        track = Mix_LoadMUS(tslDataPath(file).c_str());
-        if (track && Mix_PlayMusic(static_cast<Mix_Music*>(track), 0) != 0) {
-            Mix_FreeMusic(static_cast<Mix_Music*>(track));
+        track = mixerCalls()->loadMusic(tslDataPath(file).c_str());
+        if (track && mixerCalls()->playMusic(static_cast<Mix_Music*>(track), 0) != 0) {
+            mixerCalls()->freeMusic(static_cast<Mix_Music*>(track));
             track = nullptr;
         }
     }
@@ -46,7 +46,7 @@ int TSLMusic::GetLength() {
 int TSLMusic::GetTime() {
     if (lengthMillis <= 0)
         return 0;
-    if (!finished && track && tslCanPlay() && Mix_PlayingMusic() == 0)
+    if (!finished && track && tslCanPlay() && mixerCalls()->playingMusic() == 0)
         finished = true;
     const unsigned elapsed = (paused ? pausedTicks : SDL_GetTicks()) - startTicks;
     if (!finished && elapsed >= unsigned(lengthMillis))
@@ -60,7 +60,7 @@ void TSLMusic::Pause() {
     paused = true;
     pausedTicks = SDL_GetTicks();
     if (track && tslCanPlay())
-        Mix_PauseMusic();
+        mixerCalls()->pauseMusic();
 }
 
 // The clock goes on from where it stood: the paused time is not played time.
@@ -70,7 +70,7 @@ void TSLMusic::Resume() {
     paused = false;
     startTicks += SDL_GetTicks() - pausedTicks;
     if (track && tslCanPlay())
-        Mix_ResumeMusic();
+        mixerCalls()->resumeMusic();
 }
 
 void TSLMusic::FinishForTest() {

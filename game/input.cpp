@@ -42,8 +42,11 @@ void finishNameEntry() {
     game.namePromptVisible = false;
     // Saved before the download, which can stall for seconds: a player who gives up and
     // kills the game meanwhile keeps his score. Nothing is drawn between the two.
-    commitResult();
+    const bool saved = commitResult();
     downloadInternetScores();
+    // A lost score matters more to the player than how the download went.
+    if (!saved)
+        game.statusMessage = unsavedResultMessage;
 }
 
 // Returns false when the key ends this frame's input handling.
@@ -78,14 +81,20 @@ void leaveMenuScreens() {
 }
 
 void chooseMenuLine() {
-    if (game.scoreScreenVisible)
+    const char* uploadOutcome = "";
+    if (game.scoreScreenVisible) {
         uploadLocalScores();
+        uploadOutcome = game.statusMessage;
+    }
     switch (game.menuSelection) {
     case 0:
         resetRound();
         break;
     case 1:
         downloadInternetScores();
+        // Scores that did not get through must not vanish behind a download that went well.
+        if (game.statusMessage[0] == '\0')
+            game.statusMessage = uploadOutcome;
         game.scoreScreenVisible = true;
         break;
     case 2:

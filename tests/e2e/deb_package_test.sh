@@ -75,6 +75,11 @@ done <<<"$layout"
 version=$(dpkg-deb -f "${deb[orbelle]}" Version)
 dpkg-deb -f "${deb[orbelle]}" Depends | tr , '\n' | sed 's/^ *//' | grep -qxF "orbelle-data (= $version)" ||
     e2e_fail "orbelle does not depend on orbelle-data $version: $(dpkg-deb -f "${deb[orbelle]}" Depends)"
+# Linked, the mixer and libcurl are dependencies with the versions their symbols need.
+for library in libsdl-mixer1.2 libcurl4; do
+    dpkg-deb -f "${deb[orbelle]}" Depends | tr , '\n' | grep -qx " *$library (>= [0-9.]*)" ||
+        e2e_fail "orbelle does not depend on a version of $library: $(dpkg-deb -f "${deb[orbelle]}" Depends)"
+done
 
 # The packages unpacked into a folder: the tree an installation makes, without installing.
 root="$e2e_work/root"

@@ -3,6 +3,7 @@
 
 #include "engine/frame/frame.h"
 #include "game/input.h"
+#include "hiscore/high_score_table.h"
 #include "record/game_state.h"
 #include "tests/support/test_game.h"
 
@@ -49,6 +50,7 @@ TEST(NameEntry, CharactersLimitBackspaceAndCommitKeys) {
     press({SDLK_BACKSPACE});
     EXPECT_EQ(std::string(game.playerName), std::string(14, 'z'));
     for (int finish : {SDLK_RETURN, SDLK_KP_MINUS}) {
+        ScratchDirectory scratch; // each commit writes a hisc.dat of its own
         startNameEntry(finish == SDLK_KP_MINUS ? 500 : 700);
         if (finish == SDLK_KP_MINUS)
             press({'e'});
@@ -58,6 +60,12 @@ TEST(NameEntry, CharactersLimitBackspaceAndCommitKeys) {
                   std::make_tuple(true, false, false, int(game.score)));
         EXPECT_EQ(game.localScores.entries[0].name, finish == SDLK_KP_MINUS ? "e" : "");
     }
+    // A save that fails says so, over whatever the download left on the status line.
+    startNameEntry(900);
+    localScoreFile = "no folder/hisc.dat";
+    press({SDLK_RETURN});
+    localScoreFile = "hisc.dat";
+    EXPECT_STREQ(game.statusMessage, "Your score could not be saved to hisc.dat.");
 }
 
 TEST(Menu, KeysMoveClampAndChoose) {

@@ -3,6 +3,7 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 
@@ -43,12 +44,29 @@ class HttpRetrieverTest : public testing::Test {
         local.server.Get("/moved", [](const httplib::Request&, httplib::Response& response) {
             response.set_redirect("/hang");
         });
+        // Redirects to this server, to another port and to another name of this host.
+        other.server.Get(".*", [this](const httplib::Request& request, httplib::Response&) {
+            other.log(request);
+        });
+        ASSERT_TRUE(other.start());
+        const std::pair<std::string, std::string> redirects[] = {
+            {"/here", "/body/30"},
+            {"/loop", "/loop"},
+            {"/elsewhere", other.url("/body/5")},
+            {"/otherhost", "http://localhost:" + std::to_string(local.port) + "/body/5"}};
+        for (const auto& [from, to] : redirects)
+            local.server.Get(from, [this, to = to](const httplib::Request& request,
+                                                   httplib::Response& response) {
+                local.log(request);
+                response.set_redirect(to);
+                response.set_content("moved", "text/plain");
+            });
         ASSERT_TRUE(local.start());
     }
     void TearDown() override { httpLimits = HttpLimits(); }
     const char* get(const std::string& path) { return retriever.retrieve(local.url(path).c_str()); }
     std::string body;
-    LocalHttpServer local;
+    LocalHttpServer other, local;
     HttpRetriever retriever;
 };
 } // namespace
@@ -88,6 +106,31 @@ TEST_F(HttpRetrieverTest, FailuresKeepThePreviousTextAndRecordTheirCause) {
     // A redirect is no answer: its end of headers must not pass for one.
     EXPECT_EQ(get("/moved"), nullptr);
     EXPECT_EQ(retriever.lastError, uint32_t(CURLE_OPERATION_TIMEDOUT));
+}
+
+// Anyone on the path of plain HTTP could otherwise send the game's requests to any machine.
+TEST_F(HttpRetrieverTest, RedirectsAreFollowedOnTheSameServerOnlyAndAFewTimesAtMost) {
+    const struct {
+        const char* path;
+        std::string text;
+        long status;
+    } cases[] = {{"/here", bodyOf(30), 200},
+                 {"/loop", "moved", 302},
+                 {"/elsewhere", "moved", 302},
+                 {"/otherhost", "moved", 302}};
+    for (const auto& c : cases) {
+        const char* text = get(c.path);
+        ASSERT_NE(text, nullptr) << c.path;
+        EXPECT_EQ(std::make_pair(std::string(text), retriever.status),
+                  std::make_pair(c.text, c.status))
+            << c.path;
+    }
+    EXPECT_EQ(other.requests().size(), 0u);
+    // The first request and five redirects; the next one is not followed.
+    const auto requests = local.requests();
+    EXPECT_EQ(std::count_if(requests.begin(), requests.end(),
+                            [](const httplib::Request& r) { return r.path == "/loop"; }),
+              6);
 }
 
 // Less than a millisecond left counts as none: curl would read a time-out of 0 as no time-out.
