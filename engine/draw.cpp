@@ -83,8 +83,8 @@ void tslDrawText(const TSLMaterial& font, unsigned atlas, float x, float y, cons
     const GLint filter = onWholePixels(x, y) ? GL_LINEAR : GL_NEAREST;
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
-    const float cellS = float(fontCellWidth) / fontAtlasSize;
-    const float cellT = float(fontCellHeight) / fontAtlasSize;
+    const float cellS = float(fontCellWidth) / fontAtlasWidth;
+    const float cellT = float(fontCellHeight) / fontAtlasHeight;
     float left = x;
     for (const char* p = text; *p; ++p, left += fontAdvance) {
         const unsigned char c = static_cast<unsigned char>(*p);

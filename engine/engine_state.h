@@ -15,6 +15,8 @@ struct TSLEngineState {
     bool headless = false;
     bool windowOpen = false;
     bool audioOpen = false;
+    bool fullScreen = false;
+    bool muted = false;
     int windowWidth = 0;
     int windowHeight = 0;
     std::string windowIcon;

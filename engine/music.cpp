@@ -26,6 +26,7 @@ void TSLMusic::PlayFile(const char* file) {
     currentFile = file ? file : "";
     lengthMillis = mp3LengthMillis(file ? tslDataPath(file).c_str() : nullptr);
     finished = false;
+    paused = false;
     if (lengthMillis > 0 && tslCanPlay()) {
         track = mixerCalls()->loadMusic(tslDataPath(file).c_str());
         if (track && mixerCalls()->playMusic(static_cast<Mix_Music*>(track), 0) != 0) {
@@ -47,10 +48,29 @@ int TSLMusic::GetTime() {
         return 0;
     if (!finished && track && tslCanPlay() && mixerCalls()->playingMusic() == 0)
         finished = true;
-    const unsigned elapsed = SDL_GetTicks() - startTicks;
+    const unsigned elapsed = (paused ? pausedTicks : SDL_GetTicks()) - startTicks;
     if (!finished && elapsed >= unsigned(lengthMillis))
         finished = true;
     return finished ? lengthMillis : int(elapsed);
+}
+
+void TSLMusic::Pause() {
+    if (paused)
+        return;
+    paused = true;
+    pausedTicks = SDL_GetTicks();
+    if (track && tslCanPlay())
+        mixerCalls()->pauseMusic();
+}
+
+// The clock goes on from where it stood: the paused time is not played time.
+void TSLMusic::Resume() {
+    if (!paused)
+        return;
+    paused = false;
+    startTicks += SDL_GetTicks() - pausedTicks;
+    if (track && tslCanPlay())
+        mixerCalls()->resumeMusic();
 }
 
 void TSLMusic::FinishForTest() {

@@ -9,6 +9,14 @@
 #include "engine/sound_library.h"
 
 namespace {
+void applyVolume() {
+    const int volume = tslEngine().muted ? 0 : MIX_MAX_VOLUME;
+    const MixerCalls* mixer = mixerCalls();
+    mixer->volumeMusic(volume);
+    const int everyChannel = -1;
+    mixer->volume(everyChannel, volume);
+}
+
 const int mixRate = 44100;
 const int mixChannels = 2;
 const int mixChunkSize = 1024;
@@ -42,6 +50,17 @@ void TSLSoundInit() {
         return;
     }
     state.audioOpen = true;
+    applyVolume();
+}
+
+void TSLSetMuted(bool muted) {
+    tslEngine().muted = muted;
+    if (tslCanPlay())
+        applyVolume();
+}
+
+bool TSLIsMuted() {
+    return tslEngine().muted;
 }
 
 TSLSoundSample::TSLSoundSample() = default;

@@ -16,6 +16,10 @@ const MixerCalls* mixerCalls() {
         ORBELLE_LIBRARY_CALL(library, Mix_PlayMusic),
         ORBELLE_LIBRARY_CALL(library, Mix_HaltMusic),
         ORBELLE_LIBRARY_CALL(library, Mix_PlayingMusic),
+        ORBELLE_LIBRARY_CALL(library, Mix_PauseMusic),
+        ORBELLE_LIBRARY_CALL(library, Mix_ResumeMusic),
+        ORBELLE_LIBRARY_CALL(library, Mix_VolumeMusic),
+        ORBELLE_LIBRARY_CALL(library, Mix_Volume),
     };
     return library.failed ? nullptr : &calls;
 }

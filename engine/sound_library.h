@@ -16,6 +16,10 @@ struct MixerCalls {
     decltype(&Mix_PlayMusic) playMusic;
     decltype(&Mix_HaltMusic) haltMusic;
     decltype(&Mix_PlayingMusic) playingMusic;
+    decltype(&Mix_PauseMusic) pauseMusic;
+    decltype(&Mix_ResumeMusic) resumeMusic;
+    decltype(&Mix_VolumeMusic) volumeMusic;
+    decltype(&Mix_Volume) volume;
 };
 
 // Every mixer function the engine uses; null when the mixer cannot be opened (said once on

@@ -27,6 +27,13 @@ void TSLEndRender();
 // the next frame is then drawn whole.
 void TSLWindowEvent(const SDL_Event& event);
 
+// Switches the window between full screen and a window of its own; the GL context, its
+// textures and the picture stay, and the next frame is drawn and shown whole. False, with
+// nothing changed, when the video system refuses. Headless, only the answer of
+// TSLIsFullScreen changes.
+bool TSLToggleFullScreen();
+bool TSLIsFullScreen();
+
 // Headless mode: the same objects and state, nothing drawn, no window, no sound device.
 // Tests switch it on before TSLInit.
 void TSLSetHeadless(bool headless);
@@ -157,12 +164,18 @@ class TSLKeyhandler {
     // Test seam: SDL_PushEvent does not change SDL's key state, so tests hold keys here.
     static void SetTestKey(int sym, bool held);
     static void ClearTestKeys();
+    // Keys held on another device that stands in for the keyboard (a gamepad).
+    static void SetDeviceKey(int sym, bool held);
 };
 
 // ---- sound and music -------------------------------------------------------------------------
 
 // Opens the audio device; without one the game goes on silently.
 void TSLSoundInit();
+// Silences music and sounds, or gives them back; a choice made before the audio device is
+// open holds once it is.
+void TSLSetMuted(bool muted);
+bool TSLIsMuted();
 
 class TSLSoundSample {
   public:
@@ -189,6 +202,9 @@ class TSLMusic {
     // Once the track has ended GetTime equals GetLength.
     int GetLength();
     int GetTime();
+    // Holds the track where it is, clock and sound, until Resume; a new track plays at once.
+    void Pause();
+    void Resume();
 
     // Test seam: pretend the current track has played to its end.
     void FinishForTest();
@@ -200,5 +216,7 @@ class TSLMusic {
     std::string currentFile;
     int lengthMillis = 0;
     unsigned startTicks = 0;
+    unsigned pausedTicks = 0; // when Pause held the track; its clock stands there
     bool finished = false;
+    bool paused = false;
 };

@@ -18,7 +18,7 @@ void TSLText::MakeRasterFont() {
     if (fontBase || !tslCanDraw())
         return;
     const std::vector<unsigned char> atlas = buildFontAtlas();
-    fontBase = tslUploadRgbaTexture(atlas.data(), fontAtlasSize, fontAtlasSize, false);
+    fontBase = tslUploadRgbaTexture(atlas.data(), fontAtlasWidth, fontAtlasHeight, false);
 }
 
 void TSLText::PrintText(float x, float y, const char* text) {

@@ -7,6 +7,8 @@
 
 #include "field/events.h"
 #include "field/fields.h"
+#include "game/comforts.h"
+#include "game/gamepad.h"
 #include "net/score_exchange.h"
 #include "record/game_state.h"
 #include "scores/result_screen.h"
@@ -155,14 +157,19 @@ void accelerate() {
     }
 }
 
+void giveUpIfEscapeHeld() {
+    if (!game.keys.IsKeydown(SDLK_ESCAPE))
+        return;
+    leavePause();
+    endEvent();
+    game.inMenu = true;
+}
+
 void steer() {
     game.player.StrafeVertical(game.playerVelocityY);
     game.player.StrafeHorizontal(game.playerVelocityX);
     wrapPlayer();
-    if (game.keys.IsKeydown(SDLK_ESCAPE)) {
-        endEvent();
-        game.inMenu = true;
-    }
+    giveUpIfEscapeHeld();
     accelerate();
 }
 
@@ -174,12 +181,24 @@ void pollEvent(SDL_Event& event) {
     TSLWindowEvent(event);
     if (event.type == SDL_QUIT)
         game.running = 0;
+    else
+        handleComfortEvent(event);
 }
 } // namespace
+
+// A paused round polls once a frame, as play does, for the close request and the keys that
+// act while it stands still; Escape gives it up at once.
+void handlePausedInput() {
+    takePadEvents();
+    SDL_Event event;
+    pollEvent(event);
+    giveUpIfEscapeHeld();
+}
 
 // One event record serves every poll of the frame: a poll that finds the queue empty leaves
 // the previous event in place, so a single key press is seen by each step in turn.
 void handleInput() {
+    takePadEvents();
     SDL_Event event;
     std::memset(&event, 0, sizeof event);
     pollEvent(event);

@@ -3,6 +3,7 @@
 
 #include <SDL.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 
@@ -118,10 +119,58 @@ const char* uploadEntry(const HighScoreEntry& entry, ScoreSignature& signature) 
 }
 } // namespace
 
+namespace {
+std::string chosenScoreServer;
+
+const size_t maxHostLength = 253;
+const long maxPort = 65535;
+
+bool isHostName(const std::string& host) {
+    if (host.empty() || host.size() > maxHostLength)
+        return false;
+    for (unsigned char c : host)
+        if (!std::isalnum(c) && c != '.' && c != '-')
+            return false;
+    return true;
+}
+
+bool isBracketedIpv6(const std::string& host) {
+    if (host.size() < 4 || host.front() != '[' || host.back() != ']')
+        return false;
+    for (size_t i = 1; i + 1 < host.size(); ++i)
+        if (!std::isxdigit(static_cast<unsigned char>(host[i])) && host[i] != ':' && host[i] != '.')
+            return false;
+    return true;
+}
+
+bool isPort(const std::string& text) {
+    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != text.npos)
+        return false;
+    const long port = std::strtol(text.c_str(), nullptr, 10);
+    return port >= 1 && port <= maxPort;
+}
+} // namespace
+
+bool isScoreServerAddress(const std::string& text) {
+    // The port follows the last colon outside the brackets of an IPv6 address.
+    const size_t bracketEnd = text.rfind(']');
+    const size_t colon = text.find(':', bracketEnd == text.npos ? 0 : bracketEnd);
+    const std::string host = text.substr(0, colon);
+    const bool hostValid =
+        !host.empty() && host[0] == '[' ? isBracketedIpv6(host) : isHostName(host);
+    return hostValid && (colon == text.npos || isPort(text.substr(colon + 1)));
+}
+
+void chooseScoreServer(const std::string& hostAndPort) {
+    chosenScoreServer = hostAndPort;
+}
+
 const char* scoreServerHost() {
     const char* host = getenv("ORBELLE_SCORE_SERVER");
     if (host != nullptr && host[0] != '\0')
         return host;
+    if (!chosenScoreServer.empty())
+        return chosenScoreServer.c_str();
     return ORBELLE_DEFAULT_SCORE_SERVER;
 }
 

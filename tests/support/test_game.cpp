@@ -7,6 +7,7 @@
 
 #include "engine/data_root.h"
 #include "field/fields.h"
+#include "game/gamepad.h"
 #include "game/round_end.h"
 #include "game/startup.h"
 #include "record/game_state.h"
@@ -58,6 +59,9 @@ void resetGameForTest() {
     game.localScores = HighScoreTable();
     game.blip.playCount = 0;
     TSLKeyhandler::ClearTestKeys();
+    releasePad();
+    TSLSetMuted(false);
+    game.music.Resume();
     TSLClearPrintedTexts();
     SDL_Event event;
     while (SDL_PollEvent(&event)) {

@@ -98,12 +98,13 @@ static int wholeDotPixels(int left, int bottom, int width, int height) {
 }
 
 // Whether the font is filtered smoothly (one pixel per texel) or not (scaled by 1.28), its dots
-// stay whole: each dot of 'W' is one pixel by two at the window's own scale.
+// stay whole: each dot of 'W' and of 'ü' (Latin-1) is one pixel by two at the window's scale.
 TEST_F(OnScreen, TextDotsStayWholeAtAnyScale) {
     int dots = 0;
-    for (int row = 0; row < glyphRows; ++row)
-        for (int column = 0; column < glyphColumns; ++column)
-            dots += glyphPicture('W')[row][column] == 'X';
+    for (unsigned char c : {'W', '\xFC'})
+        for (int row = 0; row < glyphRows; ++row)
+            for (int column = 0; column < glyphColumns; ++column)
+                dots += glyphPicture(c)[row][column] == 'X';
     ASSERT_GT(dots, 10);
     const struct {
         float viewWidth, viewHeight, x, y;
@@ -115,10 +116,10 @@ TEST_F(OnScreen, TextDotsStayWholeAtAnyScale) {
         TSLText font;
         font.MakeRasterFont();
         font.SetDiffuseColor(0, 1, 0, 1);
-        font.PrintText(c.x, c.y, "W");
-        const int green =
-            wholeDotPixels(int(c.x * scale) - 2, int(c.y * scale) - 2,
-                           int(fontCellWidth * scale) + 4, int(fontCellHeight * scale) + 4);
+        font.PrintText(c.x, c.y, "W\xFC");
+        const int green = wholeDotPixels(int(c.x * scale) - 2, int(c.y * scale) - 2,
+                                         int((fontAdvance + fontCellWidth) * scale) + 4,
+                                         int(fontCellHeight * scale) + 4);
         EXPECT_GE(green, 2 * dots) << c.viewWidth << " " << c.x;
         if (c.greenPixels >= 0) {
             EXPECT_EQ(green, c.greenPixels) << c.x;

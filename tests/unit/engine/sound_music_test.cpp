@@ -88,3 +88,15 @@ TEST_F(Audio, ASoundAskedForBeforeItsLoadPlaysOnceLoaded) {
     }
     TSLSetHeadless(true);
 }
+
+// A paused track's clock stands still, and goes on from there: the pause is not played time.
+TEST_F(Audio, PausedMusicClockStandsStill) {
+    TSLMusic music;
+    music.PlayFile(path("two.mp3").c_str());
+    music.Pause();
+    const int at = music.GetTime();
+    SDL_Delay(600);
+    EXPECT_EQ(music.GetTime(), at);
+    music.Resume();
+    EXPECT_LT(music.GetTime(), at + 600);
+}

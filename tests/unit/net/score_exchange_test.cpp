@@ -168,3 +168,25 @@ TEST_F(ScoreExchangeTest, ACloseEndsTheExchangeAndStaysQueuedKeysAreDropped) {
     EXPECT_EQ(local.requests().size(), 1u) << "a request was made with a close queued";
     EXPECT_EQ(takeQueuedEventTypes(), std::vector<int>{SDL_QUIT});
 }
+
+// Nothing that could carry the request elsewhere or cut the URL gets through.
+TEST(ScoreServerChoice, AddressesAndWhichChoiceWins) {
+    for (const char* valid : {"a-b.example.org:1", "10.0.0.1:65535", "[::1]:8765", "[fe80::1]"})
+        EXPECT_TRUE(isScoreServerAddress(valid)) << valid;
+    for (const char* bad :
+         {"", ":80", "example.org:", "example.org:0", "example.org:65536", "a b", "evil.org/x",
+          "evil.org#", "user@host", "[::1", "::1", "h:80:90", "[g::1]", "h:+80"})
+        EXPECT_FALSE(isScoreServerAddress(bad)) << bad;
+    EXPECT_TRUE(isScoreServerAddress(std::string(253, 'a')));
+    EXPECT_FALSE(isScoreServerAddress(std::string(254, 'a')));
+    unsetenv("ORBELLE_SCORE_SERVER");
+    const std::string builtIn = scoreServerHost();
+    chooseScoreServer("chosen.example:9");
+    EXPECT_STREQ(scoreServerHost(), "chosen.example:9");
+    setenv("ORBELLE_SCORE_SERVER", "env.example:7", 1);
+    EXPECT_STREQ(scoreServerHost(), "env.example:7");
+    unsetenv("ORBELLE_SCORE_SERVER");
+    chooseScoreServer("");
+    EXPECT_EQ(scoreServerHost(), builtIn);
+    EXPECT_NE(builtIn, "chosen.example:9");
+}
