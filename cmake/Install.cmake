@@ -40,6 +40,7 @@ foreach(size 16 32 48 64 128 256)
 endforeach()
 install(FILES data/icons/orbelle.svg
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/scalable/apps)
+# Man pages go where man looks, whatever the data layout.
 install(FILES dist/man/orbelle.6 DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
 install(FILES dist/man/orbelle-score-server.8 DESTINATION ${CMAKE_INSTALL_MANDIR}/man8)
 
@@ -57,7 +58,3 @@ install(CODE "
 ")
 install(FILES ${CMAKE_BINARY_DIR}/dist/orbelle-score-server.service
         DESTINATION ${ORBELLE_SYSTEMD_UNIT_DIR})
-
-# Man pages go where man looks, whatever the data layout.
-install(FILES dist/man/orbelle.6 DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
-install(FILES dist/man/orbelle-score-server.8 DESTINATION ${CMAKE_INSTALL_MANDIR}/man8)

@@ -36,12 +36,6 @@ bool tslOutsideView(float left, float bottom, float right, float top) {
            top < std::min(o[2], o[3]) || bottom > std::max(o[2], o[3]);
 }
 
-bool tslIsView(float left, float bottom, float right, float top) {
-    const double* o = tslEngine().ortho;
-    return left == float(o[0]) && right == float(o[1]) && bottom == float(o[2]) &&
-           top == float(o[3]);
-}
-
 bool tslCoversView(float left, float bottom, float right, float top) {
     const double* o = tslEngine().ortho;
     return left <= std::min(o[0], o[1]) && right >= std::max(o[0], o[1]) &&

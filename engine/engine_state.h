@@ -4,13 +4,19 @@
 #include <string>
 #include <vector>
 
-#include "engine/damage.h"
 #include "engine/tessel.h"
+
+// Window pixels [left, right) x [bottom, top), rows counted from the bottom as in GL.
+struct TSLPixelBox {
+    int left, bottom, right, top;
+};
 
 struct TSLEngineState {
     bool headless = false;
     bool windowOpen = false;
     bool audioOpen = false;
+    bool fullScreen = false;
+    bool muted = false;
     int windowWidth = 0;
     int windowHeight = 0;
     std::string windowIcon;
@@ -18,15 +24,20 @@ struct TSLEngineState {
     // The frame's clear waits for the first drawing: when that is an opaque picture over the
     // whole view, clearing first would only cost the software rasteriser a full-screen pass.
     bool clearPending = false;
-    bool layeredDrawing = false; // see TSLSetLayeredDrawing
-    // Until TSLPrepareDrawingStates has run, drawing keeps to as few GL states as it can: a
-    // software renderer builds code for each state before it can show the first frame. Opaque
-    // pictures are blended like the rest, and sprites are not cut into scissored bands.
-    bool statesPrepared = false;
+    // Reference mode for tests and for hunting drawing faults: every layer is drawn in full and
+    // at once every frame, none of the shortcuts that must give the same picture.
+    // ORBELLE_LAYERED_DRAWING=1 in the environment switches it on at TSLInit.
+    bool layeredDrawing = false;
+    // Until the frame has gone through its later GL states (engine/frame/warm.cpp), drawing
+    // keeps to as few as it can: a software renderer builds code for each state before it can
+    // show the first frame. Opaque pictures are blended like the rest, and sprites are not cut
+    // into scissored bands.
+    bool statesWarmed = false;
     // Where drawing may land: the whole window, or the part of it being drawn again.
     TSLPixelBox clip{0, 0, 0, 0};
-    double redrawnShare = 1; // see TSLRedrawnShare
     std::vector<TSLPrintedText> printedTexts;
+    // The overlays alive, so their GL states can be gone through before one is first drawn.
+    std::vector<TSLBlur*> overlays;
 };
 
 TSLEngineState& tslEngine();
@@ -42,8 +53,6 @@ bool tslCanPlay();
 void tslSettleClear(bool coversView);
 // True when the rectangle lies entirely outside the logical view, so drawing it changes nothing.
 bool tslOutsideView(float left, float bottom, float right, float top);
-// True when the rectangle is exactly the logical view.
-bool tslIsView(float left, float bottom, float right, float top);
 // True when the rectangle covers the whole logical view.
 bool tslCoversView(float left, float bottom, float right, float top);
 
@@ -55,9 +64,6 @@ double tslPixelY(double y);
 bool tslScissor(int left, int bottom, int right, int top);
 // Back to scissoring by the clip box alone (none when that is the whole window).
 void tslRestoreScissor();
-
-// The quad a sprite's Render would draw, in logical units: false when it would draw nothing.
-bool tslSpriteQuad(const TSLPolygon& sprite, float* left, float* bottom, float* right, float* top);
 
 // Draws the bound texture (or plain colour) as an axis-aligned quad. Texture coordinates
 // run from (s0, t0) at the bottom-left corner to (s1, t1) at the top-right.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/data_root.h"
@@ -116,7 +117,25 @@ std::vector<TSLVisibleBand> visibleBands(const std::vector<unsigned char>& pixel
         bands.clear();
     return bands;
 }
+
+// Never destroyed: materials in globals give their textures back after static destruction.
+std::unordered_map<unsigned, std::vector<TSLVisibleBand>>& bandsOfTextures() {
+    static auto* bands = new std::unordered_map<unsigned, std::vector<TSLVisibleBand>>;
+    return *bands;
+}
 } // namespace
+
+const std::vector<TSLVisibleBand>& tslVisibleBands(unsigned texture) {
+    static const std::vector<TSLVisibleBand> none;
+    const auto found = bandsOfTextures().find(texture);
+    return found == bandsOfTextures().end() ? none : found->second;
+}
+
+void tslDeleteTexture(unsigned texture) {
+    bandsOfTextures().erase(texture);
+    if (texture && tslCanDraw())
+        glDeleteTextures(1, &texture);
+}
 
 unsigned tslNewTexture(bool smooth) {
     GLuint name = 0;
@@ -156,9 +175,9 @@ unsigned tslLoadTexture(const char* file, TSLMaterial& material) {
             *opaque = pixels[alpha] == 255;
         material.textureWidth = image->w;
         material.textureHeight = image->h;
-        if (!*opaque)
-            material.visibleBands = visibleBands(pixels, image->w, image->h);
         name = tslUploadRgbaTexture(pixels.data(), image->w, image->h, true);
+        if (!*opaque)
+            bandsOfTextures()[name] = visibleBands(pixels, image->w, image->h);
     }
     SDL_FreeSurface(image);
     return name;
@@ -174,8 +193,7 @@ TSLMaterial::TSLMaterial(const char* name, float red, float green, float blue, f
 }
 
 TSLMaterial::~TSLMaterial() {
-    if (texture && tslCanDraw())
-        glDeleteTextures(1, &texture);
+    tslDeleteTexture(texture);
 }
 
 void TSLMaterial::SetDiffuseColor(float red, float green, float blue, float alpha) {
@@ -192,7 +210,7 @@ void TSLMaterial::Apply() const {
         glDisable(GL_BLEND);
         glEnable(GL_ALPHA_TEST);
         glAlphaFunc(GL_GREATER, 0.5f);
-    } else if (Opaque() && tslEngine().statesPrepared) {
+    } else if (Opaque() && tslEngine().statesWarmed) {
         // Blending an alpha of 1 gives the source colour exactly; skipping it saves the
         // software rasteriser reading back every pixel underneath.
         glDisable(GL_ALPHA_TEST);

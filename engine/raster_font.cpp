@@ -102,10 +102,115 @@ const Glyph glyphs[fontGlyphCount] = {
     {".....", ".....", ".X...", "X.X.X", "...X.", ".....", ".....", "....."}, // ~
 };
 
+// Codes 0xA0 to 0xFF. Accented capitals are squeezed into rows 2 to 6 under their mark;
+// small letters keep the body of their ASCII glyph.
+const Glyph latinGlyphs[fontLatinGlyphCount] = {
+    {".....", ".....", ".....", ".....", ".....", ".....", ".....", "....."}, // A0 no-break space
+    {"..X..", ".....", "..X..", "..X..", "..X..", "..X..", "..X..", "....."}, // A1 ¡
+    {"..X..", ".XXX.", "X.X..", "X.X..", "X.X.X", ".XXX.", "..X..", "....."}, // A2 ¢
+    {"..XX.", ".X..X", ".X...", "XXX..", ".X...", ".X..X", "X.XX.", "....."}, // A3 £
+    {".....", "X...X", ".XXX.", ".X.X.", ".XXX.", "X...X", ".....", "....."}, // A4 ¤
+    {"X...X", ".X.X.", "XXXXX", "..X..", "XXXXX", "..X..", "..X..", "....."}, // A5 ¥
+    {"..X..", "..X..", "..X..", ".....", "..X..", "..X..", "..X..", "....."}, // A6 ¦
+    {".XXX.", "X....", ".XX..", "X..X.", ".XX..", "...X.", "XXX..", "....."}, // A7 §
+    {".X.X.", ".....", ".....", ".....", ".....", ".....", ".....", "....."}, // A8 ¨
+    {".XXX.", "X...X", "X.XXX", "X.X.X", "X.XXX", "X...X", ".XXX.", "....."}, // A9 ©
+    {".XX..", "...X.", ".XXX.", "X..X.", ".XXX.", ".....", "XXXX.", "....."}, // AA ª
+    {".....", "..X.X", ".X.X.", "X.X..", ".X.X.", "..X.X", ".....", "....."}, // AB «
+    {".....", ".....", ".....", "XXXXX", "....X", "....X", ".....", "....."}, // AC ¬
+    {".....", ".....", ".....", ".XXX.", ".....", ".....", ".....", "....."}, // AD soft hyphen
+    {".XXX.", "X...X", "XXX.X", "XX.XX", "XXX.X", "XX.XX", ".XXX.", "....."}, // AE ®
+    {"XXXXX", ".....", ".....", ".....", ".....", ".....", ".....", "....."}, // AF ¯
+    {".XX..", "X..X.", "X..X.", ".XX..", ".....", ".....", ".....", "....."}, // B0 °
+    {"..X..", "..X..", "XXXXX", "..X..", "..X..", ".....", "XXXXX", "....."}, // B1 ±
+    {".XX..", "...X.", "..X..", ".XXX.", ".....", ".....", ".....", "....."}, // B2 ²
+    {".XX..", "..XX.", "...X.", ".XX..", ".....", ".....", ".....", "....."}, // B3 ³
+    {"...X.", "..X..", ".....", ".....", ".....", ".....", ".....", "....."}, // B4 ´
+    {".....", ".....", "X...X", "X...X", "X...X", "XX.XX", "X.X.X", "X...."}, // B5 µ
+    {".XXXX", "XXX.X", "XXX.X", ".XX.X", "..X.X", "..X.X", "..X.X", "....."}, // B6 ¶
+    {".....", ".....", ".....", "..X..", ".....", ".....", ".....", "....."}, // B7 ·
+    {".....", ".....", ".....", ".....", ".....", ".....", "..X..", ".X..."}, // B8 ¸
+    {"..X..", ".XX..", "..X..", ".XXX.", ".....", ".....", ".....", "....."}, // B9 ¹
+    {".XX..", "X..X.", "X..X.", ".XX..", ".....", "XXXX.", ".....", "....."}, // BA º
+    {".....", "X.X..", ".X.X.", "..X.X", ".X.X.", "X.X..", ".....", "....."}, // BB »
+    {"X....", "X...X", "X..X.", "..X..", ".X.X.", "X.XXX", "...X.", "....."}, // BC ¼
+    {"X....", "X...X", "X..X.", "..X..", ".XXX.", "X...X", "..XX.", "XXXXX"}, // BD ½
+    {"XX...", ".X..X", "XX.X.", "..X..", ".X.X.", "X.XXX", "...X.", "....."}, // BE ¾
+    {"..X..", ".....", "..X..", ".X...", "X....", "X...X", ".XXX.", "....."}, // BF ¿
+    {".X...", "..X..", ".XXX.", "X...X", "XXXXX", "X...X", "X...X", "....."}, // C0 À
+    {"...X.", "..X..", ".XXX.", "X...X", "XXXXX", "X...X", "X...X", "....."}, // C1 Á
+    {"..X..", ".X.X.", ".XXX.", "X...X", "XXXXX", "X...X", "X...X", "....."}, // C2 Â
+    {".XX.X", "X..X.", ".XXX.", "X...X", "XXXXX", "X...X", "X...X", "....."}, // C3 Ã
+    {".X.X.", ".....", ".XXX.", "X...X", "XXXXX", "X...X", "X...X", "....."}, // C4 Ä
+    {"..X..", ".X.X.", ".XXX.", "X...X", "XXXXX", "X...X", "X...X", "....."}, // C5 Å
+    {".XXXX", "X.X..", "X.X..", "XXXXX", "X.X..", "X.X..", "X.XXX", "....."}, // C6 Æ
+    {".XXX.", "X...X", "X....", "X....", "X...X", ".XXX.", "..X..", ".X..."}, // C7 Ç
+    {".X...", "..X..", "XXXXX", "X....", "XXXX.", "X....", "XXXXX", "....."}, // C8 È
+    {"...X.", "..X..", "XXXXX", "X....", "XXXX.", "X....", "XXXXX", "....."}, // C9 É
+    {"..X..", ".X.X.", "XXXXX", "X....", "XXXX.", "X....", "XXXXX", "....."}, // CA Ê
+    {".X.X.", ".....", "XXXXX", "X....", "XXXX.", "X....", "XXXXX", "....."}, // CB Ë
+    {".X...", "..X..", ".XXX.", "..X..", "..X..", "..X..", ".XXX.", "....."}, // CC Ì
+    {"...X.", "..X..", ".XXX.", "..X..", "..X..", "..X..", ".XXX.", "....."}, // CD Í
+    {"..X..", ".X.X.", ".XXX.", "..X..", "..X..", "..X..", ".XXX.", "....."}, // CE Î
+    {".X.X.", ".....", ".XXX.", "..X..", "..X..", "..X..", ".XXX.", "....."}, // CF Ï
+    {".XX..", ".X.X.", ".X..X", "XXX.X", ".X..X", ".X.X.", ".XX..", "....."}, // D0 Ð
+    {".XX.X", "X..X.", "X...X", "XX..X", "X.X.X", "X..XX", "X...X", "....."}, // D1 Ñ
+    {".X...", "..X..", ".XXX.", "X...X", "X...X", "X...X", ".XXX.", "....."}, // D2 Ò
+    {"...X.", "..X..", ".XXX.", "X...X", "X...X", "X...X", ".XXX.", "....."}, // D3 Ó
+    {"..X..", ".X.X.", ".XXX.", "X...X", "X...X", "X...X", ".XXX.", "....."}, // D4 Ô
+    {".XX.X", "X..X.", ".XXX.", "X...X", "X...X", "X...X", ".XXX.", "....."}, // D5 Õ
+    {".X.X.", ".....", ".XXX.", "X...X", "X...X", "X...X", ".XXX.", "....."}, // D6 Ö
+    {".....", ".....", "X...X", ".X.X.", "..X..", ".X.X.", "X...X", "....."}, // D7 ×
+    {".XXXX", "X..XX", "X.X.X", "X.X.X", "XX..X", "X...X", "XXXX.", "....."}, // D8 Ø
+    {".X...", "..X..", "X...X", "X...X", "X...X", "X...X", ".XXX.", "....."}, // D9 Ù
+    {"...X.", "..X..", "X...X", "X...X", "X...X", "X...X", ".XXX.", "....."}, // DA Ú
+    {"..X..", ".X.X.", "X...X", "X...X", "X...X", "X...X", ".XXX.", "....."}, // DB Û
+    {".X.X.", ".....", "X...X", "X...X", "X...X", "X...X", ".XXX.", "....."}, // DC Ü
+    {"...X.", "..X..", "X...X", ".X.X.", "..X..", "..X..", "..X..", "....."}, // DD Ý
+    {"X....", "XXXX.", "X...X", "X...X", "XXXX.", "X....", "X....", "....."}, // DE Þ
+    {".XX..", "X..X.", "X..X.", "X.X..", "X..X.", "X...X", "X.XX.", "X...."}, // DF ß
+    {".X...", "..X..", ".XXX.", "....X", ".XXXX", "X...X", ".XXXX", "....."}, // E0 à
+    {"...X.", "..X..", ".XXX.", "....X", ".XXXX", "X...X", ".XXXX", "....."}, // E1 á
+    {"..X..", ".X.X.", ".XXX.", "....X", ".XXXX", "X...X", ".XXXX", "....."}, // E2 â
+    {".XX.X", "X..X.", ".XXX.", "....X", ".XXXX", "X...X", ".XXXX", "....."}, // E3 ã
+    {".X.X.", ".....", ".XXX.", "....X", ".XXXX", "X...X", ".XXXX", "....."}, // E4 ä
+    {"..X..", ".X.X.", ".XXX.", "....X", ".XXXX", "X...X", ".XXXX", "....."}, // E5 å
+    {".....", ".....", "XX.X.", "..X.X", ".XXXX", "X.X..", ".X.XX", "....."}, // E6 æ
+    {".....", ".....", ".XXX.", "X....", "X....", "X...X", ".XXX.", "..XX."}, // E7 ç
+    {".X...", "..X..", ".XXX.", "X...X", "XXXXX", "X....", ".XXX.", "....."}, // E8 è
+    {"...X.", "..X..", ".XXX.", "X...X", "XXXXX", "X....", ".XXX.", "....."}, // E9 é
+    {"..X..", ".X.X.", ".XXX.", "X...X", "XXXXX", "X....", ".XXX.", "....."}, // EA ê
+    {".X.X.", ".....", ".XXX.", "X...X", "XXXXX", "X....", ".XXX.", "....."}, // EB ë
+    {".X...", "..X..", ".XX..", "..X..", "..X..", "..X..", ".XXX.", "....."}, // EC ì
+    {"...X.", "..X..", ".XX..", "..X..", "..X..", "..X..", ".XXX.", "....."}, // ED í
+    {"..X..", ".X.X.", ".XX..", "..X..", "..X..", "..X..", ".XXX.", "....."}, // EE î
+    {".X.X.", ".....", ".XX..", "..X..", "..X..", "..X..", ".XXX.", "....."}, // EF ï
+    {".X.X.", "..X..", ".X.X.", "....X", ".XXXX", "X...X", ".XXX.", "....."}, // F0 ð
+    {".XX.X", "X..X.", "X.XX.", "XX..X", "X...X", "X...X", "X...X", "....."}, // F1 ñ
+    {".X...", "..X..", ".XXX.", "X...X", "X...X", "X...X", ".XXX.", "....."}, // F2 ò
+    {"...X.", "..X..", ".XXX.", "X...X", "X...X", "X...X", ".XXX.", "....."}, // F3 ó
+    {"..X..", ".X.X.", ".XXX.", "X...X", "X...X", "X...X", ".XXX.", "....."}, // F4 ô
+    {".XX.X", "X..X.", ".XXX.", "X...X", "X...X", "X...X", ".XXX.", "....."}, // F5 õ
+    {".X.X.", ".....", ".XXX.", "X...X", "X...X", "X...X", ".XXX.", "....."}, // F6 ö
+    {".....", "..X..", ".....", "XXXXX", ".....", "..X..", ".....", "....."}, // F7 ÷
+    {".....", ".....", ".XXXX", "X..XX", "X.X.X", "XX..X", "XXXX.", "....."}, // F8 ø
+    {".X...", "..X..", "X...X", "X...X", "X...X", "X..XX", ".XX.X", "....."}, // F9 ù
+    {"...X.", "..X..", "X...X", "X...X", "X...X", "X..XX", ".XX.X", "....."}, // FA ú
+    {"..X..", ".X.X.", "X...X", "X...X", "X...X", "X..XX", ".XX.X", "....."}, // FB û
+    {".X.X.", ".....", "X...X", "X...X", "X...X", "X..XX", ".XX.X", "....."}, // FC ü
+    {"...X.", "..X..", "X...X", "X...X", "X...X", ".XXXX", "....X", ".XXX."}, // FD ý
+    {"X....", "X....", "XXXX.", "X...X", "X...X", "XXXX.", "X....", "X...."}, // FE þ
+    {".X.X.", ".....", "X...X", "X...X", "X...X", ".XXXX", "....X", ".XXX."}, // FF ÿ
+};
+
 const Glyph boxGlyph = {"XXXXX", "X...X", "X...X", "X...X", "X...X", "X...X", "XXXXX", "....."};
 
-bool printable(unsigned char c) {
+bool printableAscii(unsigned char c) {
     return c >= fontFirstChar && c <= fontLastChar;
+}
+
+bool printableLatin(unsigned char c) {
+    return c >= fontFirstLatinChar && c <= fontLastLatinChar;
 }
 
 // Glyph dots start one pixel into the cell, so neighbouring characters never touch.
@@ -113,16 +218,23 @@ const int glyphLeftMargin = 1;
 } // namespace
 
 const char* const* glyphPicture(unsigned char c) {
-    return printable(c) ? glyphs[c - fontFirstChar] : boxGlyph;
+    if (printableAscii(c))
+        return glyphs[c - fontFirstChar];
+    return printableLatin(c) ? latinGlyphs[c - fontFirstLatinChar] : boxGlyph;
 }
 
 int glyphAtlasCell(unsigned char c) {
-    return printable(c) ? c - fontFirstChar : fontGlyphCount;
+    if (printableAscii(c))
+        return c - fontFirstChar;
+    if (printableLatin(c))
+        return fontGlyphCount + c - fontFirstLatinChar;
+    return fontGlyphCount + fontLatinGlyphCount;
 }
 
 std::vector<unsigned char> buildFontAtlas() {
-    std::vector<unsigned char> pixels(std::size_t(fontAtlasSize) * fontAtlasSize * 4, 0);
-    for (int code = fontFirstChar; code <= fontLastChar + 1; ++code) {
+    std::vector<unsigned char> pixels(std::size_t(fontAtlasWidth) * fontAtlasHeight * 4, 0);
+    // Every byte: each cell is filled once per byte that shows it, the box many times over.
+    for (int code = 0; code <= 0xFF; ++code) {
         const unsigned char c = static_cast<unsigned char>(code);
         const int cell = glyphAtlasCell(c);
         const int cellLeft = (cell % fontAtlasColumns) * fontCellWidth;
@@ -135,7 +247,7 @@ std::vector<unsigned char> buildFontAtlas() {
                 for (int half = 0; half < 2; ++half) {
                     const int px = cellLeft + glyphLeftMargin + column;
                     const int py = cellTop + row * 2 + half;
-                    unsigned char* pixel = &pixels[(std::size_t(py) * fontAtlasSize + px) * 4];
+                    unsigned char* pixel = &pixels[(std::size_t(py) * fontAtlasWidth + px) * 4];
                     pixel[0] = pixel[1] = pixel[2] = pixel[3] = 255;
                 }
             }

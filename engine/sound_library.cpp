@@ -1,52 +1,29 @@
-// Every mixer call the game makes, passed on to the library opened at run time.
-// Each function has the name and type its header declares, so callers see no difference.
 #include "engine/sound_library.h"
-
-#include <SDL_mixer.h>
 
 #include "loader/late_library.h"
 
-namespace {
-// Function-local statics: the first caller opens the library, any others wait for it.
-void* mixerLibrary() {
-    static void* const handle = openLateLibrary(ORBELLE_MIXER_SONAME);
-    return handle;
+const MixerCalls* mixerCalls() {
+    static LateLibrary library{ORBELLE_MIXER_SONAME, "no sound or music this run"};
+    // A function-local static: the first caller fills the table, any others wait for it.
+    static const MixerCalls calls{
+        ORBELLE_LIBRARY_CALL(library, Mix_OpenAudio),
+        ORBELLE_LIBRARY_CALL(library, Mix_LoadWAV_RW),
+        ORBELLE_LIBRARY_CALL(library, Mix_FreeChunk),
+        ORBELLE_LIBRARY_CALL(library, Mix_PlayChannelTimed),
+        ORBELLE_LIBRARY_CALL(library, Mix_Playing),
+        ORBELLE_LIBRARY_CALL(library, Mix_LoadMUS),
+        ORBELLE_LIBRARY_CALL(library, Mix_FreeMusic),
+        ORBELLE_LIBRARY_CALL(library, Mix_PlayMusic),
+        ORBELLE_LIBRARY_CALL(library, Mix_HaltMusic),
+        ORBELLE_LIBRARY_CALL(library, Mix_PlayingMusic),
+        ORBELLE_LIBRARY_CALL(library, Mix_PauseMusic),
+        ORBELLE_LIBRARY_CALL(library, Mix_ResumeMusic),
+        ORBELLE_LIBRARY_CALL(library, Mix_VolumeMusic),
+        ORBELLE_LIBRARY_CALL(library, Mix_Volume),
+    };
+    return library.failed ? nullptr : &calls;
 }
-
-template <class Function> Function lookUp(const char* name) {
-    return reinterpret_cast<Function>(lateFunction(mixerLibrary(), name));
-}
-} // namespace
 
 bool TSLLoadSoundLibraries() {
-    return mixerLibrary() != nullptr;
-}
-
-// Defines function(params) to call the library's own, or to give failed when it is missing.
-#define ORBELLE_PASS_ON(result, function, params, args, failed)                                    \
-    result function params {                                                                       \
-        static const auto own = lookUp<result(*) params>(#function);                               \
-        return own ? own args : static_cast<result>(failed);                                       \
-    }
-#define ORBELLE_PASS_ON_VOID(function, params, args)                                               \
-    void function params {                                                                         \
-        static const auto own = lookUp<void(*) params>(#function);                                 \
-        if (own)                                                                                   \
-            own args;                                                                              \
-    }
-
-extern "C" {
-ORBELLE_PASS_ON(int, Mix_OpenAudio, (int frequency, Uint16 format, int channels, int chunksize),
-                (frequency, format, channels, chunksize), -1)
-ORBELLE_PASS_ON(Mix_Chunk*, Mix_LoadWAV_RW, (SDL_RWops * source, int freeSource),
-                (source, freeSource), nullptr)
-ORBELLE_PASS_ON_VOID(Mix_FreeChunk, (Mix_Chunk * chunk), (chunk))
-ORBELLE_PASS_ON(int, Mix_PlayChannelTimed, (int channel, Mix_Chunk* chunk, int loops, int ticks),
-                (channel, chunk, loops, ticks), -1)
-ORBELLE_PASS_ON(int, Mix_Playing, (int channel), (channel), 0)
-ORBELLE_PASS_ON(Mix_Music*, Mix_LoadMUS, (const char* file), (file), nullptr)
-ORBELLE_PASS_ON_VOID(Mix_FreeMusic, (Mix_Music * music), (music))
-ORBELLE_PASS_ON(int, Mix_PlayMusic, (Mix_Music * music, int loops), (music, loops), -1)
-ORBELLE_PASS_ON(int, Mix_HaltMusic, (), (), 0)
-ORBELLE_PASS_ON(int, Mix_PlayingMusic, (), (), 0)
+    return mixerCalls() != nullptr;
 }

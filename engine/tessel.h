@@ -2,8 +2,11 @@
 // Everything the game draws, plays or asks about held keys goes through this header.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
+
+union SDL_Event;
 
 // ---- set-up and frame bracketing -------------------------------------------------------------
 
@@ -14,24 +17,27 @@ bool TSLInit(int width, int height, int colourDepth, bool flag);
 // only before the window opens, so this comes first; without it the window has none.
 void TSLSetWindowIcon(const char* file);
 void TSLOrtho2d(double left, double right, double bottom, double top);
-// Where the window keeps its back buffer between frames (GLX_MESA_copy_sub_buffer), what is
-// drawn between these two is drawn at TSLEndRender, and only where it changed from the frame
-// before; anywhere else it is drawn at once and the buffers swapped.
+// Bracket one frame. On a software renderer whose window keeps its back buffer, what is drawn
+// between the two is drawn at TSLEndRender, and only where it changed from the frame before;
+// anywhere else it is drawn at once and the buffers swapped.
 void TSLBeginRender();
 void TSLEndRender();
-// The share of the window the last TSLEndRender drew again: 1 for the whole frame, 0 when
-// nothing had changed. Lets tests and benchmarks see that partial frames happen.
-double TSLRedrawnShare();
+// Every event the game takes from SDL's queue, so the engine learns of those that cost the
+// window part of its picture or change it (an expose, regained focus, a restore, a new size):
+// the next frame is then drawn whole.
+void TSLWindowEvent(const SDL_Event& event);
+
+// Switches the window between full screen and a window of its own; the GL context, its
+// textures and the picture stay, and the next frame is drawn and shown whole. False, with
+// nothing changed, when the video system refuses. Headless, only the answer of
+// TSLIsFullScreen changes.
+bool TSLToggleFullScreen();
+bool TSLIsFullScreen();
 
 // Headless mode: the same objects and state, nothing drawn, no window, no sound device.
 // Tests switch it on before TSLInit.
 void TSLSetHeadless(bool headless);
 bool TSLIsHeadless();
-
-// Reference mode for tests and for hunting drawing faults: every layer is drawn in full and at
-// once every frame, none of the shortcuts that must give the same picture.
-// ORBELLE_LAYERED_DRAWING=1 in the environment switches it on at TSLInit.
-void TSLSetLayeredDrawing(bool layered);
 
 // What PrintText printed since the last TSLBeginRender (or since the start), in call order.
 // Kept in every mode, so tests can read back the texts of a frame.
@@ -44,12 +50,6 @@ const std::vector<TSLPrintedText>& TSLPrintedTexts();
 void TSLClearPrintedTexts();
 
 // ---- materials -------------------------------------------------------------------------------
-
-// A band of texture rows (t0 to t1, top first) and the columns (s0 to s1) within it that hold
-// every texel with any alpha, widened by the reach of linear filtering.
-struct TSLVisibleBand {
-    float t0, t1, s0, s1;
-};
 
 // The render mode that draws with the alpha test instead of blending (GL_ALPHA_TEST).
 const int tslAlphaTestRenderMode = 3008;
@@ -78,8 +78,6 @@ class TSLMaterial {
     bool opaqueTexture = false; // every pixel of the texture has full alpha
     int textureWidth = 0;
     int textureHeight = 0;
-    // Where the texture is visible at all, when much of it is fully transparent; else empty.
-    std::vector<TSLVisibleBand> visibleBands;
 };
 
 class TSLMaterialLibrary {
@@ -114,6 +112,9 @@ class TSLPolygon {
     float radius = 0;
 };
 
+// What the overlay captured last; the engine's own.
+struct TSLOverlayCapture;
+
 // A full-screen overlay: captures what has been drawn so far and draws it back softened,
 // tinted by its own material.
 class TSLBlur : public TSLPolygon {
@@ -123,35 +124,13 @@ class TSLBlur : public TSLPolygon {
     ~TSLBlur() override;
     using TSLPolygon::Render;
     virtual void Render(int windowWidth, int windowHeight);
-    // Render's two halves, for an engine that keeps the picture beneath elsewhere: captures the
-    // window-sized picture of the framebuffer object from (0: the window), then draws the
-    // overlay from the last capture.
-    void Capture(unsigned from, int windowWidth, int windowHeight);
-    // Captures again only the window pixels [left, right) x [bottom, top), all even, of the
-    // picture captured last; false (nothing done) when there is no such capture to patch.
-    bool CaptureAgain(unsigned from, int windowWidth, int windowHeight, int left, int bottom,
-                      int right, int top);
-    void DrawCaptured();
 
     TSLMaterial overlayMaterial;
     // Side of the square capture texture, used only where the GL context has no framebuffer
     // objects; the capture is otherwise half the window's size.
     int textureSize;
-
-  private:
-    unsigned captureTexture = 0;
-    unsigned captureFramebuffer = 0;
-    int captureWidth = 0;
-    int captureHeight = 0;
-    float captureArea[4] = {0, 0, 1, 1}; // texture coordinates s0, t0, s1, t1
+    const std::unique_ptr<TSLOverlayCapture> capture;
 };
-
-// Goes once through every GL state that later frames use and the first did not: the scissor,
-// the opaque material drawn without blending from now on, and the overlay's (when given), in a
-// corner of the back buffer that the next frame draws again. A software renderer compiles code at a
-// state's first use, long enough to stall that frame; called just after the first frame is
-// shown, it keeps the stall off both the first frame and play.
-void TSLPrepareDrawingStates(const TSLMaterial& opaque, TSLBlur* overlay);
 
 // ---- text ------------------------------------------------------------------------------------
 
@@ -164,8 +143,7 @@ class TSLText : public TSLMaterial {
     void PrintText(float x, float y, const char* text);
 
   private:
-    unsigned fontBase = 0;
-    bool fontSmooth = false; // the font texture's filtering, see PrintText
+    unsigned fontBase = 0; // the atlas texture
 };
 
 // ---- fog (constructed, otherwise idle) --------------------------------------------------------
@@ -186,12 +164,18 @@ class TSLKeyhandler {
     // Test seam: SDL_PushEvent does not change SDL's key state, so tests hold keys here.
     static void SetTestKey(int sym, bool held);
     static void ClearTestKeys();
+    // Keys held on another device that stands in for the keyboard (a gamepad).
+    static void SetDeviceKey(int sym, bool held);
 };
 
 // ---- sound and music -------------------------------------------------------------------------
 
 // Opens the audio device; without one the game goes on silently.
 void TSLSoundInit();
+// Silences music and sounds, or gives them back; a choice made before the audio device is
+// open holds once it is.
+void TSLSetMuted(bool muted);
+bool TSLIsMuted();
 
 class TSLSoundSample {
   public:
@@ -218,6 +202,9 @@ class TSLMusic {
     // Once the track has ended GetTime equals GetLength.
     int GetLength();
     int GetTime();
+    // Holds the track where it is, clock and sound, until Resume; a new track plays at once.
+    void Pause();
+    void Resume();
 
     // Test seam: pretend the current track has played to its end.
     void FinishForTest();
@@ -229,5 +216,7 @@ class TSLMusic {
     std::string currentFile;
     int lengthMillis = 0;
     unsigned startTicks = 0;
+    unsigned pausedTicks = 0; // when Pause held the track; its clock stands there
     bool finished = false;
+    bool paused = false;
 };

@@ -8,7 +8,7 @@
 
 #include "engine/data_root.h"
 #include "engine/engine_state.h"
-#include "engine/frame_record.h"
+#include "engine/frame/frame.h"
 
 namespace {
 const int fallbackWidth = 800;
@@ -59,10 +59,6 @@ void TSLSetWindowIcon(const char* file) {
     tslEngine().windowIcon = file ? file : "";
 }
 
-void TSLSetLayeredDrawing(bool layered) {
-    tslEngine().layeredDrawing = layered;
-}
-
 // The flag means "windowed": true (the default configuration) opens a normal window, false
 // asks for full screen and falls back to a window when that is refused.
 bool TSLInit(int width, int height, int colourDepth, bool flag) {
@@ -74,6 +70,8 @@ bool TSLInit(int width, int height, int colourDepth, bool flag) {
     state.windowWidth = width;
     state.windowHeight = height;
     state.clip = {0, 0, width, height};
+    // Headless, the mode asked for is taken as given.
+    state.fullScreen = !flag;
     if (state.headless)
         return true;
     if (SDL_WasInit(SDL_INIT_VIDEO) == 0 && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
@@ -96,11 +94,34 @@ bool TSLInit(int width, int height, int colourDepth, bool flag) {
         return false;
 
     state.windowOpen = true;
+    state.fullScreen = (screen->flags & SDL_FULLSCREEN) != 0;
     const char* layered = std::getenv("ORBELLE_LAYERED_DRAWING");
     state.layeredDrawing = layered && std::strcmp(layered, "1") == 0;
     setUpGlState(width, height);
     applyProjection();
     return true;
+}
+
+bool TSLToggleFullScreen() {
+    TSLEngineState& state = tslEngine();
+    if (state.headless) {
+        state.fullScreen = !state.fullScreen;
+        return true;
+    }
+    SDL_Surface* screen = SDL_GetVideoSurface();
+    // Unlike setting the video mode again, this keeps the GL context and so every texture.
+    if (!tslCanDraw() || !screen || SDL_WM_ToggleFullScreen(screen) == 0)
+        return false;
+    state.fullScreen = (screen->flags & SDL_FULLSCREEN) != 0;
+    // The window is shown anew, as after an expose: whatever it showed is gone.
+    SDL_Event shown = {};
+    shown.type = SDL_VIDEOEXPOSE;
+    TSLWindowEvent(shown);
+    return true;
+}
+
+bool TSLIsFullScreen() {
+    return tslEngine().fullScreen;
 }
 
 void TSLOrtho2d(double left, double right, double bottom, double top) {
@@ -120,19 +141,12 @@ void TSLBeginRender() {
     tslEngine().clearPending = true;
     applyProjection();
     glLoadIdentity();
-    tslBeginFrameRecord();
+    tslBeginFrame();
 }
 
 void TSLEndRender() {
-    if (!tslCanDraw() || tslShowRecordedFrame())
-        return;
-    tslSettleClear(false); // a frame with nothing drawn still shows a cleared screen
-    SDL_GL_SwapBuffers();
-    tslForgetShownFrame();
-}
-
-double TSLRedrawnShare() {
-    return tslEngine().redrawnShare;
+    if (tslCanDraw())
+        tslEndFrame();
 }
 
 const std::vector<TSLPrintedText>& TSLPrintedTexts() {

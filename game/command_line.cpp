@@ -12,39 +12,67 @@ namespace {
 const int usageError = 2;
 
 const char* const helpText =
-    "Usage: orbelle [--help | --version]\n"
+    "Usage: orbelle [--fullscreen | --window] [--no-music] [--no-sound]\n"
+    "       orbelle --help | --version\n"
     "\n"
     "Orbelle, an arcade game: steer your bubble with the arrow keys, collect the rising\n"
-    "bubbles and keep clear of the falling spike balls. Without options the game starts.\n"
+    "bubbles and keep clear of the falling spike balls. P pauses a round, M mutes, F11\n"
+    "switches between full screen and a window.\n"
     "\n"
-    "  --help     print this help and exit\n"
-    "  --version  print the version and exit\n"
+    "  --fullscreen  play full screen this time, whatever config.txt says\n"
+    "  --window      play in a window this time\n"
+    "  --no-music    no music this time\n"
+    "  --no-sound    no sound at all this time (no audio device is opened)\n"
+    "  --help        print this help and exit\n"
+    "  --version     print the version and exit\n"
     "\n"
     "Files of an installed game:\n"
-    "  $XDG_CONFIG_HOME/orbelle/config.txt  settings (default ~/.config/orbelle)\n"
+    "  $XDG_CONFIG_HOME/orbelle/config.txt  settings (default ~/.config/orbelle): six\n"
+    "      numbers, then lines such as \"server HOST[:PORT]\" and \"shake 0\"\n"
     "  $XDG_DATA_HOME/orbelle/hisc.dat      local top ten (default ~/.local/share/orbelle)\n"
     "\n"
     "Environment:\n"
-    "  ORBELLE_SCORE_SERVER=HOST[:PORT]     the score server instead of the built-in one\n"
+    "  ORBELLE_SCORE_SERVER=HOST[:PORT]     the score server, before config.txt's choice\n"
     "\n"
     "See orbelle(6) for the controls, the rules and the settings.\n";
+
+// False when the argument is none of the options for playing.
+bool takePlayOption(const char* argument, RunOptions& options) {
+    if (std::strcmp(argument, "--fullscreen") == 0)
+        options.window = RunOptions::Window::fullScreen;
+    else if (std::strcmp(argument, "--window") == 0)
+        options.window = RunOptions::Window::window;
+    else if (std::strcmp(argument, "--no-music") == 0)
+        options.noMusic = true;
+    else if (std::strcmp(argument, "--no-sound") == 0)
+        options.noSound = true;
+    else
+        return false;
+    return true;
+}
+
+bool isHelpOrVersion(const char* argument) {
+    return std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "--version") == 0;
+}
 } // namespace
 
-int handleCommandLine(int argc, char** argv, FILE* out, FILE* err) {
-    if (argc < 2)
-        return playOn;
-    const char* option = argv[1];
-    if (argc == 2 && std::strcmp(option, "--help") == 0) {
+int handleCommandLine(int argc, char** argv, FILE* out, FILE* err, RunOptions& options) {
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
         std::fputs(helpText, out);
         return 0;
     }
-    if (argc == 2 && std::strcmp(option, "--version") == 0) {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
         std::fputs("orbelle " ORBELLE_VERSION "\n", out);
         return 0;
     }
-    // With --help or --version first, what follows is the stray argument.
-    const bool known = std::strcmp(option, "--help") == 0 || std::strcmp(option, "--version") == 0;
-    std::fprintf(err, "orbelle: unknown argument '%s' (try 'orbelle --help')\n",
-                 known ? argv[2] : option);
-    return usageError;
+    for (int i = 1; i < argc; ++i) {
+        if (takePlayOption(argv[i], options))
+            continue;
+        // With --help or --version first, what follows is the stray argument; either of them
+        // later on is one itself, as it comes alone.
+        const char* stray = i == 1 && isHelpOrVersion(argv[1]) ? argv[2] : argv[i];
+        std::fprintf(err, "orbelle: unknown argument '%s' (try 'orbelle --help')\n", stray);
+        return usageError;
+    }
+    return playOn;
 }

@@ -3,7 +3,15 @@
 
 #include <cstdio>
 
-// The status the process should end with, or playOn when the game should start: --help and
-// --version print to out (0), anything else is named on err (2).
-int handleCommandLine(int argc, char** argv, FILE* out, FILE* err);
+// Choices for one run that config.txt is not asked about and keeps no record of.
+struct RunOptions {
+    enum class Window { asConfigured, fullScreen, window };
+    Window window = Window::asConfigured;
+    bool noMusic = false;
+    bool noSound = false; // no audio device at all: neither music nor sounds
+};
+
+// The status the process should end with, or playOn when the game should start with the
+// options given: --help and --version print to out (0), anything else is named on err (2).
+int handleCommandLine(int argc, char** argv, FILE* out, FILE* err, RunOptions& options);
 extern const int playOn;

@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "net/score_exchange.h"
+
 const char* configFile = "config.txt";
 const char* const defaultConfigText = "800\n600\n32\n1\n1\n1";
 
@@ -47,6 +49,9 @@ std::string readToken(FILE* file) {
             token.back() = '?';
         c = std::fgetc(file);
     }
+    // The line end after the sixth value tells where the setting lines begin.
+    if (c != EOF)
+        std::ungetc(c, file);
     return token;
 }
 
@@ -73,6 +78,49 @@ void readFlag(FILE* file, bool& target) {
     if (readNumber(file, value) && (value == 0 || value == 1))
         target = value == 1;
 }
+
+// The rest of the line, without the line end.
+std::string readLine(FILE* file) {
+    std::string line;
+    for (int c = std::fgetc(file); c != EOF && c != '\n'; c = std::fgetc(file))
+        line += char(c);
+    return line;
+}
+
+std::string trimmed(const std::string& text) {
+    const char* blanks = " \t\r\f\v";
+    const size_t first = text.find_first_not_of(blanks);
+    if (first == std::string::npos)
+        return "";
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+// False when the line names no setting or gives it a value it cannot take.
+bool applySetting(const std::string& key, const std::string& value, GameConfig& config) {
+    if (key == "server" && isScoreServerAddress(value)) {
+        config.scoreServer = value;
+        return true;
+    }
+    if (key == "shake" && (value == "0" || value == "1")) {
+        config.screenShake = value == "1";
+        return true;
+    }
+    return false;
+}
+
+// `key value` per line; blank lines and lines starting with "#" are for the reader.
+void readSettingLines(FILE* file, GameConfig& config) {
+    while (!std::feof(file)) {
+        const std::string line = trimmed(readLine(file));
+        if (line.empty() || line[0] == '#')
+            continue;
+        const size_t keyEnd = line.find_first_of(" \t");
+        const std::string key = line.substr(0, keyEnd);
+        const std::string value = keyEnd == std::string::npos ? "" : trimmed(line.substr(keyEnd));
+        if (!applySetting(key, value, config))
+            config.ignoredLines.push_back(line);
+    }
+}
 } // namespace
 
 GameConfig readConfig(FILE* file) {
@@ -84,7 +132,23 @@ GameConfig readConfig(FILE* file) {
     readInt(file, config.musicEnabled, INT_MIN, INT_MAX);
     readFlag(file, config.initFlag);
     readFlag(file, config.internetScoresEnabled);
+    // Whatever the sixth value's line holds after it belongs to no setting.
+    readLine(file);
+    readSettingLines(file, config);
     return config;
+}
+
+void reportIgnoredSettings(const GameConfig& config) {
+    for (std::string line : config.ignoredLines) {
+        // Shown as text, not as terminal controls.
+        for (char& c : line)
+            if (!std::isprint(static_cast<unsigned char>(c)))
+                c = '?';
+        std::fprintf(stderr,
+                     "orbelle: %s: ignored the line \"%s\" (settings: server HOST[:PORT], "
+                     "shake 0 or 1)\n",
+                     configFile, line.c_str());
+    }
 }
 
 namespace {

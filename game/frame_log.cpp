@@ -30,10 +30,12 @@ void openFrameLog() {
 
 namespace {
 void writeFrameLine() {
-    std::fprintf(
-        frameLog, "%lld%s menu=%d scores=%d entry=%d over=%d event=%d selection=%d score=%.0f\n",
-        monotonicMicros(), firstFrame ? " first" : "", game.inMenu, game.scoreScreenVisible,
-        game.nameEntryActive, game.gameOver, game.eventActive, game.menuSelection, game.score);
+    std::fprintf(frameLog,
+                 "%lld%s menu=%d scores=%d entry=%d over=%d event=%d selection=%d paused=%d "
+                 "score=%.0f\n",
+                 monotonicMicros(), firstFrame ? " first" : "", game.inMenu,
+                 game.scoreScreenVisible, game.nameEntryActive, game.gameOver, game.eventActive,
+                 game.menuSelection, game.paused, game.score);
     firstFrame = false;
 }
 } // namespace

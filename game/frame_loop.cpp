@@ -7,6 +7,7 @@
 #include "field/collisions.h"
 #include "field/events.h"
 #include "field/fields.h"
+#include "game/comforts.h"
 #include "game/frame_log.h"
 #include "game/frame_texts.h"
 #include "game/input.h"
@@ -37,8 +38,9 @@ void drawOverlay() {
     if (!overlay)
         return;
     if (game.quakeActive) {
-        overlay->x = float(fieldCentreX) - float(game.quakeOffsetX);
-        overlay->y = float(fieldCentreY) - float(game.quakeOffsetY);
+        const bool shaken = game.screenShake;
+        overlay->x = float(fieldCentreX) - float(shaken ? game.quakeOffsetX : 0);
+        overlay->y = float(fieldCentreY) - float(shaken ? game.quakeOffsetY : 0);
     }
     if (game.blurVisible)
         overlay->Render(game.screenWidth, game.screenHeight);
@@ -89,11 +91,31 @@ void drawScene() {
         game.logo.Render();
 }
 
+namespace {
+// Not a frame of the round: the picture stays, with the paused line over it, until P. The
+// time it takes is nobody's frame time, and nothing is drawn from the generator.
+void runPausedPass(uint32_t now) {
+    game.lastTick = now;
+    logFrame();
+    handlePausedInput();
+    TSLBeginRender();
+    drawScene();
+    TSLEndRender();
+}
+} // namespace
+
 bool runFramePass(uint32_t now) {
     // Unsigned difference: still right across a wrap of the tick counter.
     uint32_t elapsed = now - game.lastTick;
     if (elapsed == 0)
         return false;
+    // A pause asked for in the frame that ended the round has nothing left to hold.
+    if (game.paused && !roundRunning())
+        leavePause();
+    if (game.paused) {
+        runPausedPass(now);
+        return true;
+    }
     game.frameMillis = elapsed;
     game.lastTick = now;
     logFrame();

@@ -1,5 +1,8 @@
 #include "game/frame_texts.h"
 
+#include <cstring>
+
+#include "engine/raster_font.h"
 #include "game/frame_loop.h"
 #include "game/input.h"
 #include "record/game_state.h"
@@ -11,6 +14,7 @@ const char* const uploadHintText = "Press enter to upload your local scores.";
 const char* const namePromptText = "You made it to the high scores. Please enter your name:";
 const char* const gameOverText = "You're supposed to AVOID the spikeballs!";
 const char* const creditLines[3] = {"Code: Velmo", "Gfx: Velmo", "Sound: Velmo"};
+const char* const pausedText = "Paused";
 
 namespace {
 void drawCredits() {
@@ -31,6 +35,13 @@ void drawStatusLines() {
         drawMenu();
         game.font.PrintText(5, 2, webAddressText);
     }
+}
+
+// Centred across the field, over the round that stands still behind it, and a line above the
+// middle, where each round starts the player.
+void drawPausedLine() {
+    const float width = float(std::strlen(pausedText) * fontAdvance);
+    game.font.PrintText(fieldCentreX - width / 2, fieldCentreY + fontCellHeight, pausedText);
 }
 
 void drawScoreScreen() {
@@ -54,4 +65,6 @@ void drawFrameTexts() {
         game.font.PrintText(160, 300, namePromptText);
     if (game.gameOver && !game.inMenu)
         game.font.PrintText(230, 320, gameOverText);
+    if (game.paused)
+        drawPausedLine();
 }

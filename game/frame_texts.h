@@ -7,6 +7,7 @@ extern const char* const uploadHintText;
 extern const char* const namePromptText;
 extern const char* const gameOverText;
 extern const char* const creditLines[3];
+extern const char* const pausedText;
 
 // Every text of the current mode, the menu and the score screen, in drawing order.
 void drawFrameTexts();

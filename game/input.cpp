@@ -7,6 +7,8 @@
 
 #include "field/events.h"
 #include "field/fields.h"
+#include "game/comforts.h"
+#include "game/gamepad.h"
 #include "net/score_exchange.h"
 #include "record/game_state.h"
 #include "scores/result_screen.h"
@@ -40,8 +42,11 @@ void finishNameEntry() {
     game.namePromptVisible = false;
     // Saved before the download, which can stall for seconds: a player who gives up and
     // kills the game meanwhile keeps his score. Nothing is drawn between the two.
-    commitResult();
+    const bool saved = commitResult();
     downloadInternetScores();
+    // A lost score matters more to the player than how the download went.
+    if (!saved)
+        game.statusMessage = unsavedResultMessage;
 }
 
 // Returns false when the key ends this frame's input handling.
@@ -76,14 +81,20 @@ void leaveMenuScreens() {
 }
 
 void chooseMenuLine() {
-    if (game.scoreScreenVisible)
+    const char* uploadOutcome = "";
+    if (game.scoreScreenVisible) {
         uploadLocalScores();
+        uploadOutcome = game.statusMessage;
+    }
     switch (game.menuSelection) {
     case 0:
         resetRound();
         break;
     case 1:
         downloadInternetScores();
+        // Scores that did not get through must not vanish behind a download that went well.
+        if (game.statusMessage[0] == '\0')
+            game.statusMessage = uploadOutcome;
         game.scoreScreenVisible = true;
         break;
     case 2:
@@ -146,27 +157,48 @@ void accelerate() {
     }
 }
 
+void giveUpIfEscapeHeld() {
+    if (!game.keys.IsKeydown(SDLK_ESCAPE))
+        return;
+    leavePause();
+    endEvent();
+    game.inMenu = true;
+}
+
 void steer() {
     game.player.StrafeVertical(game.playerVelocityY);
     game.player.StrafeHorizontal(game.playerVelocityX);
     wrapPlayer();
-    if (game.keys.IsKeydown(SDLK_ESCAPE)) {
-        endEvent();
-        game.inMenu = true;
-    }
+    giveUpIfEscapeHeld();
     accelerate();
 }
 
 // Whichever poll takes a close request acts on it: the frame's next poll would overwrite it.
+// The engine sees every event taken, for those that cost the window its picture.
 void pollEvent(SDL_Event& event) {
-    if (SDL_PollEvent(&event) && event.type == SDL_QUIT)
+    if (!SDL_PollEvent(&event))
+        return;
+    TSLWindowEvent(event);
+    if (event.type == SDL_QUIT)
         game.running = 0;
+    else
+        handleComfortEvent(event);
 }
 } // namespace
+
+// A paused round polls once a frame, as play does, for the close request and the keys that
+// act while it stands still; Escape gives it up at once.
+void handlePausedInput() {
+    takePadEvents();
+    SDL_Event event;
+    pollEvent(event);
+    giveUpIfEscapeHeld();
+}
 
 // One event record serves every poll of the frame: a poll that finds the queue empty leaves
 // the previous event in place, so a single key press is seen by each step in turn.
 void handleInput() {
+    takePadEvents();
     SDL_Event event;
     std::memset(&event, 0, sizeof event);
     pollEvent(event);

@@ -12,7 +12,8 @@
 
 int main(int argc, char** argv) {
     // Before anything opens a file or a window: --help must work anywhere.
-    const int status = handleCommandLine(argc, argv, stdout, stderr);
+    RunOptions options;
+    const int status = handleCommandLine(argc, argv, stdout, stderr, options);
     if (status != playOn)
         return status;
     UserPaths paths;
@@ -25,7 +26,7 @@ int main(int argc, char** argv) {
     game.currentTrack = musicTracks[0];
     // Read before start-up, so the first frame's time includes it.
     game.lastTick = getTickCount();
-    if (!initGame()) {
+    if (!initGame(options)) {
         std::fprintf(stderr, "orbelle: cannot open the game window (no display?): %s\n",
                      SDL_GetError());
         return 1;

@@ -12,7 +12,9 @@
 #include "field/fields.h"
 #include "game/config.h"
 #include "game/frame_loop.h"
+#include "game/gamepad.h"
 #include "game/round_end.h"
+#include "net/score_exchange.h"
 #include "record/game_state.h"
 
 namespace {
@@ -75,8 +77,9 @@ void giveBackFreedMemory() {
     malloc_trim(0);
 }
 
-void setUpSound(int musicEnabled) {
-    TSLSoundInit();
+void setUpSound(int musicEnabled, bool noSound) {
+    if (!noSound)
+        TSLSoundInit();
     game.blip.LoadFromFile(blipFile);
     // Only exactly 1 means music; any other number is kept but starts nothing.
     if (musicEnabled == 1)
@@ -87,10 +90,11 @@ void setUpSound(int musicEnabled) {
 
 // Sound is set up once the first frame is on screen: the mixer library and what it pulls in take
 // longer to load than that frame takes to draw, so the menu shows first and one early frame
-// carries the cost instead, with the overlay's first drawing.
+// carries the cost instead, with the engine's first drawing of its later states.
 struct SoundStart {
     bool pending = false;
     int musicEnabled = 0;
+    bool noSound = false;
 };
 SoundStart soundStart;
 } // namespace
@@ -100,10 +104,10 @@ bool finishStartUp() {
     if (!start.pending)
         return true;
     start.pending = false;
-    TSLLoadSoundLibraries();
-    setUpSound(start.musicEnabled);
-    if (game.background.material)
-        TSLPrepareDrawingStates(*game.background.material, game.blurOverlay);
+    if (!start.noSound)
+        TSLLoadSoundLibraries();
+    setUpSound(start.musicEnabled, start.noSound);
+    openGamepad();
     giveBackFreedMemory();
     return true;
 }
@@ -125,12 +129,26 @@ void createMaterials() {
     library.NewMaterial(multiplyBubbleMaterialName, 0.09f, 0.9f, 0.09f, 1, "data/bubble1.tga");
 }
 
-bool initGame() {
+namespace {
+// The command line's choices for this run over what config.txt says.
+void applyRunOptions(const RunOptions& options, GameConfig& config) {
+    if (options.window != RunOptions::Window::asConfigured)
+        config.initFlag = options.window == RunOptions::Window::window;
+    if (options.noMusic || options.noSound)
+        config.musicEnabled = 0;
+}
+} // namespace
+
+bool initGame(const RunOptions& options) {
     installRoundEnd();
     GameConfig config = loadConfig(configFile);
+    applyRunOptions(options, config);
     game.screenWidth = config.screenWidth;
     game.screenHeight = config.screenHeight;
     game.internetScoresEnabled = config.internetScoresEnabled;
+    game.screenShake = config.screenShake;
+    chooseScoreServer(config.scoreServer);
+    reportIgnoredSettings(config);
     askForDesktopVideo();
     TSLSetWindowIcon(windowIconFile);
     if (!openWindow(config))
@@ -144,5 +162,6 @@ bool initGame() {
     giveBackFreedMemory();
     soundStart.pending = true;
     soundStart.musicEnabled = config.musicEnabled;
+    soundStart.noSound = options.noSound;
     return true;
 }

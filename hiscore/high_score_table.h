@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct HighScoreEntry {
     HighScoreEntry() = default;
@@ -27,13 +28,29 @@ class HighScoreTable {
     // 0 when placed, -1 when refused (score below the tenth entry's score).
     // A name longer than 15 characters is cut to 15, the most a record can hold.
     int insert(HighScoreEntry entry);
-    // Never loses the previous file: a failed save leaves it as it was. Failures are silent.
-    void save(const char* path) const;
-    // A missing or unreadable file leaves the table unchanged.
+    // Never loses the previous file: a failed save leaves it as it was. False when the file
+    // could not be written; anything but a regular file at path is never replaced.
+    bool save(const char* path) const;
+    // A missing or unreadable file leaves the table unchanged, and so does anything but a
+    // regular file (or a link to one), which is not even waited on.
     void load(const char* path);
 
     HighScoreEntry entries[entryCount];
+    // Results that this game entered but could not save: the next commit tries them again.
+    std::vector<HighScoreEntry> unsaved;
 };
+
+struct CommitOutcome {
+    bool placed = false; // the new result took a place in the table
+    bool saved = false;  // the file now holds the table, the result included
+};
+
+// Inserts the result into the table as the file at path holds it now, and saves that: another
+// game in the same folder may have saved its own since this one read the file. All under a
+// lock on the folder, so that two games saving at once keep both results. Results that earlier
+// saves could not keep go in again first. Without a file to read, the table in memory is the
+// base. Afterwards the table is what was saved, or what would have been.
+CommitOutcome commitToFile(HighScoreTable& table, const HighScoreEntry& result, const char* path);
 
 // Where the local table lives: "hisc.dat" in the working directory until start-up says otherwise.
 extern const char* localScoreFile;

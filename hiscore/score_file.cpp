@@ -159,13 +159,71 @@ int makeLockedTemp(const std::string& target, std::string& tempPath) {
 
 // No temp file can be made beside a writable file in a folder that is not: then the file
 // itself is rewritten, which a crash in mid-write could damage, but which still saves.
-void rewriteInPlace(const std::string& target, const unsigned char* bytes, size_t size) {
-    int fd = open(target.c_str(), O_WRONLY | O_CLOEXEC);
+bool rewriteInPlace(const std::string& target, const unsigned char* bytes, size_t size) {
+    int fd = open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return;
-    if (writeAll(fd, bytes, size) && ftruncate(fd, off_t(size)) == 0)
-        fsync(fd);
+        return false;
+    const bool written =
+        writeAll(fd, bytes, size) && ftruncate(fd, off_t(size)) == 0 && fsync(fd) == 0;
     close(fd);
+    return written;
+}
+
+// Something at path that is not a regular file: a folder, a FIFO, a device. A save never
+// replaces it (a link to /dev/null would otherwise cost the system its /dev/null).
+bool isSomethingElse(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
+}
+
+// Opened only when it is a regular file, and without waiting: a FIFO or a device at that name
+// would hold up start-up or never end. -1 otherwise, as for a missing file.
+int openRegularFile(const char* path) {
+    struct stat info;
+    if (stat(path, &info) != 0 || !S_ISREG(info.st_mode))
+        return -1;
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0 && (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+size_t readUpTo(int fd, unsigned char* bytes, size_t size) {
+    size_t total = 0;
+    while (total < size) {
+        ssize_t got = read(fd, bytes + total, size - total);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        total += size_t(got);
+    }
+    return total;
+}
+
+// Reads the file over the table as loading does; false when there was no regular file.
+bool readScoreFile(HighScoreTable& table, const char* path) {
+    int fd = openRegularFile(path);
+    if (fd < 0)
+        return false;
+    unsigned char bytes[HighScoreTable::fileSize];
+    size_t size = readUpTo(fd, bytes, sizeof bytes);
+    close(fd);
+    loadScoresFromBytes(table, bytes, size);
+    return true;
+}
+
+// Saves in one folder wait for each other while this is held; -1 where there is no lock to
+// be had, and the save goes on unguarded.
+int lockFolderOf(const std::string& path) {
+    int fd = open(directoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0 && flock(fd, LOCK_EX) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 // After the rename the directory entry itself must reach the disk too.
@@ -194,17 +252,17 @@ void loadScoresFromBytes(HighScoreTable& table, const unsigned char* bytes, size
 
 // The new contents go to a fresh file beside the old one and replace it in one rename, so a
 // crash, a full disk or a failed write leaves the previous table whole.
-void HighScoreTable::save(const char* path) const {
+bool HighScoreTable::save(const char* path) const {
     unsigned char bytes[fileSize];
     writeScoresToBytes(*this, bytes);
     const std::string target = saveTarget(path);
+    if (isSomethingElse(target))
+        return false;
     removeLeftoverTemps(target);
     std::string tempPath;
     int fd = makeLockedTemp(target, tempPath);
-    if (fd < 0) {
-        rewriteInPlace(target, bytes, sizeof bytes);
-        return;
-    }
+    if (fd < 0)
+        return rewriteInPlace(target, bytes, sizeof bytes);
     setModeFor(fd, target);
     bool written = writeAll(fd, bytes, sizeof bytes) && fsync(fd) == 0;
     // The lock goes with the close, after the rename: until then no other save takes the
@@ -212,18 +270,31 @@ void HighScoreTable::save(const char* path) const {
     if (!written || std::rename(tempPath.c_str(), target.c_str()) != 0) {
         std::remove(tempPath.c_str());
         close(fd);
-        return;
+        return false;
     }
     close(fd);
     syncDirectoryOf(target);
+    return true;
 }
 
 void HighScoreTable::load(const char* path) {
-    FILE* file = std::fopen(path, "rb");
-    if (!file)
-        return;
-    unsigned char bytes[fileSize];
-    size_t size = std::fread(bytes, 1, sizeof bytes, file);
-    std::fclose(file);
-    loadScoresFromBytes(*this, bytes, size);
+    readScoreFile(*this, path);
+}
+
+CommitOutcome commitToFile(HighScoreTable& table, const HighScoreEntry& result, const char* path) {
+    const int folderLock = lockFolderOf(saveTarget(path));
+    // Unsaved results are still in the table unless the file's contents replace it.
+    if (readScoreFile(table, path))
+        for (const HighScoreEntry& earlier : table.unsaved)
+            table.insert(earlier);
+    CommitOutcome outcome;
+    outcome.placed = table.insert(result) == 0;
+    outcome.saved = table.save(path);
+    if (outcome.saved)
+        table.unsaved.clear();
+    else
+        table.unsaved.push_back(result);
+    if (folderLock >= 0)
+        close(folderLock);
+    return outcome;
 }

@@ -1,9 +1,10 @@
 #include "http/http_retriever.h"
 
-#include <curl/curl.h>
+#include "http/curl_library.h"
 
 #include <algorithm>
 #include <cstring>
+#include <strings.h>
 
 HttpLimits httpLimits;
 
@@ -13,7 +14,9 @@ const char* const formHeader = "Content-Type: application/x-www-form-urlencoded"
 const char* const acceptHeader = "Accept: */*";
 // Without this curl may wait for a "100 Continue" that a simple server never sends.
 const char* const noExpectHeader = "Expect:";
-const long maxRedirects = 10;
+// A redirect is followed by hand, and only on the same server: a score server, or anyone on
+// the path of its plain HTTP, must not send the game's requests to other machines.
+const long maxRedirects = 5;
 
 inline CURL* curlOf(void* handle) {
     return static_cast<CURL*>(handle);
@@ -30,8 +33,8 @@ struct HeaderWatch {
     bool* interim;
 };
 
-// Notes when the headers of the final response are complete. Interim (1xx) and redirect
-// (3xx) responses are passed over: curl goes on to the real answer.
+// Notes when the headers of the final response are complete. Interim (1xx) responses are
+// passed over: curl goes on to the real answer.
 size_t watchHeaders(char* data, size_t size, size_t count, void* user) {
     auto* watch = static_cast<HeaderWatch*>(user);
     size_t length = size * count;
@@ -39,7 +42,7 @@ size_t watchHeaders(char* data, size_t size, size_t count, void* user) {
     if (line.compare(0, 5, "HTTP/") == 0) {
         size_t space = line.find(' ');
         char kind = space == std::string::npos ? '0' : line[space + 1];
-        *watch->interim = kind == '1' || kind == '3';
+        *watch->interim = kind == '1';
         *watch->answered = false;
     } else if ((line == "\r\n" || line == "\n") && !*watch->interim) {
         *watch->answered = true;
@@ -47,13 +50,34 @@ size_t watchHeaders(char* data, size_t size, size_t count, void* user) {
     return length;
 }
 
+// Called by curl at least once a second while it waits: non-zero ends the transfer.
+int checkGiveUp(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    bool (*giveUp)() = static_cast<HttpRetriever*>(user)->giveUp;
+    return giveUp != nullptr && giveUp() ? 1 : 0;
+}
+
 std::string urlPart(CURLU* url, CURLUPart part, unsigned flags) {
+    const CurlCalls& curl = *curlCalls();
     char* text = nullptr;
-    if (curl_url_get(url, part, &text, flags) != CURLUE_OK)
+    if (curl.urlGet(url, part, &text, flags) != CURLUE_OK)
         return std::string();
     std::string result = text;
-    curl_free(text);
+    curl.free(text);
     return result;
+}
+
+// Scheme, host and port of an absolute URL; empty when it cannot be split.
+std::string serverOf(const char* url) {
+    const CurlCalls& curl = *curlCalls();
+    CURLU* parts = curl.url();
+    if (parts == nullptr)
+        return std::string();
+    std::string server;
+    if (curl.urlSet(parts, CURLUPART_URL, url, 0) == CURLUE_OK)
+        server = urlPart(parts, CURLUPART_SCHEME, 0) + "://" + urlPart(parts, CURLUPART_HOST, 0) +
+                 ":" + urlPart(parts, CURLUPART_PORT, CURLU_DEFAULT_PORT);
+    curl.urlCleanup(parts);
+    return server;
 }
 } // namespace
 
@@ -62,13 +86,14 @@ const char* postSchemeForPort(long port) {
 }
 
 std::string postTargetUrl(const char* url) {
-    if (url == nullptr)
+    const CurlCalls* curl = curlCalls();
+    if (url == nullptr || curl == nullptr)
         return std::string();
-    CURLU* parts = curl_url();
+    CURLU* parts = curl->url();
     if (parts == nullptr)
         return std::string();
     std::string target;
-    if (curl_url_set(parts, CURLUPART_URL, url, 0) == CURLUE_OK) {
+    if (curl->urlSet(parts, CURLUPART_URL, url, 0) == CURLUE_OK) {
         std::string host = urlPart(parts, CURLUPART_HOST, 0);
         std::string port = urlPart(parts, CURLUPART_PORT, CURLU_DEFAULT_PORT);
         std::string path = urlPart(parts, CURLUPART_PATH, 0);
@@ -80,7 +105,7 @@ std::string postTargetUrl(const char* url) {
                 target += "?" + query;
         }
     }
-    curl_url_cleanup(parts);
+    curl->urlCleanup(parts);
     return target;
 }
 
@@ -114,16 +139,21 @@ HttpRetriever::HttpRetriever() = default;
 HttpRetriever::~HttpRetriever() {
     delete[] responseText;
     if (rootHandle != nullptr)
-        curl_easy_cleanup(curlOf(rootHandle));
+        curlCalls()->easyCleanup(curlOf(rootHandle));
 }
 
 // Sets up the handle for one request to url with the time that is left for it.
 bool HttpRetriever::prepare(const char* url) {
     request = nullptr;
+    if (giveUp != nullptr && giveUp()) {
+        lastError = CURLE_ABORTED_BY_CALLBACK;
+        return false;
+    }
     // Made at the first request: the game's retrievers exist from its start, most of its rounds
     // reach no server, and a handle would load libcurl.
-    if (rootHandle == nullptr)
-        rootHandle = curl_easy_init();
+    const CurlCalls* calls = curlCalls();
+    if (rootHandle == nullptr && calls != nullptr)
+        rootHandle = calls->easyInit();
     if (rootHandle == nullptr) {
         lastError = CURLE_FAILED_INIT;
         return false;
@@ -139,20 +169,24 @@ bool HttpRetriever::prepare(const char* url) {
         timeout = std::min<long>(timeout, left.count());
     }
     CURL* curl = curlOf(rootHandle);
+    const auto setOption = calls->easySetopt;
     // A reset keeps the connection and name caches but forgets the last request's options.
-    curl_easy_reset(curl);
-    curl_easy_setopt(curl, CURLOPT_URL, url);
-    curl_easy_setopt(curl, CURLOPT_USERAGENT, userAgent);
-    curl_easy_setopt(curl, CURLOPT_PROXY, ""); // direct, whatever the environment says
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, maxRedirects);
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, timeout);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, std::min(timeout, httpLimits.connectMillis));
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    calls->easyReset(curl);
+    setOption(curl, CURLOPT_URL, url);
+    setOption(curl, CURLOPT_USERAGENT, userAgent);
+    setOption(curl, CURLOPT_PROXY, ""); // direct, whatever the environment says
+    setOption(curl, CURLOPT_FOLLOWLOCATION, 0L);
+    setOption(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    setOption(curl, CURLOPT_NOSIGNAL, 1L);
+    setOption(curl, CURLOPT_TIMEOUT_MS, timeout);
+    setOption(curl, CURLOPT_CONNECTTIMEOUT_MS, std::min(timeout, httpLimits.connectMillis));
+    if (giveUp != nullptr) {
+        setOption(curl, CURLOPT_XFERINFOFUNCTION, checkGiveUp);
+        setOption(curl, CURLOPT_XFERINFODATA, static_cast<void*>(this));
+        setOption(curl, CURLOPT_NOPROGRESS, 0L);
+    }
+    setOption(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+    setOption(curl, CURLOPT_SSL_VERIFYHOST, 2L);
     return true;
 }
 
@@ -160,33 +194,56 @@ bool HttpRetriever::prepare(const char* url) {
 // off once the answer has begun keeps what arrived, as a read error in mid-body does.
 bool HttpRetriever::perform() {
     CURL* curl = curlOf(rootHandle);
+    const CurlCalls& calls = *curlCalls();
+    const auto setOption = calls.easySetopt;
     body.clear();
     answered = false;
     statusIsInterim = false;
     std::pair<std::string*, size_t> sink(&body, httpLimits.maxBodyBytes);
     HeaderWatch watch{&answered, &statusIsInterim};
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, gatherBody);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
-    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, watchHeaders);
-    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &watch);
-    CURLcode result = curl_easy_perform(curl);
+    setOption(curl, CURLOPT_WRITEFUNCTION, gatherBody);
+    setOption(curl, CURLOPT_WRITEDATA, &sink);
+    setOption(curl, CURLOPT_HEADERFUNCTION, watchHeaders);
+    setOption(curl, CURLOPT_HEADERDATA, &watch);
+    CURLcode result = calls.easyPerform(curl);
     // The callbacks' data lives on this stack frame only.
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, nullptr);
-    curl_easy_setopt(curl, CURLOPT_HEADERDATA, nullptr);
+    setOption(curl, CURLOPT_WRITEDATA, nullptr);
+    setOption(curl, CURLOPT_HEADERDATA, nullptr);
     if (result != CURLE_OK && !answered && body.empty()) {
         lastError = result;
         return false;
     }
     status = 0;
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    calls.easyGetinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     request = rootHandle;
     return true;
 }
 
+// Where the answer just read redirects to, when that is on the server it came from (same
+// scheme, host and port); empty otherwise.
+std::string HttpRetriever::redirectOnSameServer(const std::string& from) {
+    if (status < 300 || status > 399)
+        return std::string();
+    char* location = nullptr;
+    curlCalls()->easyGetinfo(curlOf(rootHandle), CURLINFO_REDIRECT_URL, &location);
+    if (location == nullptr)
+        return std::string();
+    const std::string here = serverOf(from.c_str()), there = serverOf(location);
+    const bool same = !here.empty() && strcasecmp(here.c_str(), there.c_str()) == 0;
+    return same ? std::string(location) : std::string();
+}
+
+// A redirect elsewhere, or one too many, is the answer itself, with its 3xx status.
 bool HttpRetriever::openGet(const char* url) {
-    if (!prepare(url))
-        return false;
-    return perform();
+    std::string current = url;
+    for (long hop = 0;; ++hop) {
+        if (!prepare(current.c_str()) || !perform())
+            return false;
+        std::string next = redirectOnSameServer(current);
+        if (next.empty() || hop == maxRedirects)
+            return true;
+        current = next;
+    }
 }
 
 bool HttpRetriever::openPost(const char* url, const char* data, long dataLength) {
@@ -212,16 +269,18 @@ bool HttpRetriever::sendPost(const char* targetUrl, const char* data, long dataL
     if (!prepare(targetUrl))
         return false;
     CURL* curl = curlOf(rootHandle);
-    curl_slist* headers = curl_slist_append(nullptr, formHeader);
-    headers = curl_slist_append(headers, acceptHeader);
-    headers = curl_slist_append(headers, noExpectHeader);
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-    curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(dataLength));
-    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, data);
+    const CurlCalls& calls = *curlCalls();
+    const auto setOption = calls.easySetopt;
+    curl_slist* headers = calls.slistAppend(nullptr, formHeader);
+    headers = calls.slistAppend(headers, acceptHeader);
+    headers = calls.slistAppend(headers, noExpectHeader);
+    setOption(curl, CURLOPT_HTTPHEADER, headers);
+    setOption(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(dataLength));
+    setOption(curl, CURLOPT_POSTFIELDS, data);
     connection = rootHandle;
     bool sent = perform();
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
-    curl_slist_free_all(headers);
+    setOption(curl, CURLOPT_HTTPHEADER, nullptr);
+    calls.slistFreeAll(headers);
     return sent;
 }
 

@@ -42,6 +42,7 @@ class HttpRetriever {
     HttpRetriever(const HttpRetriever&) = delete;
     HttpRetriever& operator=(const HttpRetriever&) = delete;
 
+    // Follows a redirect only to the server it came from, a few times at most.
     bool openGet(const char* url);
     bool openPost(const char* url, const char* data, long dataLength);
     // The body text, owned by the retriever until its next successful request; null on failure.
@@ -59,10 +60,14 @@ class HttpRetriever {
     long status = 0;
     // When set, requests end by this moment, and none is started after it.
     std::chrono::steady_clock::time_point deadline{};
+    // When set, asked before each request and about once a second while one waits: true ends
+    // the request at once (lastError CURLE_ABORTED_BY_CALLBACK) and starts no other.
+    bool (*giveUp)() = nullptr;
 
   private:
     bool prepare(const char* url);
     bool perform();
+    std::string redirectOnSameServer(const std::string& from);
 
     std::string body;      // the raw body of the current request
     bool answered = false; // the final response's headers have arrived

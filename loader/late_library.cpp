@@ -2,17 +2,36 @@
 
 #include <dlfcn.h>
 
-void* openLateLibrary(const char* soname) {
-    return dlopen(soname, RTLD_LAZY | RTLD_LOCAL);
+#include <cstdio>
+
+namespace {
+void reportMissing(LateLibrary& library, const char* reason) {
+    if (library.failed)
+        return;
+    library.failed = true;
+    std::fprintf(stderr, "orbelle: cannot open %s (%s): %s\n", library.soname,
+                 reason ? reason : "no reason given", library.loss);
+}
+} // namespace
+
+void* openLateLibrary(LateLibrary& library) {
+    if (!library.tried) {
+        library.tried = true;
+        library.handle = dlopen(library.soname, RTLD_LAZY | RTLD_LOCAL);
+        if (!library.handle)
+            reportMissing(library, dlerror());
+    }
+    return library.failed ? nullptr : library.handle;
 }
 
-void* lateFunction(void* library, const char* name) {
-    void* own = library ? dlsym(library, name) : nullptr;
-    // Should a library the program starts with use the same function, the program exports its
-    // stand-in and dlsym may find that, which would then call itself for ever.
-    Dl_info found, program;
-    if (own && dladdr(own, &found) && dladdr(reinterpret_cast<void*>(&lateFunction), &program) &&
-        found.dli_fbase == program.dli_fbase)
+void* lateSymbol(LateLibrary& library, const char* name) {
+    void* handle = openLateLibrary(library);
+    if (!handle)
         return nullptr;
-    return own;
+    dlerror();
+    void* found = dlsym(handle, name);
+    // A library too old for one of our calls is no use at all: its table stays empty.
+    if (!found)
+        reportMissing(library, dlerror());
+    return library.failed ? nullptr : found;
 }

@@ -3,6 +3,7 @@
 
 #include <SDL.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 
@@ -24,6 +25,18 @@ const char* const probeUrlFormat = "http://%s/";
 const char* const uploadUrlFormat = "http://%s%s?name=%s&score=%i&hashcheck=%s";
 const char* const hashInputFormat = "%s%i%s";
 const int internetLineCount = 10;
+const char* const refusedFormat = "%d of %d scores were refused by the server.";
+const char* const notThroughFormat = "%d of %d scores did not get through to the server.";
+// The status line when some uploads were not kept; it lives until the next one.
+char uploadOutcome[textBufferSize];
+
+// A close asked for while a request waits (SIGTERM arrives as one too) ends the request: the
+// game then ends on it within a second, as it would have between frames. It stays queued.
+bool quitRequested() {
+    SDL_PumpEvents();
+    SDL_Event event;
+    return SDL_PeepEvents(&event, 1, SDL_PEEKEVENT, SDL_QUITMASK) > 0;
+}
 
 // Keys pressed while an exchange kept the game waiting would each start what they asked for
 // after it, one stall after another: they are dropped. A window close stays queued.
@@ -35,16 +48,18 @@ void dropKeysPressedWhileWaiting() {
     }
 }
 
-// Gives every request of one exchange the same end, and takes it away again afterwards, with
-// the keys pressed in the meantime.
+// Gives every request of one exchange the same end and lets a close cut it short; takes both
+// away again afterwards, with the keys pressed in the meantime.
 class ExchangeDeadline {
   public:
     explicit ExchangeDeadline(HttpRetriever& retriever) : retriever(retriever) {
         retriever.deadline =
             std::chrono::steady_clock::now() + std::chrono::milliseconds(httpLimits.exchangeMillis);
+        retriever.giveUp = quitRequested;
     }
     ~ExchangeDeadline() {
         retriever.deadline = {};
+        retriever.giveUp = nullptr;
         dropKeysPressedWhileWaiting();
     }
     // To the millisecond, as the retriever counts what is left when it refuses a request.
@@ -76,6 +91,19 @@ const char* retrieveRank(int rank) {
     return text != nullptr && isSuccessStatus(game.downloader.status) ? text : nullptr;
 }
 
+// Empty when every entry was taken; otherwise how many were not, and whether the server said
+// no (a full rate limit, a bad signature) or never answered.
+const char* uploadOutcomeMessage(int unanswered, int refused, const ExchangeDeadline& bound) {
+    if (unanswered > 0 && bound.passed())
+        return noConnectionMessage;
+    if (unanswered + refused == 0)
+        return "";
+    const char* format = unanswered > 0 ? notThroughFormat : refusedFormat;
+    snprintf(uploadOutcome, sizeof uploadOutcome, format, unanswered + refused,
+             HighScoreTable::entryCount);
+    return uploadOutcome;
+}
+
 const char* uploadEntry(const HighScoreEntry& entry, ScoreSignature& signature) {
     char hashInput[textBufferSize];
     char url[textBufferSize];
@@ -91,10 +119,58 @@ const char* uploadEntry(const HighScoreEntry& entry, ScoreSignature& signature) 
 }
 } // namespace
 
+namespace {
+std::string chosenScoreServer;
+
+const size_t maxHostLength = 253;
+const long maxPort = 65535;
+
+bool isHostName(const std::string& host) {
+    if (host.empty() || host.size() > maxHostLength)
+        return false;
+    for (unsigned char c : host)
+        if (!std::isalnum(c) && c != '.' && c != '-')
+            return false;
+    return true;
+}
+
+bool isBracketedIpv6(const std::string& host) {
+    if (host.size() < 4 || host.front() != '[' || host.back() != ']')
+        return false;
+    for (size_t i = 1; i + 1 < host.size(); ++i)
+        if (!std::isxdigit(static_cast<unsigned char>(host[i])) && host[i] != ':' && host[i] != '.')
+            return false;
+    return true;
+}
+
+bool isPort(const std::string& text) {
+    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != text.npos)
+        return false;
+    const long port = std::strtol(text.c_str(), nullptr, 10);
+    return port >= 1 && port <= maxPort;
+}
+} // namespace
+
+bool isScoreServerAddress(const std::string& text) {
+    // The port follows the last colon outside the brackets of an IPv6 address.
+    const size_t bracketEnd = text.rfind(']');
+    const size_t colon = text.find(':', bracketEnd == text.npos ? 0 : bracketEnd);
+    const std::string host = text.substr(0, colon);
+    const bool hostValid =
+        !host.empty() && host[0] == '[' ? isBracketedIpv6(host) : isHostName(host);
+    return hostValid && (colon == text.npos || isPort(text.substr(colon + 1)));
+}
+
+void chooseScoreServer(const std::string& hostAndPort) {
+    chosenScoreServer = hostAndPort;
+}
+
 const char* scoreServerHost() {
     const char* host = getenv("ORBELLE_SCORE_SERVER");
     if (host != nullptr && host[0] != '\0')
         return host;
+    if (!chosenScoreServer.empty())
+        return chosenScoreServer.c_str();
     return ORBELLE_DEFAULT_SCORE_SERVER;
 }
 
@@ -159,11 +235,14 @@ int uploadLocalScores() {
     }
     ScoreSignature signature;
     const char* lastAnswer = nullptr;
-    bool allAnswered = true;
+    int unanswered = 0, refused = 0;
     for (const HighScoreEntry& entry : game.localScores.entries) {
         lastAnswer = uploadEntry(entry, signature);
-        allAnswered = allAnswered && lastAnswer != nullptr;
+        if (lastAnswer == nullptr)
+            ++unanswered;
+        else if (!isSuccessStatus(game.uploader.status))
+            ++refused;
     }
-    game.statusMessage = !allAnswered && bound.passed() ? noConnectionMessage : "";
+    game.statusMessage = uploadOutcomeMessage(unanswered, refused, bound);
     return lastAnswer != nullptr ? 1 : 0;
 }

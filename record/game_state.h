@@ -22,6 +22,8 @@ struct GameValues {
     int screenWidth = 0;
     int screenHeight = 0;
     bool internetScoresEnabled = true;
+    // False keeps the earthquake's overlay at its rest; the shake is still drawn at random.
+    bool screenShake = true;
 
     // Frame timing and music
     uint32_t lastTick = 0;
@@ -37,6 +39,9 @@ struct GameValues {
     bool nameEntryActive = false;
     bool namePromptVisible = false;
     bool gameOver = false;
+    // The round stands still: its passes move nothing, count nothing down and draw nothing
+    // from the generator, so a round plays out the same with pauses or without.
+    bool paused = false;
     int nameCursor = -1;
     char playerName[playerNameSize] = {};
     const char* statusMessage = "";

@@ -7,6 +7,8 @@
 
 #include "record/game_state.h"
 
+const char* const unsavedResultMessage = "Your score could not be saved to hisc.dat.";
+
 namespace {
 const char* const refusedText = "Sorry, you didn't make it to the high scores.";
 const float refusedX = 500;
@@ -35,13 +37,16 @@ int scoreToInt(float score) {
     return static_cast<int32_t>(score);
 }
 
-void commitResult() {
+bool commitResult() {
     std::string name(game.playerName, strnlen(game.playerName, sizeof game.playerName));
     HighScoreEntry entry(scoreToInt(game.score), name);
-    if (game.localScores.insert(entry) < 0)
+    const CommitOutcome outcome = commitToFile(game.localScores, entry, localScoreFile);
+    if (!outcome.placed)
         game.font.PrintText(refusedX, refusedY, refusedText);
-    game.localScores.save(localScoreFile);
+    if (!outcome.saved)
+        game.statusMessage = unsavedResultMessage;
     game.scoreScreenVisible = true;
+    return outcome.saved;
 }
 
 void drawHighScoreScreen() {

@@ -1,7 +1,10 @@
 #pragma once
 
-// Inserts the round's result into the local table, saves hisc.dat and shows the score screen.
-void commitResult();
+// Inserts the round's result into the local table as hisc.dat holds it now, saves that and
+// shows the score screen. False when the save failed: the status line then says so.
+bool commitResult();
+// The status line's word that the round's result could not be saved.
+extern const char* const unsavedResultMessage;
 // The local and internet columns, while the score screen is on.
 void drawHighScoreScreen();
 // Truncates toward zero into the 32-bit range; values beyond it are clamped.

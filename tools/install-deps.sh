@@ -19,7 +19,7 @@ packages=(
 test_packages=(
   libcpp-httplib-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth xdotool imagemagick lame sox
+  xvfb xauth xdotool x11-xkb-utils imagemagick lame sox
   clang libclang-rt-14-dev wrk python3 procps curl iproute2 util-linux
   desktop-file-utils man-db
   debhelper dpkg-dev fakeroot lintian appstream x11-utils

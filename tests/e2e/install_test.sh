@@ -7,6 +7,9 @@ e2e_setup install
 prefix="$e2e_work/prefix" app_id=io.github.orbelle.Orbelle
 cmake --install "$ORBELLE_BUILD_DIR" --prefix "$prefix" >"$e2e_work/install.out" 2>&1 ||
     e2e_fail "cmake --install: $(tail -5 "$e2e_work/install.out")"
+# In a fresh prefix a file that two rules install shows up twice, the second time "Up-to-date".
+twice=$(sed -n 's/^-- \(Installing\|Up-to-date\): //p' "$e2e_work/install.out" | sort | uniq -d)
+[ -z "$twice" ] || e2e_fail "installed twice: $twice"
 cd "$prefix"
 # The programs are proved by playing and starting them below.
 [ -f share/man/man6/orbelle.6 ] && [ -f share/man/man8/orbelle-score-server.8 ] || e2e_fail "a manual page is missing"

@@ -4,12 +4,8 @@
 # every slot, and a normal client is still answered; IPv4 clients of a server on :: keep
 # upload limits of their own; headers that trickle are cut off at their deadline.
 set -euo pipefail
-# Connections only; the database plays no part.
-[ -z "${ORBELLE_TEST_PG:-}" ] || { echo "SKIP: no database involved"; exit 77; }
-if [ -z "${E2E_OWN_NETWORK:-}" ]; then
-    E2E_OWN_NETWORK=1 exec unshare --net bash "$0" ||
-        { echo "SKIP: no network namespace (needs root and util-linux)"; exit 77; }
-fi
+# A network namespace needs root (or a user namespace) and util-linux's unshare.
+[ -n "${E2E_OWN_NETWORK:-}" ] || E2E_OWN_NETWORK=1 exec unshare --net bash "$0"
 source "$(dirname "$0")/lib.sh"
 e2e_setup server-drip
 # The addresses of one /64 are routed to lo, so that clients may use any of them.
@@ -24,7 +20,8 @@ hold() {
 lost_at_least() { [ "$(sed -n 's/^lost //p' "$e2e_work/$1.out" | tail -n 1)" -ge "$2" ] 2>/dev/null; }
 
 # 120 slots, 8 per client; trickled headers may take 30 s, so only room-making closes them.
-e2e_start_server --listen :: --db "$(e2e_score_db "$e2e_work")" --max-connections 120 \
+# Connections only: an SQLite file whatever the store of the other tests.
+e2e_start_server --listen :: --db "$e2e_work/drip.db" --max-connections 120 \
     --max-per-address 8 --header-timeout 30 --timeout 60 --upload-limit 2 --quiet
 port=$e2e_server_port
 # 240 dripping connections from 30 addresses take every slot; each newcomer makes room.
@@ -45,7 +42,7 @@ e2e_stop_server
 
 # A connection trickling a header byte every 0.3 s is closed at its 1 s deadline, long
 # before its idle time-out.
-e2e_start_server --db "$(e2e_score_db "$e2e_work")" --header-timeout 1 --timeout 60 --quiet
+e2e_start_server --db "$e2e_work/slow.db" --header-timeout 1 --timeout 60 --quiet
 port=$e2e_server_port
 hold slow 1 127.0.0.2 1 0.3
 e2e_wait 15 "the trickling connection closed" lost_at_least slow 1

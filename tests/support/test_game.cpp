@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 #include "engine/data_root.h"
 #include "field/fields.h"
+#include "game/gamepad.h"
 #include "game/round_end.h"
 #include "game/startup.h"
 #include "record/game_state.h"
@@ -58,6 +60,9 @@ void resetGameForTest() {
     game.localScores = HighScoreTable();
     game.blip.playCount = 0;
     TSLKeyhandler::ClearTestKeys();
+    releasePad();
+    TSLSetMuted(false);
+    game.music.Resume();
     TSLClearPrintedTexts();
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
@@ -76,6 +81,18 @@ void ensureFieldsForTest() {
     }
     restoreFields();
     resetGameRand();
+}
+
+FieldsOfStartUp::FieldsOfStartUp() {
+    std::fill(std::begin(game.bubbles), std::end(game.bubbles), nullptr);
+    std::fill(std::begin(game.spikes), std::end(game.spikes), nullptr);
+}
+
+FieldsOfStartUp::~FieldsOfStartUp() {
+    for (TSLPolygon*& sprite : game.bubbles)
+        delete std::exchange(sprite, nullptr);
+    for (TSLPolygon*& sprite : game.spikes)
+        delete std::exchange(sprite, nullptr);
 }
 
 void pushTestEvent(int type, int sym, int mod) {

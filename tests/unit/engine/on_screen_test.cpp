@@ -9,6 +9,7 @@
 #include <fstream>
 #include <vector>
 
+#include "engine/engine_state.h"
 #include "engine/raster_font.h"
 #include "engine/tessel.h"
 
@@ -54,7 +55,7 @@ struct OnScreen : testing::Test {
         static const bool windowReady = (TSLSetHeadless(false), TSLInit(1024, 768, 32, true));
         ASSERT_TRUE(windowReady) << SDL_GetError();
         TSLOrtho2d(0, 800, 0, 600);
-        TSLSetLayeredDrawing(true); // drawn at once, so read back before the frame ends
+        tslEngine().layeredDrawing = true; // drawn at once, so read back before the frame ends
         TSLBeginRender();
     }
     void TearDown() override { TSLEndRender(); }
@@ -97,12 +98,13 @@ static int wholeDotPixels(int left, int bottom, int width, int height) {
 }
 
 // Whether the font is filtered smoothly (one pixel per texel) or not (scaled by 1.28), its dots
-// stay whole: each dot of 'W' is one pixel by two at the window's own scale.
+// stay whole: each dot of 'W' and of 'ü' (Latin-1) is one pixel by two at the window's scale.
 TEST_F(OnScreen, TextDotsStayWholeAtAnyScale) {
     int dots = 0;
-    for (int row = 0; row < glyphRows; ++row)
-        for (int column = 0; column < glyphColumns; ++column)
-            dots += glyphPicture('W')[row][column] == 'X';
+    for (unsigned char c : {'W', '\xFC'})
+        for (int row = 0; row < glyphRows; ++row)
+            for (int column = 0; column < glyphColumns; ++column)
+                dots += glyphPicture(c)[row][column] == 'X';
     ASSERT_GT(dots, 10);
     const struct {
         float viewWidth, viewHeight, x, y;
@@ -114,10 +116,10 @@ TEST_F(OnScreen, TextDotsStayWholeAtAnyScale) {
         TSLText font;
         font.MakeRasterFont();
         font.SetDiffuseColor(0, 1, 0, 1);
-        font.PrintText(c.x, c.y, "W");
-        const int green =
-            wholeDotPixels(int(c.x * scale) - 2, int(c.y * scale) - 2,
-                           int(fontCellWidth * scale) + 4, int(fontCellHeight * scale) + 4);
+        font.PrintText(c.x, c.y, "W\xFC");
+        const int green = wholeDotPixels(int(c.x * scale) - 2, int(c.y * scale) - 2,
+                                         int((fontAdvance + fontCellWidth) * scale) + 4,
+                                         int(fontCellHeight * scale) + 4);
         EXPECT_GE(green, 2 * dots) << c.viewWidth << " " << c.x;
         if (c.greenPixels >= 0) {
             EXPECT_EQ(green, c.greenPixels) << c.x;
@@ -127,8 +129,8 @@ TEST_F(OnScreen, TextDotsStayWholeAtAnyScale) {
     }
 }
 
-// Opaque pictures are drawn blended at first and without blending once the later states are
-// prepared; an alpha of one must make that invisible, also for a colour that darkens.
+// Opaque pictures are drawn blended in the first frame and without blending once the later
+// states are warmed; an alpha of one must make that invisible, also for a colour that darkens.
 TEST_F(OnScreen, OpaquePicturesLookTheSameWithoutBlending) {
     std::string tga{0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 16, 0, 16, 0, 32, 0x28};
     for (int i = 0; i < 16 * 16; ++i)
@@ -139,9 +141,10 @@ TEST_F(OnScreen, OpaquePicturesLookTheSameWithoutBlending) {
     std::remove(path);
     ASSERT_TRUE(picture->Opaque());
     std::vector<unsigned char> before(300 * 200 * 4), after(before.size());
+    tslEngine().statesWarmed = false;
     draw(picture, 400, 300, 800, 600);
     glReadPixels(100, 100, 300, 200, GL_RGBA, GL_UNSIGNED_BYTE, before.data());
-    TSLPrepareDrawingStates(*picture, nullptr);
+    tslEngine().statesWarmed = true;
     draw(picture, 400, 300, 800, 600);
     glReadPixels(100, 100, 300, 200, GL_RGBA, GL_UNSIGNED_BYTE, after.data());
     EXPECT_TRUE(before == after);

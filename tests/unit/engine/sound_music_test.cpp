@@ -1,12 +1,12 @@
 // Sound samples and music without a sound device, on MP3 files that lame makes from noise.
 #include <SDL.h>
-#include <SDL_mixer.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
 
 #include "engine/mp3_length.h"
+#include "engine/sound_library.h"
 #include "engine/tessel.h"
 #include "tests/support/test_game.h"
 
@@ -79,12 +79,24 @@ TEST_F(Audio, ASoundAskedForBeforeItsLoadPlaysOnceLoaded) {
         // The samples free their sound while the device is still theirs to use.
         TSLSoundSample early, late;
         early.Play();
-        EXPECT_EQ(Mix_Playing(-1), 0);
+        EXPECT_EQ(mixerCalls()->playing(-1), 0);
         ASSERT_TRUE(early.LoadFromFile(path("two.wav").c_str()));
-        EXPECT_EQ(Mix_Playing(-1), 1);
+        EXPECT_EQ(mixerCalls()->playing(-1), 1);
         // Once loaded, a sample plays only when asked.
         ASSERT_TRUE(late.LoadFromFile(path("two.wav").c_str()));
-        EXPECT_EQ(Mix_Playing(-1), 1);
+        EXPECT_EQ(mixerCalls()->playing(-1), 1);
     }
     TSLSetHeadless(true);
+}
+
+// A paused track's clock stands still, and goes on from there: the pause is not played time.
+TEST_F(Audio, PausedMusicClockStandsStill) {
+    TSLMusic music;
+    music.PlayFile(path("two.mp3").c_str());
+    music.Pause();
+    const int at = music.GetTime();
+    SDL_Delay(600);
+    EXPECT_EQ(music.GetTime(), at);
+    music.Resume();
+    EXPECT_LT(music.GetTime(), at + 600);
 }

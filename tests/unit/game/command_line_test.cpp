@@ -22,29 +22,45 @@ std::string unknown(const std::string& quoted) {
 }
 } // namespace
 
-TEST(CommandLine, HelpAndVersionPrintAndEndOtherArgumentsAreNamed) {
+// Options for playing come in any number and order, the last window choice winning; --help and
+// --version come alone.
+TEST(CommandLine, HelpAndVersionPrintAndEndPlayOptionsAreTakenOtherArgumentsAreNamed) {
     const struct {
         std::vector<const char*> args;
         int status;
-        const char *out, *err;
+        const char *out, *err, *options; // window (a, f, w), music off, sound off
     } cases[] = {
-        {{"orbelle"}, playOn, "", ""},
-        {{"orbelle", "--help"}, 0, "Usage: orbelle [--help | --version]\n", ""},
-        {{"orbelle", "--version"}, 0, "orbelle 1.0\n", ""},
-        {{"orbelle", "--bogus"}, 2, "", "'--bogus'"},
-        {{"orbelle", "-h"}, 2, "", "'-h'"},
-        {{"orbelle", "--help", "x"}, 2, "", "'x'"},
-        {{"orbelle", "--version", "y"}, 2, "", "'y'"},
-        {{"orbelle", ""}, 2, "", "''"},
+        {{"orbelle"}, playOn, "", "", "a00"},
+        {{"orbelle", "--help"},
+         0,
+         "Usage: orbelle [--fullscreen | --window] [--no-music] "
+         "[--no-sound]\n",
+         "",
+         "a00"},
+        {{"orbelle", "--version"}, 0, "orbelle 1.0\n", "", "a00"},
+        {{"orbelle", "--fullscreen", "--no-sound"}, playOn, "", "", "f01"},
+        {{"orbelle", "--no-music", "--fullscreen", "--window"}, playOn, "", "", "w10"},
+        {{"orbelle", "--window", "--fullscreen"}, playOn, "", "", "f00"},
+        {{"orbelle", "--bogus"}, 2, "", "'--bogus'", "a00"},
+        {{"orbelle", "-h"}, 2, "", "'-h'", "a00"},
+        {{"orbelle", "--help", "x"}, 2, "", "'x'", "a00"},
+        {{"orbelle", "--version", "y"}, 2, "", "'y'", "a00"},
+        {{"orbelle", "--window", "--help"}, 2, "", "'--help'", "w00"},
+        {{"orbelle", "--no-music", "--full"}, 2, "", "'--full'", "a10"},
+        {{"orbelle", ""}, 2, "", "''", "a00"},
     };
     for (const auto& c : cases) {
         FILE* out = std::tmpfile();
         FILE* err = std::tmpfile();
         ASSERT_TRUE(out && err);
-        const int status =
-            handleCommandLine(int(c.args.size()), const_cast<char**>(c.args.data()), out, err);
-        EXPECT_EQ(std::make_tuple(status, firstLine(out), firstLine(err)),
-                  std::make_tuple(c.status, std::string(c.out), unknown(c.err)))
+        RunOptions options;
+        const int status = handleCommandLine(int(c.args.size()), const_cast<char**>(c.args.data()),
+                                             out, err, options);
+        const std::string taken = {"afw"[int(options.window)], char('0' + options.noMusic),
+                                   char('0' + options.noSound)};
+        EXPECT_EQ(
+            std::make_tuple(status, firstLine(out), firstLine(err), taken),
+            std::make_tuple(c.status, std::string(c.out), unknown(c.err), std::string(c.options)))
             << c.args.back();
     }
 }

@@ -46,3 +46,36 @@ TEST(Config, EachValueAtTheEdgesOfItsRange) {
         EXPECT_EQ(load("config.txt"), expected) << text;
     }
 }
+
+// The six values stay what they are whatever lines follow; a line that names no setting, or
+// gives one a value it cannot take, changes nothing and is kept to be reported.
+TEST(Config, SettingLinesAfterTheSixValues) {
+    ScratchDirectory dir;
+    const std::string six = "640\n480\n16\n0\n0\n0";
+    const struct {
+        std::string text;
+        const char *values, *server;
+        bool shake;
+        size_t ignored;
+    } cases[] = {
+        {six + "\nserver a.example\nshake 0\nserver b.example:8080", "640 480 16 0 0 0",
+         "b.example:8080", false, 0},
+        // After the sixth value its line belongs to no setting.
+        {"640 480 16 0 0 0 shake 0\r\n# a note\n\n  server \t [::1]:9 \r\n", "640 480 16 0 0 0",
+         "[::1]:9", true, 0},
+        {six + "\ncolour blue\nshake 2\nshake\nserver\nserver a b\nserver x:0\nserver x/y\n"
+               "server x:65536\n\x01\x7f\n",
+         "640 480 16 0 0 0", "", true, 9},
+        // A setting where a value belongs is a bad value there; the settings still follow.
+        {"800 600 shake 0 1 1\nshake 0", "800 600 32 0 1 1", "", false, 0},
+    };
+    for (const auto& c : cases) {
+        writeWholeFile("config.txt", c.text);
+        const GameConfig config = loadConfig("config.txt");
+        EXPECT_EQ(std::make_tuple(load("config.txt"), config.scoreServer, config.screenShake,
+                                  config.ignoredLines.size()),
+                  std::make_tuple(std::string(c.values), std::string(c.server), c.shake, c.ignored))
+            << c.text;
+        EXPECT_EQ(readWholeFile("config.txt"), c.text);
+    }
+}

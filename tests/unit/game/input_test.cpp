@@ -1,7 +1,9 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include "engine/frame/frame.h"
 #include "game/input.h"
+#include "hiscore/high_score_table.h"
 #include "record/game_state.h"
 #include "tests/support/test_game.h"
 
@@ -48,6 +50,7 @@ TEST(NameEntry, CharactersLimitBackspaceAndCommitKeys) {
     press({SDLK_BACKSPACE});
     EXPECT_EQ(std::string(game.playerName), std::string(14, 'z'));
     for (int finish : {SDLK_RETURN, SDLK_KP_MINUS}) {
+        ScratchDirectory scratch; // each commit writes a hisc.dat of its own
         startNameEntry(finish == SDLK_KP_MINUS ? 500 : 700);
         if (finish == SDLK_KP_MINUS)
             press({'e'});
@@ -57,6 +60,12 @@ TEST(NameEntry, CharactersLimitBackspaceAndCommitKeys) {
                   std::make_tuple(true, false, false, int(game.score)));
         EXPECT_EQ(game.localScores.entries[0].name, finish == SDLK_KP_MINUS ? "e" : "");
     }
+    // A save that fails says so, over whatever the download left on the status line.
+    startNameEntry(900);
+    localScoreFile = "no folder/hisc.dat";
+    press({SDLK_RETURN});
+    localScoreFile = "hisc.dat";
+    EXPECT_STREQ(game.statusMessage, "Your score could not be saved to hisc.dat.");
 }
 
 TEST(Menu, KeysMoveClampAndChoose) {
@@ -130,4 +139,36 @@ TEST(Menu, ReturnOnTheScoreScreenUploadsThenDownloads) {
     EXPECT_EQ(std::make_pair(game.uploader.lastError, game.downloader.lastError),
               std::make_pair(7u, 7u));
     EXPECT_STREQ(game.statusMessage, "Could not connect to server.");
+}
+
+// The poll hands each event it takes to the engine, whose next frame is drawn whole after one
+// that may have cost the window its picture. A window event still fills its poll: queued before
+// Down and Up on the menu, it is the quit poll's, Down the menu poll's, and Up waits.
+TEST(Poll, WindowEventsMakeTheNextFrameWhole) {
+    const struct {
+        const char* name;
+        Uint8 type, gain, state;
+        bool whole;
+    } cases[] = {
+        {"expose", SDL_VIDEOEXPOSE, 0, 0, true},
+        {"focus regained", SDL_ACTIVEEVENT, 1, SDL_APPINPUTFOCUS, true},
+        {"restored", SDL_ACTIVEEVENT, 1, SDL_APPACTIVE, true},
+        {"focus lost", SDL_ACTIVEEVENT, 0, SDL_APPINPUTFOCUS, false},
+        {"minimised", SDL_ACTIVEEVENT, 0, SDL_APPACTIVE, false},
+        {"new size", SDL_VIDEORESIZE, 0, 0, true},
+        {"mouse moved", SDL_MOUSEMOTION, 0, 0, false},
+    };
+    for (const auto& c : cases) {
+        resetGameForTest();
+        tslTakeWholeFrameRequest();
+        SDL_Event event = {};
+        event.active = {c.type, c.gain, c.state};
+        SDL_PushEvent(&event);
+        pushTestEvent(SDL_KEYDOWN, SDLK_DOWN);
+        pushTestEvent(SDL_KEYDOWN, SDLK_UP);
+        handleInput();
+        EXPECT_EQ(std::make_pair(tslTakeWholeFrameRequest(), game.menuSelection),
+                  std::make_pair(c.whole, 1))
+            << c.name;
+    }
 }

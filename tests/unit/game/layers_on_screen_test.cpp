@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "engine/engine_state.h"
+#include "engine/frame/frame.h"
 #include "field/events.h"
 #include "field/fields.h"
 #include "game/frame_loop.h"
@@ -60,11 +62,11 @@ static void restoreBackBuffer(const std::vector<unsigned char>& pixels) {
 }
 
 static std::vector<unsigned char> layeredPicture() {
-    TSLSetLayeredDrawing(true);
+    tslEngine().layeredDrawing = true;
     TSLBeginRender();
     drawScene();
     std::vector<unsigned char> pixels = backBuffer();
-    TSLSetLayeredDrawing(false);
+    tslEngine().layeredDrawing = false;
     return pixels;
 }
 
@@ -86,8 +88,6 @@ TEST(LayersOnScreen, EveryFrameShownMatchesTheLayeredDrawing) {
     game.lastTick = tick;
     int differing = 0, eventFrames = 0, menuFrames = 0, partialFrames = 0, partialEvents = 0;
     for (int frame = 0; frame < 360 && differing <= 5; ++frame) {
-        if (frame == 1) // as the game does once its first frame is shown
-            TSLPrepareDrawingStates(*game.background.material, &overlay);
         if (frame < 120 && frame % 20 == 10)
             pushTestEvent(SDL_KEYDOWN, frame < 70 ? SDLK_DOWN : SDLK_UP);
         if (frame == 120)
@@ -102,10 +102,12 @@ TEST(LayersOnScreen, EveryFrameShownMatchesTheLayeredDrawing) {
         TSLKeyhandler::SetTestKey(steer[frame / 25 % 4], true);
         int shake[2] = {game.quakeOffsetX, game.quakeOffsetY};
         ASSERT_TRUE(runFramePass(tick += 16));
+        // The frame after the first one shown goes through the later drawing states.
+        EXPECT_EQ(tslEngine().statesWarmed, frame >= 1) << frame;
         eventFrames += game.blurVisible;
         menuFrames += game.inMenu;
-        partialFrames += TSLRedrawnShare() < 0.5;
-        partialEvents += game.blurVisible && TSLRedrawnShare() < 0.5;
+        partialFrames += tslRedrawnShare() < 0.5;
+        partialEvents += game.blurVisible && tslRedrawnShare() < 0.5;
         const std::vector<unsigned char> kept = backBuffer();
         // The earthquake's next shake is drawn at the end of the pass; this frame showed the last.
         std::swap(game.quakeOffsetX, shake[0]), std::swap(game.quakeOffsetY, shake[1]);

@@ -1,8 +1,6 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "game/startup.h"
 #include "record/game_state.h"
 #include "tests/support/test_game.h"
@@ -18,10 +16,8 @@ TEST(Startup, ConfigSetsWindowAndFlagsAndOnlyMusicOneStartsMusic) {
     ScratchDirectory dir;
     dir.linkData();
     writeWholeFile("config.txt", "1024 768 32 2 1 0");
-    // initGame frees the sprites it finds: the shared test fields must not be among them.
     resetGameForTest();
-    std::fill(std::begin(game.bubbles), std::end(game.bubbles), nullptr);
-    std::fill(std::begin(game.spikes), std::end(game.spikes), nullptr);
+    FieldsOfStartUp fields;
     const std::string trackBefore = game.music.CurrentFile();
     ASSERT_TRUE(initGame());
     EXPECT_EQ(game.screenWidth, 1024);
@@ -33,17 +29,26 @@ TEST(Startup, ConfigSetsWindowAndFlagsAndOnlyMusicOneStartsMusic) {
     EXPECT_EQ(game.music.CurrentFile(), trackBefore);
 }
 
-TEST(Startup, TheFirstTrackStartsAfterTheFirstFrames) {
+// The command line's choices hold over config.txt's for one run.
+TEST(Startup, TheFirstTrackStartsAfterTheFirstFramesUnlessTheCommandLineSaysNo) {
     ScratchDirectory dir;
     dir.linkData();
-    writeWholeFile("config.txt", "800 600 32 1 1 0");
-    resetGameForTest();
-    std::fill(std::begin(game.bubbles), std::end(game.bubbles), nullptr);
-    std::fill(std::begin(game.spikes), std::end(game.spikes), nullptr);
-    game.music.PlayFile(nullptr);
-    ASSERT_TRUE(initGame());
-    EXPECT_EQ(game.music.CurrentFile(), "");
-    finishSoundStart();
-    EXPECT_EQ(game.music.CurrentFile(), "data/surr.mp3");
-    EXPECT_GT(game.musicLength, 0);
+    const struct {
+        RunOptions options;
+        const char *config, *track;
+        bool fullScreen;
+    } cases[] = {{{RunOptions::Window::fullScreen, false, false}, "1 1", "data/surr.mp3", true},
+                 {{RunOptions::Window::window, true, false}, "1 0", "", false},
+                 {{RunOptions::Window::asConfigured, false, true}, "1 0", "", true}};
+    for (const auto& c : cases) {
+        writeWholeFile("config.txt", std::string("800 600 32 ") + c.config + " 0");
+        resetGameForTest();
+        FieldsOfStartUp fields;
+        game.music.PlayFile(nullptr);
+        ASSERT_TRUE(initGame(c.options));
+        EXPECT_EQ(game.music.CurrentFile(), "");
+        finishSoundStart();
+        EXPECT_EQ(std::make_pair(game.music.CurrentFile(), TSLIsFullScreen()),
+                  std::make_pair(std::string(c.track), c.fullScreen));
+    }
 }

@@ -3,11 +3,13 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 
 #include "http/http_retriever.h"
 #include "tests/support/local_servers.h"
+#include "tests/support/test_game.h"
 
 namespace {
 // A body of length bytes that holds no NUL and does not repeat within a piece.
@@ -42,12 +44,29 @@ class HttpRetrieverTest : public testing::Test {
         local.server.Get("/moved", [](const httplib::Request&, httplib::Response& response) {
             response.set_redirect("/hang");
         });
+        // Redirects to this server, to another port and to another name of this host.
+        other.server.Get(".*", [this](const httplib::Request& request, httplib::Response&) {
+            other.log(request);
+        });
+        ASSERT_TRUE(other.start());
+        const std::pair<std::string, std::string> redirects[] = {
+            {"/here", "/body/30"},
+            {"/loop", "/loop"},
+            {"/elsewhere", other.url("/body/5")},
+            {"/otherhost", "http://localhost:" + std::to_string(local.port) + "/body/5"}};
+        for (const auto& [from, to] : redirects)
+            local.server.Get(from, [this, to = to](const httplib::Request& request,
+                                                   httplib::Response& response) {
+                local.log(request);
+                response.set_redirect(to);
+                response.set_content("moved", "text/plain");
+            });
         ASSERT_TRUE(local.start());
     }
     void TearDown() override { httpLimits = HttpLimits(); }
     const char* get(const std::string& path) { return retriever.retrieve(local.url(path).c_str()); }
     std::string body;
-    LocalHttpServer local;
+    LocalHttpServer other, local;
     HttpRetriever retriever;
 };
 } // namespace
@@ -89,6 +108,31 @@ TEST_F(HttpRetrieverTest, FailuresKeepThePreviousTextAndRecordTheirCause) {
     EXPECT_EQ(retriever.lastError, uint32_t(CURLE_OPERATION_TIMEDOUT));
 }
 
+// Anyone on the path of plain HTTP could otherwise send the game's requests to any machine.
+TEST_F(HttpRetrieverTest, RedirectsAreFollowedOnTheSameServerOnlyAndAFewTimesAtMost) {
+    const struct {
+        const char* path;
+        std::string text;
+        long status;
+    } cases[] = {{"/here", bodyOf(30), 200},
+                 {"/loop", "moved", 302},
+                 {"/elsewhere", "moved", 302},
+                 {"/otherhost", "moved", 302}};
+    for (const auto& c : cases) {
+        const char* text = get(c.path);
+        ASSERT_NE(text, nullptr) << c.path;
+        EXPECT_EQ(std::make_pair(std::string(text), retriever.status),
+                  std::make_pair(c.text, c.status))
+            << c.path;
+    }
+    EXPECT_EQ(other.requests().size(), 0u);
+    // The first request and five redirects; the next one is not followed.
+    const auto requests = local.requests();
+    EXPECT_EQ(std::count_if(requests.begin(), requests.end(),
+                            [](const httplib::Request& r) { return r.path == "/loop"; }),
+              6);
+}
+
 // Less than a millisecond left counts as none: curl would read a time-out of 0 as no time-out.
 TEST_F(HttpRetrieverTest, ADeadlineJustPassedStartsNoRequest) {
     retriever.deadline = std::chrono::steady_clock::now() - std::chrono::microseconds(200);
@@ -102,8 +146,8 @@ TEST(HttpPost, PlainHttpOnPort80HttpsElsewhereAndTheCertificateIsVerified) {
     EXPECT_EQ(postTargetUrl("https://example.org:80/p#frag"), "http://example.org:80/p");
     EXPECT_EQ(postTargetUrl("http://example.org"), "http://example.org:80/");
     // A self-signed certificate for 127.0.0.1: a verifying client must turn it down.
-    const std::string cert = testing::TempDir() + "orbelle_test_cert.pem";
-    const std::string key = testing::TempDir() + "orbelle_test_key.pem";
+    ScratchDirectory scratch; // the pair is removed afterwards, and other runs have their own
+    const std::string cert = scratch.path + "/cert.pem", key = scratch.path + "/key.pem";
     const std::string command = "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "
                                 "/CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 -keyout " +
                                 key + " -out " + cert + " >/dev/null 2>&1";

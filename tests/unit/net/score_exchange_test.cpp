@@ -4,6 +4,9 @@
 #include <chrono>
 #include <cstdlib>
 
+#include <SDL.h>
+
+#include "game/input.h"
 #include "net/score_exchange.h"
 #include "record/game_state.h"
 #include "tests/support/local_servers.h"
@@ -20,9 +23,18 @@ class ScoreExchangeTest : public testing::Test {
         local.server.Get(
             ".*", [this](const httplib::Request& request, httplib::Response& response) {
                 local.log(request);
+                if (closeWhileWaiting)
+                    pushTestEvent(SDL_QUIT);
                 // Far longer than the exchange may take: only the deadline ends the wait.
-                if (hang && local.requests().size() % 2 == 0)
+                if (closeWhileWaiting || (hang && local.requests().size() % 2 == 0))
                     local.sleepUnlessStopping(60000);
+                if (request.has_param("name")) {
+                    const int upload = ++uploads;
+                    if (upload > 10 - unansweredUploads)
+                        local.sleepUnlessStopping(60000);
+                    response.status = upload <= refusedUploads ? refusedStatus : 200;
+                    return;
+                }
                 const std::string rank = request.get_param_value("sija");
                 if (rank == failingRank)
                     response.status = failingStatus;
@@ -39,7 +51,12 @@ class ScoreExchangeTest : public testing::Test {
         setenv("ORBELLE_SCORE_SERVER", local.hostAndPort().c_str(), 1);
     }
     bool hang = false;
-    std::string failingRank; // this rank answers an error page
+    bool closeWhileWaiting = false; // a close is asked for while the request waits
+    int uploads = 0;
+    int refusedUploads = 0; // the first uploads are answered refusedStatus
+    int refusedStatus = 429;
+    int unansweredUploads = 0; // the last uploads get no answer
+    std::string failingRank;   // this rank answers an error page
     int failingStatus = 500;
     LocalHttpServer local;
 };
@@ -108,12 +125,68 @@ TEST_F(ScoreExchangeTest, AnErrorPageIsNoLineOfTheList) {
         EXPECT_EQ(game.internetScores[i], expected[i]) << "line " << i + 1;
 }
 
-TEST_F(ScoreExchangeTest, KeysPressedDuringTheWaitAreDroppedACloseIsKept) {
+TEST_F(ScoreExchangeTest, UploadsTheServerDidNotTakeAreCounted) {
+    httpLimits.requestMillis = 400; // what an upload without an answer costs
     start();
-    const int keyDown = 2, keyUp = 3, quit = 12; // SDL 1.2's event types
-    pushTestEvent(keyDown, '\r');
-    pushTestEvent(quit);
-    pushTestEvent(keyUp, '\r');
-    EXPECT_EQ(downloadInternetScores(), 1);
-    EXPECT_EQ(takeQueuedEventTypes(), std::vector<int>{quit});
+    const struct {
+        int refused, status, unanswered;
+        const char* message;
+    } cases[] = {{3, 429, 0, "3 of 10 scores were refused by the server."},
+                 {10, 503, 0, "10 of 10 scores were refused by the server."},
+                 {1, 302, 0, "1 of 10 scores were refused by the server."},
+                 {1, 429, 2, "3 of 10 scores did not get through to the server."}};
+    for (const auto& c : cases) {
+        uploads = 0;
+        refusedUploads = c.refused, refusedStatus = c.status, unansweredUploads = c.unanswered;
+        uploadLocalScores();
+        EXPECT_STREQ(game.statusMessage, c.message) << c.refused << " refused " << c.status;
+    }
+    // Return on the score screen: the download after the upload leaves the count in place.
+    uploads = unansweredUploads = 0;
+    game.scoreScreenVisible = game.inMenu = true;
+    game.menuSelection = 1;
+    pushTestEvent(SDL_KEYDOWN, SDLK_RETURN);
+    handleInput();
+    EXPECT_STREQ(game.statusMessage, "1 of 10 scores were refused by the server.");
+    EXPECT_EQ(game.internetScores[9], "line 10");
+}
+
+// A close (SIGTERM comes as one) ends the exchange at once, before or during a request, and
+// stays queued for the frame loop; keys pressed during the wait are dropped.
+TEST_F(ScoreExchangeTest, ACloseEndsTheExchangeAndStaysQueuedKeysAreDropped) {
+    httpLimits.requestMillis = httpLimits.exchangeMillis = 60000; // only the close ends the wait
+    closeWhileWaiting = true;
+    start();
+    pushTestEvent(SDL_KEYDOWN, '\r');
+    const auto begin = std::chrono::steady_clock::now();
+    EXPECT_EQ(downloadInternetScores(), -1);
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(30));
+    EXPECT_EQ(takeQueuedEventTypes(), std::vector<int>{SDL_QUIT});
+    pushTestEvent(SDL_QUIT);
+    pushTestEvent(SDL_KEYUP, '\r');
+    EXPECT_EQ(uploadLocalScores(), -1);
+    EXPECT_EQ(local.requests().size(), 1u) << "a request was made with a close queued";
+    EXPECT_EQ(takeQueuedEventTypes(), std::vector<int>{SDL_QUIT});
+}
+
+// Nothing that could carry the request elsewhere or cut the URL gets through.
+TEST(ScoreServerChoice, AddressesAndWhichChoiceWins) {
+    for (const char* valid : {"a-b.example.org:1", "10.0.0.1:65535", "[::1]:8765", "[fe80::1]"})
+        EXPECT_TRUE(isScoreServerAddress(valid)) << valid;
+    for (const char* bad :
+         {"", ":80", "example.org:", "example.org:0", "example.org:65536", "a b", "evil.org/x",
+          "evil.org#", "user@host", "[::1", "::1", "h:80:90", "[g::1]", "h:+80"})
+        EXPECT_FALSE(isScoreServerAddress(bad)) << bad;
+    EXPECT_TRUE(isScoreServerAddress(std::string(253, 'a')));
+    EXPECT_FALSE(isScoreServerAddress(std::string(254, 'a')));
+    unsetenv("ORBELLE_SCORE_SERVER");
+    const std::string builtIn = scoreServerHost();
+    chooseScoreServer("chosen.example:9");
+    EXPECT_STREQ(scoreServerHost(), "chosen.example:9");
+    setenv("ORBELLE_SCORE_SERVER", "env.example:7", 1);
+    EXPECT_STREQ(scoreServerHost(), "env.example:7");
+    unsetenv("ORBELLE_SCORE_SERVER");
+    chooseScoreServer("");
+    EXPECT_EQ(scoreServerHost(), builtIn);
+    EXPECT_NE(builtIn, "chosen.example:9");
 }

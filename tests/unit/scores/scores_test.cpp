@@ -154,6 +154,66 @@ TEST_F(Scores, SaveGoesThroughLinksKeepsModesLiveSavesAndWorksInAReadOnlyFolder)
     EXPECT_TRUE(savedHere("locked/hisc.dat"));
 }
 
+// Each commit puts its result into the table as the file holds it then, under a lock.
+TEST_F(Scores, TwoGamesInOneFolderKeepBothResults) {
+    writeWholeFile(file, alRecord);
+    HighScoreTable first, second; // both started with that file
+    first.load(file);
+    second.load(file);
+    EXPECT_TRUE(commitToFile(first, HighScoreEntry(50, "Aa"), file).saved);
+    const CommitOutcome outcome = commitToFile(second, HighScoreEntry(40, "Bb"), file);
+    EXPECT_TRUE(outcome.placed && outcome.saved);
+    HighScoreTable onDisk;
+    onDisk.load(file);
+    EXPECT_EQ(describe(onDisk), "12345:Al 50:Aa 40:Bb 1:Tester 1:Tester 1:Tester 1:Tester "
+                                "1:Tester 1:Tester 1:Tester ");
+    EXPECT_EQ(describe(second), describe(onDisk)) << "the table shown is not the one saved";
+    // Two games saving at the same time, five results each, all of which have a place.
+    std::remove(file);
+    pid_t games[2];
+    for (int g = 0; g < 2; ++g)
+        if ((games[g] = fork()) == 0) {
+            HighScoreTable table;
+            for (int i = 0; i < 5; ++i)
+                commitToFile(table, HighScoreEntry(100 + 2 * i + g, "g" + std::to_string(g)), file);
+            _exit(0);
+        }
+    for (pid_t game : games)
+        waitpid(game, nullptr, 0);
+    onDisk.load(file);
+    EXPECT_EQ(describe(onDisk), "109:g1 108:g0 107:g1 106:g0 105:g1 104:g0 103:g1 102:g0 101:g1 "
+                                "100:g0 ");
+}
+
+// A result a save could not keep stays in the table and goes to the file with the next one.
+TEST_F(Scores, UnsavedResultsAreSavedWithTheNextAndSpecialFilesAreLeftAlone) {
+    HighScoreTable table;
+    const char* const inMissingFolder = "later/hisc.dat";
+    for (int score : {30, 20})
+        EXPECT_FALSE(commitToFile(table, HighScoreEntry(score, "u"), inMissingFolder).saved);
+    ASSERT_EQ(mkdir("later", 0755), 0);
+    EXPECT_TRUE(commitToFile(table, HighScoreEntry(10, "s"), inMissingFolder).saved);
+    HighScoreTable onDisk;
+    onDisk.load(inMissingFolder);
+    EXPECT_EQ(describe(onDisk), "30:u 20:u 10:s 1:Tester 1:Tester 1:Tester 1:Tester 1:Tester "
+                                "1:Tester 1:Tester ");
+    EXPECT_EQ(describe(table), describe(onDisk));
+    // Nothing but a regular file is read (a FIFO would hold up start-up) or replaced.
+    ASSERT_EQ(mkfifo("fifo", 0644) + symlink("fifo", "link") + mkdir("folder", 0755), 0);
+    alarm(60); // a load that waits on the FIFO fails the test rather than hanging it
+    for (const char* special : {"fifo", "link", "folder"}) {
+        HighScoreTable loaded = tableOf({5});
+        loaded.load(special);
+        EXPECT_EQ(describe(loaded), describe(tableOf({5}))) << special;
+        EXPECT_FALSE(commitToFile(loaded, HighScoreEntry(9, "x"), special).saved) << special;
+    }
+    alarm(0);
+    struct stat info;
+    EXPECT_TRUE(lstat("fifo", &info) == 0 && S_ISFIFO(info.st_mode));
+    EXPECT_TRUE(lstat("link", &info) == 0 && S_ISLNK(info.st_mode));
+    EXPECT_EQ(std::system("test $(ls -A | wc -l) -eq 4"), 0) << "a file was left behind";
+}
+
 TEST_F(Scores, ScoreScreenColumnsAndCommittedResults) {
     game.inMenu = false;
     drawHighScoreScreen(); // hidden: draws nothing and leaves the menu alone

@@ -1,22 +1,20 @@
-#include "engine/frame_replay.h"
+#include "engine/frame/draw_notes.h"
 
-#include <GL/gl.h>
-
-#include "engine/engine_state.h"
-#include "engine/frame_notes.h"
-#include "engine/sub_buffer.h"
+#include "engine/frame/notes.h"
+#include "engine/frame/sub_buffer.h"
+#include "engine/overlay.h"
 
 namespace {
 // More changed than this share of the window is drawn in one piece.
 const double wholeFrameShare = 0.5;
 
-void replay(TSLNotedDraw& draw) {
+void drawNote(TSLNotedDraw& draw) {
     if (draw.kind == tslSpriteDraw)
-        draw.sprite.Render();
+        tslDrawSprite(*draw.material, draw.quad);
     else if (draw.kind == tslTextDraw)
-        draw.font->PrintText(draw.x, draw.y, draw.text.c_str());
+        tslDrawText(*draw.material, draw.atlas, draw.x, draw.y, draw.text.c_str());
     else
-        draw.overlay->Render(int(draw.x), int(draw.y));
+        tslDrawOverlay(*draw.overlay, int(draw.x), int(draw.y));
 }
 } // namespace
 
@@ -54,21 +52,21 @@ void tslClipTo(const TSLPixelBox& box) {
     tslRestoreScissor();
 }
 
-void tslDrawWithin(const TSLPixelBox& box, std::size_t first, std::size_t end) {
+void tslDrawNotesWithin(const TSLPixelBox& box, std::size_t first, std::size_t end) {
     std::vector<TSLNotedDraw>& draws = tslFrameNotes().draws;
     for (std::size_t i = first; i < end; ++i)
         if (draws[i].kind == tslOverlayDraw || tslOverlaps(draws[i].box, box))
-            replay(draws[i]);
+            drawNote(draws[i]);
 }
 
-void tslDrawFromStart(const TSLPixelBox& box, std::size_t end) {
+void tslDrawNotesFromStart(const TSLPixelBox& box, std::size_t end) {
     tslClipTo(box);
     tslEngine().clearPending = true;
-    tslDrawWithin(box, 0, end);
+    tslDrawNotesWithin(box, 0, end);
     tslSettleClear(false);
 }
 
-void tslCopyToWindow(const std::vector<TSLPixelBox>& boxes) {
+void tslShowBoxes(const std::vector<TSLPixelBox>& boxes) {
     for (const TSLPixelBox& box : boxes)
         tslCopySubBuffer(box);
 }

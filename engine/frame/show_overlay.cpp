@@ -3,16 +3,14 @@
 // around, further than softening reaches, and where anything over the overlay changed), the
 // scene is drawn first, the capture brought up to date from it, and the overlay and what lies
 // over it drawn on top. Elsewhere the back buffer keeps what the window shows.
-#include <GL/gl.h>
+#include "engine/frame/show.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "engine/engine_state.h"
-#include "engine/frame_notes.h"
-#include "engine/frame_record.h"
-#include "engine/frame_replay.h"
-#include "engine/framebuffer.h"
+#include "engine/frame/draw_notes.h"
+#include "engine/frame/notes.h"
+#include "engine/overlay.h"
 
 namespace {
 // Softening reaches about two pixels beyond the overlay's own offset from the view; a tile
@@ -39,11 +37,11 @@ std::vector<TSLPixelBox> changedUnderAndOver(const TSLTileLooks& scene, const TS
 
 // False when the capture can only be taken whole (the window's size is odd, say).
 bool patchCapture(TSLBlur& overlay, const std::vector<TSLPixelBox>& changed) {
+    const TSLEngineState& state = tslEngine();
     bool patched = !tslIsWhole(changed);
     for (const TSLPixelBox& box : changed)
-        patched =
-            patched && overlay.CaptureAgain(0, tslEngine().windowWidth, tslEngine().windowHeight,
-                                            box.left, box.bottom, box.right, box.top);
+        patched = patched &&
+                  tslCaptureOverlayAgain(overlay, 0, state.windowWidth, state.windowHeight, box);
     return patched;
 }
 } // namespace
@@ -62,38 +60,25 @@ std::vector<TSLPixelBox> tslShowWithOverlay(const TSLTileLooks& scene, const TSL
             boxes = changedUnderAndOver(scene, above);
     }
     for (const TSLPixelBox& box : boxes)
-        tslDrawFromStart(box, overlayAt);
+        tslDrawNotesFromStart(box, overlayAt);
     tslClipTo(tslWindowBox());
     if (!patchCapture(*overlay.overlay, changed)) {
         // A whole capture needs the whole scene, not only where it was drawn again.
         if (!tslIsWhole(boxes)) {
             boxes = {tslWindowBox()};
-            tslDrawFromStart(boxes[0], overlayAt);
+            tslDrawNotesFromStart(boxes[0], overlayAt);
             tslClipTo(tslWindowBox());
         }
-        overlay.overlay->Capture(0, tslEngine().windowWidth, tslEngine().windowHeight);
+        tslCaptureOverlay(*overlay.overlay, 0, tslEngine().windowWidth, tslEngine().windowHeight);
     }
     for (const TSLPixelBox& box : boxes) {
         tslClipTo(box);
-        overlay.overlay->DrawCaptured();
-        tslDrawWithin(box, overlayAt + 1, notes.draws.size());
+        tslDrawCapturedOverlay(*overlay.overlay);
+        tslDrawNotesWithin(box, overlayAt + 1, notes.draws.size());
     }
     tslClipTo(tslWindowBox());
-    tslCopyToWindow(boxes);
+    tslShowBoxes(boxes);
     notes.overlayShown = true;
     notes.overlayLook = overlay.look;
     return boxes;
-}
-
-void tslPrepareOverlay(TSLBlur& overlay, const TSLPixelBox& corner) {
-    const TSLEngineState& state = tslEngine();
-    const int width = state.windowWidth, height = state.windowHeight;
-    if (!overlay.material || width < corner.right || height < corner.top ||
-        !tslFramebufferCalls().usable)
-        return;
-    overlay.Capture(0, width, height);
-    overlay.CaptureAgain(0, width, height, corner.left, corner.bottom, corner.right, corner.top);
-    tslClipTo(corner);
-    overlay.DrawCaptured();
-    tslClipTo(tslWindowBox());
 }

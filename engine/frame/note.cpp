@@ -1,12 +1,12 @@
-#include "engine/frame_record.h"
+// Noting a frame's drawing: what each drawing would touch and everything that decides its
+// pixels, so the frame's end can tell where the frame changed.
+#include "engine/frame/frame.h"
 
 #include <cmath>
 #include <cstring>
 
-#include "engine/engine_state.h"
-#include "engine/frame_notes.h"
+#include "engine/frame/notes.h"
 #include "engine/raster_font.h"
-#include "engine/sub_buffer.h"
 
 namespace {
 std::uint64_t bitsOf(float value) {
@@ -31,51 +31,30 @@ TSLPixelBox pixelBox(float left, float bottom, float right, float top) {
     return {int(std::floor(std::fmin(x0, x1))) - 1, int(std::floor(std::fmin(y0, y1))) - 1,
             int(std::ceil(std::fmax(x0, x1))) + 1, int(std::ceil(std::fmax(y0, y1))) + 1};
 }
-
-bool noting() {
-    const TSLFrameNotes& notes = tslFrameNotes();
-    return notes.noting && !notes.replaying;
-}
 } // namespace
 
-TSLFrameNotes& tslFrameNotes() {
-    static TSLFrameNotes notes;
-    return notes;
-}
-
-void tslBeginFrameRecord() {
-    TSLFrameNotes& record = tslFrameNotes();
-    record.draws.clear();
-    record.noting = !tslEngine().layeredDrawing && tslCanCopySubBuffer();
-}
-
-bool tslReplaying() {
-    return tslFrameNotes().replaying;
-}
-
-bool tslRecordSprite(const TSLPolygon& sprite) {
-    float left, bottom, right, top;
-    if (!noting())
+bool tslNoteSprite(const TSLMaterial& material, const TSLQuad& quad) {
+    if (!tslFrameNotes().noting)
         return false;
-    if (!tslSpriteQuad(sprite, &left, &bottom, &right, &top))
-        return true; // draws nothing
     TSLNotedDraw draw;
     draw.kind = tslSpriteDraw;
-    draw.sprite = sprite;
-    draw.box = pixelBox(left, bottom, right, top);
-    draw.look = lookOfMaterial(tslSpriteDraw, *sprite.material);
-    for (float edge : {left, bottom, right, top})
+    draw.material = &material;
+    draw.quad = quad;
+    draw.box = pixelBox(quad.left, quad.bottom, quad.right, quad.top);
+    draw.look = lookOfMaterial(tslSpriteDraw, material);
+    for (float edge : {quad.left, quad.bottom, quad.right, quad.top})
         draw.look = tslMixLook(draw.look, bitsOf(edge));
     tslFrameNotes().draws.push_back(std::move(draw));
     return true;
 }
 
-bool tslRecordText(TSLText& font, unsigned atlas, float x, float y, const char* text) {
-    if (!noting())
+bool tslNoteText(const TSLMaterial& font, unsigned atlas, float x, float y, const char* text) {
+    if (!tslFrameNotes().noting)
         return false;
     TSLNotedDraw draw;
     draw.kind = tslTextDraw;
-    draw.font = &font;
+    draw.material = &font;
+    draw.atlas = atlas;
     draw.x = x;
     draw.y = y;
     draw.text = text;
@@ -89,8 +68,8 @@ bool tslRecordText(TSLText& font, unsigned atlas, float x, float y, const char* 
     return true;
 }
 
-bool tslRecordOverlay(TSLBlur& overlay, int windowWidth, int windowHeight) {
-    if (!noting())
+bool tslNoteOverlay(TSLBlur& overlay, int windowWidth, int windowHeight) {
+    if (!tslFrameNotes().noting)
         return false;
     TSLNotedDraw draw;
     draw.kind = tslOverlayDraw;

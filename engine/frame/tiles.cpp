@@ -1,4 +1,4 @@
-#include "engine/damage.h"
+#include "engine/frame/tiles.h"
 
 #include <algorithm>
 

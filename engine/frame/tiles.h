@@ -6,10 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-// Window pixels [left, right) x [bottom, top), rows counted from the bottom as in GL.
-struct TSLPixelBox {
-    int left, bottom, right, top;
-};
+#include "engine/engine_state.h"
 
 const int tslTileSize = 8;
 

@@ -1,0 +1,6 @@
+#include "engine/frame/notes.h"
+
+TSLFrameNotes& tslFrameNotes() {
+    static TSLFrameNotes notes;
+    return notes;
+}

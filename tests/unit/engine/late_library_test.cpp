@@ -1,0 +1,38 @@
+// Libraries opened at run time: a missing one, or one that lacks a function, is told once on
+// stderr with its name, the reason and what the player goes without, and is then not used.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <string>
+
+#include "loader/late_library.h"
+
+TEST(LateLibrary, AMissingLibraryOrFunctionIsToldOnceAndTheLibraryIsNotUsed) {
+    const struct {
+        const char* soname;
+        const char* function;
+        const char* reason; // what dlerror says, after the file name
+    } cases[] = {
+        {"liborbelle-absent.so.3", "getpid", "cannot open shared object file"},
+        {"libc.so.6", "orbelle_absent_function", "undefined symbol: orbelle_absent_function"},
+    };
+    for (const auto& c : cases) {
+        LateLibrary library{c.soname, "no tests this run"};
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(lateSymbol(library, c.function), nullptr);
+        EXPECT_EQ(lateSymbol(library, "getpid"), nullptr) << "a failed library is still used";
+        EXPECT_EQ(openLateLibrary(library), nullptr);
+        const std::string told = testing::internal::GetCapturedStderr();
+        const std::string start = std::string("orbelle: cannot open ") + c.soname + " (";
+        EXPECT_EQ(told.substr(0, start.size()), start);
+        EXPECT_NE(told.find(c.reason), std::string::npos) << told;
+        EXPECT_EQ(told.substr(told.find(')')), "): no tests this run\n") << "not one line";
+    }
+    LateLibrary present{"libc.so.6", "nothing"};
+    testing::internal::CaptureStderr();
+    auto ownGetpid = reinterpret_cast<decltype(&getpid)>(lateSymbol(present, "getpid"));
+    ASSERT_NE(ownGetpid, nullptr);
+    EXPECT_EQ(ownGetpid(), getpid());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}

@@ -1,0 +1,221 @@
+// The replay file: its byte layout read back by an independent reader in Python, and every way
+// a file can be refused.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <string>
+
+#include "protocol/replay_format.h"
+#include "tests/support/test_game.h"
+
+namespace {
+Replay sampleReplay() {
+    Replay replay;
+    replay.name = "J\xFCrgen\x1b";
+    replay.score = -7;
+    replay.start.randomState = 0x89ABCDEF;
+    replay.start.eventKind = 2;
+    replay.start.savedBubbleSpeed = 1.5f;
+    replay.start.savedSpikeSpeed = 2.25f;
+    replay.start.musicTrack = 1;
+    replay.start.collectable.assign(200, true);
+    for (int i : {0, 7, 8, 199})
+        replay.start.collectable[i] = false;
+    const uint32_t millis[] = {1, 15, 16, 127, 128, 16383, 16384, 0xFFFFFFFF};
+    for (uint32_t i = 0; i < 130; ++i)
+        replay.frames.push_back({millis[i % 8], uint8_t(i & replayKnownInputBits)});
+    replay.checks = {0xDEADBEEF, 0x01020304};
+    return replay;
+}
+
+// Python's struct and zlib, reading the layout docs/file-formats.md gives; prints one field a
+// line.
+std::string readWithPython(const std::string& bytes) {
+    ScratchDirectory scratch;
+    writeWholeFile("replay.orbr", bytes);
+    FILE* pipe =
+        popen("python3 -c \"import struct,zlib\n"
+              "b=open('replay.orbr','rb').read()\n"
+              "assert b[:4]==b'ORBR' and b[4]==1\n"
+              "assert struct.unpack('<I',b[-4:])[0]==zlib.crc32(b[:-4])\n"
+              "n=b[5]; p=6+n\n"
+              "print(b[6:p].hex())\n"
+              "score,frames,rnd,kind,bs,ss,track,count=struct.unpack('<iIIBffBH',b[p:p+24])\n"
+              "print(score,frames,hex(rnd),kind,bs,ss,track,count)\n"
+              "p+=24; bits=b[p:p+(count+7)//8]; p+=(count+7)//8\n"
+              "print(''.join(str(bits[i//8]>>(i%8)&1) for i in range(count)))\n"
+              "size=struct.unpack('<I',b[p:p+4])[0]; p+=4\n"
+              "cols=zlib.decompress(b[p:p+size]); p+=size\n"
+              "print(list(cols[:frames])[:10])\n"
+              "m=[];q=frames\n"
+              "while q<len(cols):\n"
+              "  v=0;s=0\n"
+              "  while True:\n"
+              "    c=cols[q];q+=1;v|=(c&127)<<s;s+=7\n"
+              "    if c<128: break\n"
+              "  m.append(v)\n"
+              "print(m[:9],len(m))\n"
+              "print([hex(x) for x in struct.unpack('<%dI'%(frames//64),b[p:-4])])\n\" 2>&1",
+              "r");
+    std::string out;
+    char line[4096];
+    while (pipe && fgets(line, sizeof line, pipe))
+        out += line;
+    if (pipe)
+        pclose(pipe);
+    return out;
+}
+
+// The bytes with one changed at offset and the trailing check sum made right again, so that
+// only the field itself can refuse them.
+std::string withByte(std::string bytes, size_t offset, uint8_t value) {
+    bytes[offset] = char(value);
+    const uLong crc =
+        crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), uInt(bytes.size() - 4));
+    for (int i = 0; i < 4; ++i)
+        bytes[bytes.size() - 4 + i] = char(uint8_t(crc >> (8 * i)));
+    return bytes;
+}
+
+// A replay of two frames whose packed columns are the given bytes: the two inputs, then the
+// milliseconds as base-128 numbers.
+std::string withColumns(const std::string& columns) {
+    Replay replay;
+    replay.frames = {{16, 0}, {16, 0}};
+    std::string bytes = encodeReplay(replay);
+    const size_t sizeAt = 6 + 24;
+    uLongf packedSize = compressBound(uLong(columns.size()));
+    std::string packed(packedSize, '\0');
+    compress(reinterpret_cast<Bytef*>(&packed[0]), &packedSize,
+             reinterpret_cast<const Bytef*>(columns.data()), uLong(columns.size()));
+    packed.resize(packedSize);
+    std::string size;
+    for (int i = 0; i < 4; ++i)
+        size += char(uint8_t(packedSize >> (8 * i)));
+    const size_t oldSize = uint8_t(bytes[sizeAt]) | uint8_t(bytes[sizeAt + 1]) << 8;
+    bytes.replace(sizeAt, 4 + oldSize, size + packed);
+    return withByte(bytes, 0, 'O');
+}
+
+std::string encodedWith(void (*change)(Replay&)) {
+    Replay replay = sampleReplay();
+    change(replay);
+    return encodeReplay(replay);
+}
+} // namespace
+
+TEST(ReplayFormat, LayoutAsAnIndependentReaderSeesIt) {
+    const std::string expected = "4afc7267656e1b\n"
+                                 "-7 130 0x89abcdef 2 1.5 2.25 1 200\n" +
+                                 std::string("0") + std::string(6, '1') + "00" +
+                                 std::string(190, '1') + "0\n" +
+                                 "[0, 1, 2, 3, 4, 5, 6, 7, 8, 9]\n"
+                                 "[1, 15, 16, 127, 128, 16383, 16384, 4294967295, 1] 130\n"
+                                 "['0xdeadbeef', '0x1020304']\n";
+    EXPECT_EQ(readWithPython(encodeReplay(sampleReplay())), expected);
+}
+
+TEST(ReplayFormat, ReadsBackEveryFieldItWrote) {
+    const Replay written = sampleReplay();
+    Replay read;
+    ASSERT_EQ(decodeReplay(encodeReplay(written), &read), ReplayReadError::none);
+    EXPECT_EQ(read.name, written.name);
+    EXPECT_EQ(read.score, written.score);
+    EXPECT_EQ(read.start.randomState, written.start.randomState);
+    EXPECT_EQ(read.start.eventKind, written.start.eventKind);
+    EXPECT_EQ(read.start.savedBubbleSpeed, written.start.savedBubbleSpeed);
+    EXPECT_EQ(read.start.savedSpikeSpeed, written.start.savedSpikeSpeed);
+    EXPECT_EQ(read.start.musicTrack, written.start.musicTrack);
+    EXPECT_EQ(read.start.collectable, written.start.collectable);
+    ASSERT_EQ(read.frames.size(), written.frames.size());
+    for (size_t i = 0; i < read.frames.size(); ++i) {
+        EXPECT_EQ(read.frames[i].millis, written.frames[i].millis) << "frame " << i;
+        EXPECT_EQ(read.frames[i].input, written.frames[i].input) << "frame " << i;
+    }
+    EXPECT_EQ(read.checks, written.checks);
+}
+
+TEST(ReplayFormat, RefusesWhatIsNoSoundReplay) {
+    const std::string good = encodeReplay(sampleReplay());
+    const size_t afterName = 6 + sampleReplay().name.size();
+    std::string bigger = good;
+    bigger.resize(replayMaxFileBytes + 1);
+    struct Case {
+        const char* what;
+        std::string bytes;
+        ReplayReadError expected;
+    } cases[] = {
+        {"nothing", "", ReplayReadError::notReplay},
+        {"another file", "GIF89a........", ReplayReadError::notReplay},
+        {"a newer version", withByte(good, 4, 2), ReplayReadError::newerVersion},
+        {"version 0", withByte(good, 4, 0), ReplayReadError::damaged},
+        {"over 1 MiB", bigger, ReplayReadError::tooLarge},
+        {"cut short", good.substr(0, good.size() - 1), ReplayReadError::damaged},
+        {"one byte more", good + "x", ReplayReadError::damaged},
+        {"a byte changed, sum not", std::string(good).replace(afterName + 2, 1, "\x55"),
+         ReplayReadError::damaged},
+        {"a name of 16", withByte(good, 5, 16), ReplayReadError::damaged},
+        {"a NUL in the name", withByte(good, 7, 0), ReplayReadError::damaged},
+        {"event kind 3", withByte(good, afterName + 12, 3), ReplayReadError::damaged},
+        {"music track 3", withByte(good, afterName + 21, 3), ReplayReadError::damaged},
+        {"a speed not a number",
+         withByte(withByte(good, afterName + 16, 0x7F), afterName + 15, 0xC0),
+         ReplayReadError::damaged},
+        {"more frames than packed", withByte(good, afterName + 4, 131), ReplayReadError::damaged},
+        {"a frame of 0 ms", encodedWith([](Replay& r) { r.frames[3].millis = 0; }),
+         ReplayReadError::damaged},
+        {"an unknown input bit", encodedWith([](Replay& r) { r.frames[3].input = 0x80; }),
+         ReplayReadError::damaged},
+        {"a check too few", encodedWith([](Replay& r) { r.checks.pop_back(); }),
+         ReplayReadError::damaged},
+        {"a check too many", encodedWith([](Replay& r) { r.checks.push_back(1); }),
+         ReplayReadError::damaged},
+        {"milliseconds past 32 bits", withColumns(std::string("\0\0\x10\xFF\xFF\xFF\xFF\x10", 8)),
+         ReplayReadError::damaged},
+        {"milliseconds unended", withColumns(std::string("\0\0\x10\x90", 4)),
+         ReplayReadError::damaged},
+        {"a byte after the milliseconds", withColumns(std::string("\0\0\x10\x10\x10", 5)),
+         ReplayReadError::damaged},
+        {"fewer inputs than frames", withColumns(std::string("\0", 1)), ReplayReadError::damaged},
+    };
+    Replay read;
+    EXPECT_EQ(decodeReplay(withColumns(std::string("\0\0\x10\xFF\xFF\xFF\xFF\x0F", 8)), &read),
+              ReplayReadError::none);
+    EXPECT_EQ(read.frames[1].millis, 0xFFFFFFFFu);
+    for (const Case& c : cases) {
+        Replay read;
+        EXPECT_EQ(decodeReplay(c.bytes, &read), c.expected) << c.what;
+    }
+}
+
+TEST(ReplayFormat, RefusesMoreFramesThanAnyRound) {
+    Replay replay;
+    replay.frames.assign(replayMaxFrames + 1, ReplayFrame{16, 0});
+    replay.checks.assign(replay.frames.size() / replayCheckInterval, 0);
+    Replay read;
+    EXPECT_EQ(decodeReplay(encodeReplay(replay), &read), ReplayReadError::damaged);
+    replay.frames.pop_back();
+    EXPECT_EQ(decodeReplay(encodeReplay(replay), &read), ReplayReadError::none);
+}
+
+// A minute at 64 frames a second with the steady 15, 16, 16 ms beat of the game's clock, a key
+// changed every 12 frames and the check values: the file stays within 2 KB.
+TEST(ReplayFormat, AMinuteOfPlayTakesAtMostTwoKilobytes) {
+    Replay replay;
+    replay.start.collectable.assign(200, true);
+    const uint32_t beat[8] = {15, 16, 15, 16, 16, 15, 16, 16};
+    uint32_t held = 0, state = 12345;
+    for (uint32_t i = 0; i < 64 * 60; ++i) {
+        if (i % 12 == 0) {
+            state = state * 1103515245 + 12345;
+            held = (state >> 16) & 0x1F & ~replayHeldEscape;
+        }
+        replay.frames.push_back({beat[i % 8], uint8_t(held)});
+        if ((i + 1) % replayCheckInterval == 0)
+            replay.checks.push_back(state ^ i);
+    }
+    EXPECT_LE(encodeReplay(replay).size(), 2048u);
+}
