@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The score server as its operator meets it: command lines, a second server on its port or
 # database, names with control characters, the upload limit per address, the access log,
-# SIGINT, and a damaged database. On SQLite only: one owner per file and damaged pages are
-# matters of SQLite files, and the rest concerns no store.
+# SIGINT, a damaged database, a file-size limit and a standard error that nobody reads. On
+# SQLite only: one owner per file, damaged pages and file sizes are matters of SQLite files,
+# and the rest concerns no store.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 e2e_setup server-operator
