@@ -90,6 +90,7 @@ TEST(ConnectionSlots, GroupsAreCappedOverdueHeadersDroppedAndTheLongestWaitingMa
         {0, open, "a1", "A", ""},   {1, open, "a2", "A", ""},    {1, refused, "a0", "A", "a0"},
         {2, open, "b1", "B", ""},   {2, busy, "a1", "", ""},    // full: a1 busy, a2 and b1 wait
         {3, open, "c1", "C", "a2"}, {3, open, "a3", "A", "b1"}, // a2, then b1 made room
+        {4, waiting, "a2", "", ""},                             // its end after it was dropped
         {4, busy, "c1", "", ""},    {4, busy, "a3", "", ""},     {4, refused, "d0", "D", "d0"},
         {5, closed, "a1", "", ""},  {5, open, "d1", "D", ""},    {6, waiting, "c1", "", ""},
         {9, overdue, "", "", ""},   {10, overdue, "", "", "d1"}, {11, overdue, "", "", "c1"},

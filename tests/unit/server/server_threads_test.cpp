@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "server/server_log.h"
+#include "server/store_backends.h"
 #include "server/work_pool.h"
 
 TEST(WorkPool, AFullQueueRefusesAtOnceAndAStopRunsWhatWasQueued) {
@@ -70,4 +71,15 @@ TEST(ServerLog, LinesThatDoNotFitAreDroppedAndCounted) {
     EXPECT_GT(dropped, 0u);
     EXPECT_EQ(written + dropped, 200u);
     EXPECT_EQ(strange, 0u);
+}
+
+// A store failing on every request reports each reason once, not once a request.
+TEST(StoreFailures, EachReasonIsToldOnceAtATime) {
+    FailureReports reports;
+    testing::internal::CaptureStderr();
+    for (const char* reason : {"locked", "locked", "full", "locked", "full"})
+        reportStoreFailure(reports, "scores.db", reason);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "orbelle-score-server: scores.db: locked; requests are answered with 503\n"
+              "orbelle-score-server: scores.db: full; requests are answered with 503\n");
 }

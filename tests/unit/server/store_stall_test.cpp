@@ -73,20 +73,24 @@ TEST_F(StoreStallTest, CallsFailAtTheirDeadlineWhileLockedAndSucceedAfter) {
 }
 
 // A call that would wait a minute for the lock ends once the store is interrupted, as the
-// server does at SIGTERM.
-TEST_F(StoreStallTest, AnInterruptEndsACallWaitingForTheLock) {
+// server does at SIGTERM, and every later call fails at once, the lock gone or not.
+TEST_F(StoreStallTest, AnInterruptEndsACallWaitingForTheLockAndAllAfterIt) {
     settings.statementTime = std::chrono::minutes(1);
     closeScoreStore(store);
     ASSERT_TRUE(openScoreStore(store, settings, &error)) << error;
-    Locker locker(settings.location);
-    ASSERT_TRUE(locker.locked);
     StoreClock::time_point deadline = StoreClock::now() + std::chrono::minutes(1);
-    std::promise<bool> stored;
-    std::thread call([&] { stored.set_value(storeScore(store, {"Cy", 9}, deadline)); });
-    std::future<bool> result = stored.get_future();
-    EXPECT_EQ(result.wait_for(milliseconds(300)), std::future_status::timeout);
-    interruptScoreStore(store);
-    call.join();
-    EXPECT_FALSE(result.get());
+    {
+        Locker locker(settings.location);
+        ASSERT_TRUE(locker.locked);
+        std::promise<bool> stored;
+        std::thread call([&] { stored.set_value(storeScore(store, {"Cy", 9}, deadline)); });
+        std::future<bool> result = stored.get_future();
+        EXPECT_EQ(result.wait_for(milliseconds(300)), std::future_status::timeout);
+        interruptScoreStore(store);
+        call.join();
+        EXPECT_FALSE(result.get());
+    }
     EXPECT_LT(StoreClock::now(), deadline);
+    EXPECT_FALSE(storeScore(store, {"Cy", 9}, deadline));
+    EXPECT_EQ(top(), "unavailable");
 }
