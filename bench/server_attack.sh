@@ -42,11 +42,11 @@ closed_at_least() { [ "$(closed_so_far "${@:2}")" -ge "$1" ]; }
 # until the server has closed all but the SLOTS it keeps for them; then the normal client
 # from the address NORMAL.
 drip() {
-    local name=$1 normal=$2 slots=$3 holders=() outs=() spec count per first out total=0
+    local name=$1 normal=$2 slots=$3 holders=() outs=() drip count per first out total=0
     shift 3
     e2e_start_server --listen :: --db "$e2e_work/drip-$normal.db" --quiet
-    for spec in "$@"; do
-        read -r count per first <<<"$spec"
+    for drip in "$@"; do
+        read -r count per first <<<"$drip"
         total=$((total + count))
         out="$e2e_work/drip-${#outs[@]}-$first.out" && outs+=("$out") && : >"$out"
         python3 "$clients" hold "$e2e_server_port" "$count" "$first" "$per" 3 renew >"$out" &
