@@ -138,14 +138,15 @@ void endRequest(void* context, MHD_Connection* connection, void** requestContext
     delete record;
 }
 
-// Refuses a connection before anything is spent on it when its client group holds all it
-// may, or makes room for it by dropping the connection that has waited longest.
+// Refuses a connection before anything is spent on it when its client group holds all it may
+// or every slot is busy with a request; openSlot, once it is open, decides for good.
 MHD_Result admit(void* context, const sockaddr* address, socklen_t) {
     return admitConnection(daemonOf(context).slots, clientGroup(address)) ? MHD_YES : MHD_NO;
 }
 
-// Each connection gets its slot. Answers leave in more than one write; without TCP_NODELAY
-// the last one waits for the client's delayed acknowledgement, about 40 ms.
+// Each connection gets its slot, which may make room by dropping another, or drop the new one
+// itself. Answers leave in more than one write; without TCP_NODELAY the last one waits for the
+// client's delayed acknowledgement, about 40 ms.
 void connectionChanged(void* context, MHD_Connection* connection, void** socketContext,
                        MHD_ConnectionNotificationCode change) {
     ConnectionSlots& slots = daemonOf(context).slots;
