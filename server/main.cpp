@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "server/http_daemon.h"
+#include "server/moderation.h"
 #include "server/score_server.h"
 #include "server/server_log.h"
 #include "server/server_options.h"
@@ -59,6 +60,18 @@ bool readPassword(const std::string& path, std::string* password) {
     return file && std::getline(file, *password) && !password->empty();
 }
 
+// A command on the database beside any server that runs on it.
+int moderate(const ServerOptions& options, StoreSettings settings) {
+    settings.besideServer = true;
+    ScoreStore store;
+    std::string error;
+    if (!openScoreStore(store, settings, &error))
+        return fail(storeDisplayName(settings.location), error);
+    int status = runModeration(options, store, settings.statementTime);
+    closeScoreStore(store);
+    return status;
+}
+
 void stopServing(HttpDaemon& http, ScoreStore& store, WorkPool& storeWork) {
     quiesceHttpDaemon(http);
     awaitRequests(http, stopGraceMillis);
@@ -74,13 +87,14 @@ int main(int argc, char** argv) {
     int status = parseServerOptions(argc, argv, &options);
     if (status != keepRunning)
         return status;
-    raiseOpenFileLimit();
-    sigset_t stopSignals = setUpSignals();
-
     StoreSettings settings{options.databasePath, "",
                            std::chrono::milliseconds(options.storeMillis)};
     if (!options.passwordFile.empty() && !readPassword(options.passwordFile, &settings.password))
         return fail(options.passwordFile, "cannot read a password from its first line");
+    if (options.action != ServerAction::serve)
+        return moderate(options, settings);
+    raiseOpenFileLimit();
+    sigset_t stopSignals = setUpSignals();
     HttpDaemon http;
     std::string error;
     // The port first: a server that cannot have it must leave the database alone.
@@ -97,12 +111,18 @@ int main(int argc, char** argv) {
     startWorkPool(storeWork, storeThreads, storeQueue);
     UploadLimiter uploads;
     uploads.perMinute = options.uploadsPerMinute;
-    ScoreRoutes routes{&store, &uploads, int(options.pageSize), &storeWork, settings.statementTime};
+    ScoreRoutes routes{&store,
+                       &uploads,
+                       int(options.pageSize),
+                       &storeWork,
+                       settings.statementTime,
+                       options.verifiedOnly};
     http.handler = [&routes](const HttpRequest& request) {
         return routeScoreRequest(routes, request);
     };
     http.limits = options.limits;
     http.accessLog = !options.quiet;
+    http.logTimes = !standardErrorIsJournal();
     startServerLog(STDERR_FILENO, logCapacity);
     if (!startHttpDaemon(http, &error)) {
         stopServerLog(logFlushMillis);

@@ -1,5 +1,6 @@
-// The score server's answers: the probe, the rank lines and the uploads. One function maps a
-// request to its reply; the HTTP plumbing lives in http_daemon.
+// The score server's answers: the probe, the rank lines, the uploads, the replays and the
+// lists for the web. One function maps a request to its reply; the HTTP plumbing lives in
+// http_daemon.
 #pragma once
 
 #include "protocol/score_protocol.h"
@@ -8,6 +9,7 @@
 #include "server/upload_limit.h"
 
 const char* const scoreJsonPath = "/scores.json";
+const char* const healthPath = "/health";
 
 // What the answers are made from.
 struct ScoreRoutes {
@@ -17,6 +19,7 @@ struct ScoreRoutes {
     WorkPool* storeWork = nullptr;    // where store calls run; null: where the reply is taken
     // From the request to the end of its store call, past which it gets 503.
     std::chrono::milliseconds storeTime{2000};
+    bool verifiedOnly = false; // the lists hold only entries that a replay proves
 };
 
 // Requests that need no store are answered at once; the others get work for storeWork.
