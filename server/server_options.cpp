@@ -71,6 +71,13 @@ const option longOptions[] = {
     {nullptr, 0, nullptr, 0},
 };
 
+const char* optionName(int id) {
+    for (const option& known : longOptions)
+        if (known.val == id)
+            return known.name;
+    return "?";
+}
+
 void printHelp(const ServerOptions& d) {
     const ServerLimits& l = d.limits;
     printf("usage: %s [OPTION]...\n"
@@ -222,7 +229,7 @@ int takeAction(int found, int argc, char** argv, ServerOptions* options) {
             continue;
         if (options->action != ServerAction::serve)
             return badCommandLine("only one of --list, --remove, --ban and --unban, not also",
-                                  argv[optind - 1], nullptr);
+                                  ("--" + std::string(optionName(found))).c_str(), nullptr);
         options->action = known.action;
     }
     if (found == optList)
@@ -249,7 +256,7 @@ int applyOption(int found, int argc, char** argv, ServerOptions* options) {
         if (!parseNumber(optarg, range.low, range.high, &value)) {
             char what[80];
             snprintf(what, sizeof(what), "bad value (%lu to %lu) for", range.low, range.high);
-            std::string name = std::string("--") + longOptions[found - optListen].name;
+            std::string name = std::string("--") + optionName(found);
             return badCommandLine(what, name.c_str(), optarg);
         }
         storeNumber(found, value, options);

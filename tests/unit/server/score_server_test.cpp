@@ -27,11 +27,12 @@ struct ScoreServerTest : testing::Test {
     }
     std::string answer(const std::string& target, const char* method = "GET",
                        const char* accept = "", const char* address = "10.0.0.1") {
-        HttpRequest request{method, "", {}, accept, address};
+        HttpRequest request{method, "", {}, accept, address, ""};
         EXPECT_TRUE(parseRequestTarget(target, &request.path, &request.query));
         HttpAnswer got = answerNow(routeScoreRequest(routes, request));
         return std::to_string(got.status) + " " + got.contentType + " " + got.body;
     }
+    static StoreClock::time_point soon() { return StoreClock::now() + std::chrono::seconds(2); }
     const std::string database = freshScoreDatabase();
     ScoreStore store;
     std::string error;
@@ -48,8 +49,13 @@ TEST_F(ScoreServerTest, EachRouteAndMethodGetsItsAnswer) {
                                    upload("best", "900", "c166e72aab68a17f4010465fe0e42eee")};
     for (const std::string& target : uploads)
         EXPECT_EQ(answer(target), "200 text/plain OK\n");
-    const std::string json = "200 application/json [{\"rank\":1,\"name\":\"best\",\"score\":900},"
-                             "{\"rank\":2,\"name\":\"a&b %c\",\"score\":50}";
+    ASSERT_EQ(store.backend->storeReplay({"best", 900}, std::string("R\0P", 3), soon()),
+              StoreAnswer::done);
+    ASSERT_EQ(store.backend->setBanned("Ann", true, soon()), StoreAnswer::done);
+    const std::string json =
+        "200 application/json [{\"rank\":1,\"name\":\"best\",\"score\":900,\"verified\":true,"
+        "\"replay\":\"/replays/1\"},{\"rank\":2,\"name\":\"a&b %c\",\"score\":50,"
+        "\"verified\":false}";
     const struct {
         std::string target;
         const char *method, *accept;
@@ -66,12 +72,21 @@ TEST_F(ScoreServerTest, EachRouteAndMethodGetsItsAnswer) {
         {"/velmo/other.php", "GET", "", "404 text/plain "},
         {"/", "GET", "text/plain", "200 text/plain Orbelle score server\n"},
         {"/scores.json?limit=2", "GET", "", json + "]\n"},
-        {"/scores.json", "GET", "", json + ",{\"rank\":3,\"name\":\"second\",\"score\":50}]\n"},
+        {"/scores.json", "GET", "",
+         json + ",{\"rank\":3,\"name\":\"second\",\"score\":50,\"verified\":false}]\n"},
         {"/scores.json?limit=0", "GET", "", "400 text/plain Bad limit\n"},
         {upload("Ann", "10", "fb589b3825329776a6d2a64aa8718711"), "GET", "",
          "403 text/plain Bad hashcheck\n"},
         {upload("Ann", "1e3", "fb589b3825329776a6d2a64aa8718710"), "GET", "",
          "400 text/plain Bad request\n"},
+        {upload("Ann", "10", "fb589b3825329776a6d2a64aa8718710"), "GET", "",
+         "403 text/plain Banned name\n"},
+        {"/health", "GET", "", "200 text/plain OK\n"},
+        {"/replays/1", "GET", "", std::string("200 application/octet-stream R\0P", 32)},
+        {"/replays/2", "GET", "", "404 text/plain "},
+        {"/replays/01", "GET", "", "404 text/plain "},
+        {"/replays/1x", "GET", "", "404 text/plain "},
+        {"/replays/1", "POST", "", "404 text/plain "},
     };
     for (const auto& c : cases)
         EXPECT_EQ(answer(c.target, c.method, c.accept), c.expected) << c.method << " " << c.target;
@@ -96,7 +111,26 @@ TEST_F(ScoreServerTest, OnlyRequestsThatNeedTheStoreWaitForIt) {
         {upload("best", "900", "c166e72aab68a17f4010465fe0e42eee"), "", "503 text/plain "},
         {upload("best", "900", "c166e72aab68a17f4010465fe0e42eef"), "",
          "403 text/plain Bad hashcheck\n"},
+        {"/health", "", "503 text/plain "},
+        {"/replays/1", "", "503 text/plain "},
     };
     for (const auto& c : cases)
         EXPECT_EQ(answer(c.target, "GET", c.accept), c.expected) << c.target;
+}
+
+// With --verified-only, an entry that only a signature vouches for is in no list.
+TEST_F(ScoreServerTest, VerifiedOnlyListsHoldProvenEntriesAlone) {
+    EXPECT_EQ(answer(upload("best", "900", "c166e72aab68a17f4010465fe0e42eee")),
+              "200 text/plain OK\n");
+    ASSERT_EQ(store.backend->storeReplay({"low", -7}, "R", soon()), StoreAnswer::done);
+    routes.verifiedOnly = true;
+    const std::pair<std::string, std::string> cases[] = {
+        {rank("1"), "200 text/plain low -7"},
+        {rank("2"), "200 text/plain "},
+        {"/scores.json", "200 application/json [{\"rank\":1,\"name\":\"low\",\"score\":-7,"
+                         "\"verified\":true,\"replay\":\"/replays/1\"}]\n"},
+    };
+    for (const auto& [target, expected] : cases)
+        EXPECT_EQ(answer(target), expected) << target;
+    EXPECT_EQ(answer("/", "GET", "text/html").find("<td>best</td>"), std::string::npos);
 }
