@@ -43,6 +43,7 @@ const char* const tablesSql =
     "CREATE TABLE IF NOT EXISTS replays ("
     " id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,"
     " entry bigint NOT NULL UNIQUE REFERENCES scores (id) ON DELETE CASCADE,"
+    " round bytea NOT NULL UNIQUE,"
     " body bytea NOT NULL);"
     "CREATE TABLE IF NOT EXISTS bans (name bytea PRIMARY KEY);";
 const std::string lockSchemaSql =
@@ -55,16 +56,19 @@ const char* const insertSql =
     " added AS (INSERT INTO scores (name, score) SELECT $1::bytea, $2::integer FROM banned"
     " WHERE NOT yes ON CONFLICT (name, score) DO NOTHING)"
     " SELECT yes FROM banned";
-// One statement, so that the entry, its replay and the look at the bans are one transaction.
-// The update that changes nothing gives the id of an entry that was there before, also of one
-// that another server has just stored.
+// One statement, so that the entry, its replay and the looks at the bans and the rounds kept
+// are one transaction. The update that changes nothing gives the id of an entry that was there
+// before, also of one that another server has just stored.
 const char* const replaySql =
     "WITH banned AS (SELECT EXISTS (SELECT 1 FROM bans WHERE name = $1::bytea) AS yes),"
-    " entry AS (INSERT INTO scores (name, score) SELECT $1::bytea, $2::integer FROM banned"
-    " WHERE NOT yes ON CONFLICT (name, score) DO UPDATE SET score = EXCLUDED.score RETURNING id),"
-    " kept AS (INSERT INTO replays (entry, body) SELECT id, $3::bytea FROM entry"
-    " ON CONFLICT (entry) DO NOTHING)"
-    " SELECT yes FROM banned";
+    " taken AS (SELECT EXISTS (SELECT 1 FROM replays AS r JOIN scores AS s ON s.id = r.entry"
+    " WHERE r.round = $3::bytea AND NOT (s.name = $1::bytea AND s.score = $2::integer)) AS yes),"
+    " entry AS (INSERT INTO scores (name, score) SELECT $1::bytea, $2::integer FROM banned, taken"
+    " WHERE NOT banned.yes AND NOT taken.yes"
+    " ON CONFLICT (name, score) DO UPDATE SET score = EXCLUDED.score RETURNING id),"
+    " kept AS (INSERT INTO replays (entry, round, body) SELECT id, $3::bytea, $4::bytea FROM entry"
+    " ON CONFLICT DO NOTHING)"
+    " SELECT banned.yes, taken.yes FROM banned, taken";
 const char* const rankSql[] = {
     "SELECT s.name, s.score, coalesce(r.id, 0) FROM scores AS s"
     " LEFT JOIN replays AS r ON r.entry = s.id ORDER BY s.score DESC, s.id LIMIT $1 OFFSET $2",
@@ -211,8 +215,8 @@ struct PostgresBackend : ScoreBackend {
             PQfinish(connection);
     }
     StoreAnswer store(const ScoreUpload& upload, Clock::time_point deadline) override;
-    StoreAnswer storeReplay(const ScoreUpload& entry, const std::string& replay,
-                            Clock::time_point deadline) override;
+    StoreAnswer storeReplay(const ScoreUpload& entry, const std::string& round,
+                            const std::string& replay, Clock::time_point deadline) override;
     bool fetchRanked(int offset, int limit, bool verifiedOnly, std::vector<RankedScore>* scores,
                      Clock::time_point deadline) override;
     StoreAnswer fetchReplay(int64_t id, std::string* replay, Clock::time_point deadline) override;
@@ -336,11 +340,15 @@ uint64_t readNumber(const char* bytes, int length) {
     return value;
 }
 
-// The one boolean that the inserts answer: whether the name is banned.
+// The booleans that the inserts answer: whether the name is banned, and for a replay whether
+// its round is taken.
 StoreAnswer bannedOrDone(PGresult* result) {
     if (PQresultStatus(result) != PGRES_TUPLES_OK || PQntuples(result) != 1)
         return StoreAnswer::unavailable;
-    return *PQgetvalue(result, 0, 0) ? StoreAnswer::banned : StoreAnswer::done;
+    if (*PQgetvalue(result, 0, 0))
+        return StoreAnswer::banned;
+    return PQnfields(result) > 1 && *PQgetvalue(result, 0, 1) ? StoreAnswer::taken
+                                                              : StoreAnswer::done;
 }
 
 // done when the command changed a row, none when it changed nothing.
@@ -354,10 +362,11 @@ StoreAnswer PostgresBackend::store(const ScoreUpload& upload, Clock::time_point 
     return run(deadline, insertSql, Params().bytes(upload.name).number(upload.score), bannedOrDone);
 }
 
-StoreAnswer PostgresBackend::storeReplay(const ScoreUpload& entry, const std::string& replay,
-                                         Clock::time_point deadline) {
-    return run(deadline, replaySql, Params().bytes(entry.name).number(entry.score).bytes(replay),
-               bannedOrDone);
+StoreAnswer PostgresBackend::storeReplay(const ScoreUpload& entry, const std::string& round,
+                                         const std::string& replay, Clock::time_point deadline) {
+    Params params;
+    params.bytes(entry.name).number(entry.score).bytes(round).bytes(replay);
+    return run(deadline, replaySql, params, bannedOrDone);
 }
 
 bool PostgresBackend::fetchRanked(int offset, int limit, bool verifiedOnly,

@@ -25,6 +25,7 @@ enum class StoreAnswer {
     done,
     none,   // nothing to act on: no such entry or replay, or the ban already as asked
     banned, // the name may not upload
+    taken,  // the round is kept already, for another entry
     unavailable,
 };
 
@@ -35,9 +36,10 @@ struct ScoreBackend {
     virtual ~ScoreBackend() = default;
     // Stores an entry unless the same name and score are already there or the name is banned.
     virtual StoreAnswer store(const ScoreUpload& upload, StoreClock::time_point deadline) = 0;
-    // Stores the entry unless there, and the replay that proves it unless it has one.
-    virtual StoreAnswer storeReplay(const ScoreUpload& entry, const std::string& replay,
-                                    StoreClock::time_point deadline) = 0;
+    // Stores the entry unless there, and the replay that proves it unless it has one. A round
+    // (what the replay plays, whoever it names) proves one entry only.
+    virtual StoreAnswer storeReplay(const ScoreUpload& entry, const std::string& round,
+                                    const std::string& replay, StoreClock::time_point deadline) = 0;
     // Up to limit entries from position offset (0 = the best), best first and earlier stored
     // first among equals; with verifiedOnly, those with a replay alone.
     virtual bool fetchRanked(int offset, int limit, bool verifiedOnly,

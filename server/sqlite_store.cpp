@@ -34,6 +34,7 @@ const char* const tablesSql =
     "CREATE TABLE IF NOT EXISTS replays ("
     " id INTEGER PRIMARY KEY AUTOINCREMENT,"
     " entry INTEGER NOT NULL UNIQUE REFERENCES scores (id) ON DELETE CASCADE,"
+    " round BLOB NOT NULL UNIQUE,"
     " body BLOB NOT NULL);"
     "CREATE TRIGGER IF NOT EXISTS replays_follow_entries AFTER DELETE ON scores"
     " BEGIN DELETE FROM replays WHERE entry = old.id; END;"
@@ -49,8 +50,10 @@ const char* const insertSql = "INSERT OR IGNORE INTO scores (name, score) SELECT
                               " WHERE NOT EXISTS (SELECT 1 FROM bans WHERE name = ?1)";
 const char* const bannedSql = "SELECT 1 FROM bans WHERE name = ?";
 const char* const entrySql = "INSERT OR IGNORE INTO scores (name, score) VALUES (?, ?)";
-const char* const replaySql = "INSERT OR IGNORE INTO replays (entry, body)"
-                              " SELECT id, ?3 FROM scores WHERE name = ?1 AND score = ?2";
+const char* const takenSql = "SELECT 1 FROM replays AS r JOIN scores AS s ON s.id = r.entry"
+                             " WHERE r.round = ?3 AND NOT (s.name = ?1 AND s.score = ?2)";
+const char* const replaySql = "INSERT OR IGNORE INTO replays (entry, round, body)"
+                              " SELECT id, ?3, ?4 FROM scores WHERE name = ?1 AND score = ?2";
 const char* const rankSql[] = {
     "SELECT s.name, s.score, r.id FROM scores AS s LEFT JOIN replays AS r ON r.entry = s.id"
     " ORDER BY s.score DESC, s.id LIMIT ? OFFSET ?",
@@ -169,8 +172,8 @@ void giveBack(ConnectionPool& pool, SqliteConnection* connection) {
 struct SqliteBackend : ScoreBackend {
     ~SqliteBackend() override;
     StoreAnswer store(const ScoreUpload& upload, StoreClock::time_point deadline) override;
-    StoreAnswer storeReplay(const ScoreUpload& entry, const std::string& replay,
-                            StoreClock::time_point deadline) override;
+    StoreAnswer storeReplay(const ScoreUpload& entry, const std::string& round,
+                            const std::string& replay, StoreClock::time_point deadline) override;
     bool fetchRanked(int offset, int limit, bool verifiedOnly, std::vector<RankedScore>* scores,
                      StoreClock::time_point deadline) override;
     StoreAnswer fetchReplay(int64_t id, std::string* replay,
@@ -340,16 +343,21 @@ StoreAnswer SqliteBackend::store(const ScoreUpload& upload, StoreClock::time_poi
     });
 }
 
-StoreAnswer SqliteBackend::storeReplay(const ScoreUpload& entry, const std::string& replay,
-                                       StoreClock::time_point deadline) {
+StoreAnswer SqliteBackend::storeReplay(const ScoreUpload& entry, const std::string& round,
+                                       const std::string& replay, StoreClock::time_point deadline) {
     return use(writers, deadline, [&](sqlite3* db) {
         return inTransaction(db, [&](sqlite3*) {
+            Statement taken(db, takenSql), insertEntry(db, entrySql), insertReplay(db, replaySql);
+            taken.bytes(1, entry.name).number(2, entry.score).bytes(3, round);
+            int seen = taken.step();
+            if (seen != SQLITE_DONE)
+                return seen == SQLITE_ROW ? StoreAnswer::taken : StoreAnswer::unavailable;
             StoreAnswer answer = unlessBanned(db, entry.name, StoreAnswer::done);
             if (answer != StoreAnswer::done)
                 return answer;
-            Statement insertEntry(db, entrySql), insertReplay(db, replaySql);
             insertEntry.bytes(1, entry.name).number(2, entry.score);
-            insertReplay.bytes(1, entry.name).number(2, entry.score).bytes(3, replay);
+            insertReplay.bytes(1, entry.name).number(2, entry.score).bytes(3, round);
+            insertReplay.bytes(4, replay);
             bool stored = insertEntry.step() == SQLITE_DONE && insertReplay.step() == SQLITE_DONE;
             return stored ? StoreAnswer::done : StoreAnswer::unavailable;
         });

@@ -49,7 +49,7 @@ TEST_F(ScoreServerTest, EachRouteAndMethodGetsItsAnswer) {
                                    upload("best", "900", "c166e72aab68a17f4010465fe0e42eee")};
     for (const std::string& target : uploads)
         EXPECT_EQ(answer(target), "200 text/plain OK\n");
-    ASSERT_EQ(store.backend->storeReplay({"best", 900}, std::string("R\0P", 3), soon()),
+    ASSERT_EQ(store.backend->storeReplay({"best", 900}, "b", std::string("R\0P", 3), soon()),
               StoreAnswer::done);
     ASSERT_EQ(store.backend->setBanned("Ann", true, soon()), StoreAnswer::done);
     const std::string json =
@@ -122,7 +122,7 @@ TEST_F(ScoreServerTest, OnlyRequestsThatNeedTheStoreWaitForIt) {
 TEST_F(ScoreServerTest, VerifiedOnlyListsHoldProvenEntriesAlone) {
     EXPECT_EQ(answer(upload("best", "900", "c166e72aab68a17f4010465fe0e42eee")),
               "200 text/plain OK\n");
-    ASSERT_EQ(store.backend->storeReplay({"low", -7}, "R", soon()), StoreAnswer::done);
+    ASSERT_EQ(store.backend->storeReplay({"low", -7}, "l", "R", soon()), StoreAnswer::done);
     routes.verifiedOnly = true;
     const std::pair<std::string, std::string> cases[] = {
         {rank("1"), "200 text/plain low -7"},

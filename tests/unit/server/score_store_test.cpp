@@ -39,15 +39,15 @@ StoreClock::time_point soon() {
     return StoreClock::now() + std::chrono::seconds(2);
 }
 
-// The list as "name score replay;" lines, or "unavailable".
+// The list as "name score +;" for verified entries, "name score -;" for the others, or
+// "unavailable".
 std::string listed(ScoreStore& store, bool verifiedOnly = false) {
     std::vector<RankedScore> scores;
     if (!fetchTopScores(store, 10, verifiedOnly, &scores, soon()))
         return "unavailable";
     std::string text;
     for (const RankedScore& entry : scores)
-        text += entry.name + " " + std::to_string(entry.score) + " " +
-                std::to_string(entry.replayId) + ";";
+        text += entry.name + " " + std::to_string(entry.score) + (entry.replayId ? " +;" : " -;");
     return text;
 }
 
@@ -80,9 +80,9 @@ TEST_F(ScoreStoreTest, AFirstVersionDatabaseIsBroughtUpWithItsEntries) {
                                (pg ? "'Old'::bytea" : "x'4f6c64'") + ", 20);";
     ASSERT_EQ(runSql(settings.location, firstVersion), "");
     ASSERT_TRUE(openScoreStore(store, settings, &error)) << error;
-    EXPECT_EQ(listed(store), "Old 20 0;J\xFC 10 0;");
-    EXPECT_EQ(store.backend->storeReplay({"J\xFC", 10}, "R", soon()), StoreAnswer::done);
-    EXPECT_EQ(listed(store), "Old 20 0;J\xFC 10 1;");
+    EXPECT_EQ(listed(store), "Old 20 -;J\xFC 10 -;");
+    EXPECT_EQ(store.backend->storeReplay({"J\xFC", 10}, "round", "R", soon()), StoreAnswer::done);
+    EXPECT_EQ(listed(store), "Old 20 -;J\xFC 10 +;");
     EXPECT_EQ(runSql(settings.location, "SELECT max(version) FROM schema_version"), "2");
     closeScoreStore(store);
     runSql(settings.location, "UPDATE schema_version SET version = 3");
@@ -101,70 +101,34 @@ TEST_F(ScoreStoreTest, ReplaysGoWithTheirEntriesAndBannedNamesStoreNothing) {
         StoreAnswer answer;
         const char* list;
     } steps[] = {
-        {"upload A",
-         [&] {
-             return b.store({"A", 5}, soon());
-         },
-         StoreAnswer::done, "A 5 0;"},
-        {"prove A",
-         [&] {
-             return b.storeReplay({"A", 5}, "r1", soon());
-         },
-         StoreAnswer::done, "A 5 1;"},
-        {"prove A again",
-         [&] {
-             return b.storeReplay({"A", 5}, "r2", soon());
-         },
-         StoreAnswer::done, "A 5 1;"},
-        {"first replay kept", [&] { return b.fetchReplay(1, &replay, soon()); }, StoreAnswer::done,
-         "A 5 1;"},
-        {"prove B unsigned",
-         [&] {
-             return b.storeReplay({"B", 9}, "r3", soon());
-         },
-         StoreAnswer::done, "B 9 3;A 5 1;"},
-        {"ban C", [&] { return b.setBanned("C", true, soon()); }, StoreAnswer::done,
-         "B 9 3;A 5 1;"},
-        {"ban C again", [&] { return b.setBanned("C", true, soon()); }, StoreAnswer::none,
-         "B 9 3;A 5 1;"},
-        {"upload C",
-         [&] {
-             return b.store({"C", 7}, soon());
-         },
-         StoreAnswer::banned, "B 9 3;A 5 1;"},
-        {"prove C",
-         [&] {
-             return b.storeReplay({"C", 8}, "r4", soon());
-         },
-         StoreAnswer::banned, "B 9 3;A 5 1;"},
-        {"remove A",
-         [&] {
-             return b.remove({"A", 5}, soon());
-         },
-         StoreAnswer::done, "B 9 3;"},
-        {"A's replay", [&] { return b.fetchReplay(1, &replay, soon()); }, StoreAnswer::none,
-         "B 9 3;"},
-        {"remove A again",
-         [&] {
-             return b.remove({"A", 5}, soon());
-         },
-         StoreAnswer::none, "B 9 3;"},
-        {"unban C", [&] { return b.setBanned("C", false, soon()); }, StoreAnswer::done, "B 9 3;"},
-        {"unban C again", [&] { return b.setBanned("C", false, soon()); }, StoreAnswer::none,
-         "B 9 3;"},
-        {"upload C",
-         [&] {
-             return b.store({"C", 7}, soon());
-         },
-         StoreAnswer::done, "B 9 3;C 7 0;"},
+        // clang-format off
+        {"upload A", [&] { return b.store({"A", 5}, soon()); }, StoreAnswer::done, "A 5 -;"},
+        {"prove A", [&] { return b.storeReplay({"A", 5}, "a", "r1", soon()); }, StoreAnswer::done, "A 5 +;"},
+        {"prove A again", [&] { return b.storeReplay({"A", 5}, "a2", "r2", soon()); }, StoreAnswer::done, "A 5 +;"},
+        {"first replay kept", [&] { return b.fetchReplay(1, &replay, soon()); }, StoreAnswer::done, "A 5 +;"},
+        {"A's round for D", [&] { return b.storeReplay({"D", 5}, "a", "r1", soon()); }, StoreAnswer::taken, "A 5 +;"},
+        {"A's round for A 6", [&] { return b.storeReplay({"A", 6}, "a", "r1", soon()); }, StoreAnswer::taken, "A 5 +;"},
+        {"prove B unsigned", [&] { return b.storeReplay({"B", 9}, "b", "r3", soon()); }, StoreAnswer::done, "B 9 +;A 5 +;"},
+        {"ban C", [&] { return b.setBanned("C", true, soon()); }, StoreAnswer::done, "B 9 +;A 5 +;"},
+        {"ban C again", [&] { return b.setBanned("C", true, soon()); }, StoreAnswer::none, "B 9 +;A 5 +;"},
+        {"upload C", [&] { return b.store({"C", 7}, soon()); }, StoreAnswer::banned, "B 9 +;A 5 +;"},
+        {"prove C", [&] { return b.storeReplay({"C", 8}, "c", "r4", soon()); }, StoreAnswer::banned, "B 9 +;A 5 +;"},
+        {"remove A", [&] { return b.remove({"A", 5}, soon()); }, StoreAnswer::done, "B 9 +;"},
+        {"A's replay", [&] { return b.fetchReplay(1, &replay, soon()); }, StoreAnswer::none, "B 9 +;"},
+        {"remove A again", [&] { return b.remove({"A", 5}, soon()); }, StoreAnswer::none, "B 9 +;"},
+        {"A's round, free again", [&] { return b.storeReplay({"D", 5}, "a", "r1", soon()); }, StoreAnswer::done, "B 9 +;D 5 +;"},
+        {"unban C", [&] { return b.setBanned("C", false, soon()); }, StoreAnswer::done, "B 9 +;D 5 +;"},
+        {"unban C again", [&] { return b.setBanned("C", false, soon()); }, StoreAnswer::none, "B 9 +;D 5 +;"},
+        {"upload C", [&] { return b.store({"C", 7}, soon()); }, StoreAnswer::done, "B 9 +;C 7 -;D 5 +;"},
+        // clang-format on
     };
     for (const auto& s : steps) {
         EXPECT_EQ(s.act(), s.answer) << s.step;
         EXPECT_EQ(listed(store), s.list) << s.step;
     }
     EXPECT_EQ(replay, "r1");
-    EXPECT_EQ(listed(store, true), "B 9 3;");
+    EXPECT_EQ(listed(store, true), "B 9 +;D 5 +;");
     // An operator deleting the entry by hand takes its replay along.
     runSql(settings.location, "DELETE FROM scores WHERE score = 9");
-    EXPECT_EQ(runSql(settings.location, "SELECT count(*) FROM replays"), "0");
+    EXPECT_EQ(runSql(settings.location, "SELECT count(*) FROM replays"), "1");
 }
