@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/tessel.h"
+#include "engine/view.h"
 
 // An axis-aligned rectangle in logical units.
 struct TSLQuad {

@@ -3,8 +3,8 @@
 // draws what it noted.
 #pragma once
 
-#include "engine/engine_state.h"
 #include "engine/tessel.h"
+#include "engine/view.h"
 
 struct TSLOverlayCapture {
     unsigned texture = 0;
