@@ -5,6 +5,7 @@
 
 #include "field/collisions.h"
 #include "field/fields.h"
+#include "field/materials.h"
 #include "game/frame_loop.h"
 #include "game/startup.h"
 #include "record/game_state.h"

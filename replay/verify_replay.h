@@ -41,6 +41,11 @@ struct ReplayVerdict {
     int64_t divergedAt = -1;
 };
 
+// The music turns to another track no sooner than this after it last turned: the shortest of
+// the game's tracks lasts 82.5 s, less a second for the steps of the clocks that time frames
+// and music. A file with turns closer together would draw from the generator when no game did.
+const uint32_t replayMinTrackTurnMillis = 82500 - 1000;
+
 // Safe to call from several threads at once; checks run one at a time, each on the process's
 // one copy of the simulation (the CPU limit counts only the caller's own running time).
 // A round verifies in about 25 ms per minute of play.
