@@ -17,10 +17,10 @@ std::mutex simulationInUse;
 void nothingShown() {}
 void noTrackPlayed(int) {}
 
-uint64_t cpuMillis() {
+uint64_t cpuMicros() {
     timespec now;
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return uint64_t(now.tv_sec) * 1000 + uint64_t(now.tv_nsec) / 1000000;
+    return uint64_t(now.tv_sec) * 1000000 + uint64_t(now.tv_nsec) / 1000;
 }
 
 ReplayVerdict refused(ReplayVerdict verdict, ReplayVerdictKind kind, const std::string& reason,
@@ -74,7 +74,7 @@ ReplayVerdict playRound(const Replay& replay, const VerifyLimits& limits, Replay
     std::lock_guard<std::mutex> lock(simulationInUse);
     QuietRoundEnd quiet;
     setUpReplayedRound(replay);
-    const uint64_t cpuStart = cpuMillis();
+    const uint64_t cpuStart = cpuMicros();
     const size_t frames = replay.frames.size();
     for (size_t i = 0; i < frames; ++i) {
         playReplayedFrame(replay, i, nothingShown, noTrackPlayed);
@@ -84,7 +84,7 @@ ReplayVerdict playRound(const Replay& replay, const VerifyLimits& limits, Replay
             if (roundStateCheck() != replay.checks[i / replayCheckInterval])
                 return refused(verdict, ReplayVerdictKind::mismatch,
                                atFrame("the round parts from the file's check value", i), i);
-            if (limits.maxCpuMillis && cpuMillis() - cpuStart > limits.maxCpuMillis)
+            if (limits.maxCpuMillis && cpuMicros() - cpuStart > limits.maxCpuMillis * 1000ull)
                 return refused(verdict, ReplayVerdictKind::tooCostly,
                                "over the time allowed for a check");
         }

@@ -17,15 +17,15 @@
 #include "engine/data_root.h"
 #include "game/frame_loop.h"
 #include "game/startup.h"
+#include "hiscore/high_score_table.h"
 #include "record/game_state.h"
 #include "replay/recorder.h"
 #include "scores/result_screen.h"
 
 namespace {
-const int roundCount = 6;
-// The round given up with Escape and the frame it is given up in; the round whose name entry
-// is left open for the next.
-const int givenUpRound = 2, givenUpAt = 700, openEntryRound = 4;
+const int roundCount = 7;
+// The round whose name entry is left open for the next.
+const int openEntryRound = 4;
 // The music's track ends every so many frames: more than 82.5 s of play.
 const int framesPerTrack = 5400;
 const float fleeDistance = 80, aimSlack = 4, cruiseSpeed = 3;
@@ -87,32 +87,34 @@ void scriptedKeys() {
         steerBy(fieldCentreX - game.player.x, fieldCentreY - game.player.y);
 }
 
-// Keys pressed (events, not held) in a round's frames, by round and frame: the round that starts
-// with the name entry of the one before still open takes arrows there (the player is not
-// steered in those frames), then Return, which enters its score so far in mid-round.
+// Keys pressed (events, not held) in a round's passes, by round and pass: a pause of 30 passes;
+// the round that starts with the name entry of the one before still open takes arrows there
+// (the player is not steered in those frames), then Return, which enters its score so far in
+// mid-round; and a round paused and given up with Escape while paused.
 struct Press {
-    int round, frame, sym;
-} const presses[] = {{1, 400, SDLK_p},
-                     {1, 430, SDLK_p},
-                     {5, 100, SDLK_UP},
-                     {5, 101, SDLK_DOWN},
-                     {5, 300, SDLK_RETURN}};
+    int round, pass, sym;
+} const presses[] = {{1, 400, SDLK_p},    {1, 430, SDLK_p},      {5, 100, SDLK_UP},
+                     {5, 101, SDLK_DOWN}, {5, 300, SDLK_RETURN}, {6, 300, SDLK_p}};
+// Escape held in a pass: in play in round 2, in a paused pass in round 6.
+struct Escape {
+    int round, pass;
+} const escapes[] = {{2, 700}, {6, 310}};
 
 void playRound(int round) {
-    int played = 0;
-    while (!game.inMenu && !game.gameOver) {
+    for (int pass = 0; !game.inMenu && !game.gameOver; ++pass) {
         scriptedKeys();
-        TSLKeyhandler::SetTestKey(SDLK_ESCAPE, round == givenUpRound && played == givenUpAt);
+        bool escape = false;
+        for (const Escape& e : escapes)
+            escape = escape || (e.round == round && e.pass == pass);
+        TSLKeyhandler::SetTestKey(SDLK_ESCAPE, escape);
         int sym = 0;
         for (const Press& p : presses)
-            if (p.round == round && p.frame == played)
+            if (p.round == round && p.pass == pass)
                 sym = p.sym;
         if (sym)
             press(sym);
         else
             frame();
-        // A paused round's passes are no frames of it.
-        played += !game.paused;
     }
     TSLKeyhandler::ClearTestKeys();
 }
@@ -172,12 +174,17 @@ int main(int argc, char** argv) {
     press(SDLK_RETURN);
     for (int round = 0; round < roundCount; ++round) {
         playRound(round);
-        const std::string replay = replayOfLastRound("scripted", scoreToInt(game.score));
+        const std::string replay = replayOfLastRound("script", scoreToInt(game.score));
         const std::string file = "round-" + std::to_string(round) + ".orbr";
         std::ofstream(outDir + file, std::ios::binary) << replay;
         std::printf("%s score %d bytes %zu\n", file.c_str(), scoreToInt(game.score), replay.size());
         startNextRound(round);
     }
+    // The replay the mid-round entry kept: the round so far, before its frame with the Return.
+    for (const std::string& kept : replayFilesOf(game.localScores, localScoreFile))
+        if (kept.find("_78_") != std::string::npos)
+            std::filesystem::copy_file(kept, outDir + "round-5-entered.orbr",
+                                       std::filesystem::copy_options::overwrite_existing);
     std::filesystem::remove_all(scratch);
     return 0;
 }
