@@ -185,6 +185,42 @@ TEST_F(Scores, TwoGamesInOneFolderKeepBothResults) {
                                 "100:g0 ");
 }
 
+// A placed result's replay lies in replays/ beside hisc.dat while its entry stays (of equal
+// entries the higher has the newer replay); a result without a place keeps none; other files
+// there are left alone; and with two games in one folder the replays follow the table saved.
+TEST_F(Scores, ReplaysFollowTheSavedTable) {
+    const auto replaysOf = [](const HighScoreTable& table) {
+        std::string text;
+        for (const std::string& path : replayFilesOf(table, file))
+            text += (path.empty() ? "-" : readWholeFile(path.c_str())) + " ";
+        return text;
+    };
+    ASSERT_EQ(mkdir("replays", 0755), 0);
+    writeWholeFile("replays/notes.txt", "mine");
+    HighScoreTable first, second; // second started before first saved anything
+    const struct {
+        HighScoreTable* game;
+        int32_t score;
+        const char *name, *replay, *kept;
+    } commits[] = {
+        {&first, 50, "A", "r1", "r1 - - - - - - - - - "},
+        {&first, 40, "Bÿ/", "r2", "r1 r2 - - - - - - - - "},
+        {&first, 50, "A", "r3", "r3 r1 r2 - - - - - - - "},
+        {&first, 0, "Z", "rz", "r3 r1 r2 - - - - - - - "},
+        {&second, 67, "C", "r4", "r4 r3 r1 r2 - - - - - - "},
+        {&second, 60, "C", "", "r4 - r3 r1 r2 - - - - - "},
+    };
+    for (const auto& c : commits) {
+        commitToFile(*c.game, HighScoreEntry(c.score, c.name), file, c.replay);
+        EXPECT_EQ(replaysOf(*c.game), c.kept) << c.score << c.name;
+    }
+    for (int i = 0; i < 7; ++i) // pushes B, then the lower A, out of the table
+        commitToFile(second, HighScoreEntry(61 + i, "C"), file);
+    EXPECT_EQ(replaysOf(second), "r4 - - - - - - - - r3 ");
+    EXPECT_EQ(std::system("test $(ls replays | wc -l) = 3 && test $(cat replays/notes.txt) = mine"),
+              0);
+}
+
 // A result a save could not keep stays in the table and goes to the file with the next one.
 TEST_F(Scores, UnsavedResultsAreSavedWithTheNextAndSpecialFilesAreLeftAlone) {
     HighScoreTable table;
