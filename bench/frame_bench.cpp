@@ -139,6 +139,24 @@ void BM_RecordedFramePass(benchmark::State& state) {
 }
 BENCHMARK(BM_RecordedFramePass);
 
+// Recording alone, as it follows each frame: a frame's few bytes, and every 64 frames the check
+// value over the whole state.
+void BM_RecordFrame(benchmark::State& state) {
+    restore(midRound());
+    const uint32_t framesPerRound = 100000;
+    uint32_t recorded = 0;
+    for (auto _ : state) {
+        if (recorded++ % framesPerRound == 0) {
+            state.PauseTiming();
+            startRecordedRound();
+            game.player.x = -1000; // off the field: the round never ends
+            state.ResumeTiming();
+        }
+        recordFrame(FrameInput());
+    }
+}
+BENCHMARK(BM_RecordFrame);
+
 // The reference replays (tests/replays), checked one after another: the CPU time a check takes
 // per minute of play (64 frames a second), and the bytes a minute of play takes in a file.
 void BM_VerifyReferenceReplays(benchmark::State& state) {
