@@ -52,32 +52,6 @@ void setModeFor(int fd, const std::string& target) {
     fchmod(fd, 0666 & ~mask);
 }
 
-// A save holds a lock on its temp file from creation to rename, so a leftover is a temp file
-// that nobody holds: its save was killed. Without this every such crash would add one more
-// beside hisc.dat; with it, a game saving at the same moment in the same folder keeps its own.
-void removeLeftoverTemps(const std::string& path) {
-    std::string folder = folderOf(path);
-    std::string prefix = path.substr(folder.size()) + tempMarker;
-    DIR* listing = opendir(directoryOf(path).c_str());
-    if (listing == nullptr)
-        return;
-    while (dirent* entry = readdir(listing)) {
-        std::string name = entry->d_name;
-        if (name.size() != prefix.size() + std::strlen(tempSuffix) ||
-            name.compare(0, prefix.size(), prefix) != 0)
-            continue;
-        std::string leftover = folder + name;
-        int fd = open(leftover.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0)
-            continue;
-        struct stat info;
-        if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0)
-            unlink(leftover.c_str());
-        close(fd);
-    }
-    closedir(listing);
-}
-
 // A locked temp file beside target that is still in the folder; -1 when none can be made.
 int makeLockedTemp(const std::string& target, std::string& tempPath) {
     for (int attempt = 0; attempt < maxTempTries; ++attempt) {
@@ -203,4 +177,37 @@ bool writeFileSafely(const std::string& target, const unsigned char* bytes, size
     close(fd);
     syncDirectoryOf(target);
     return true;
+}
+
+// A save holds a lock on its temp file from creation to rename, so a leftover is a temp file
+// that nobody holds: its save was killed. Without this every such crash would add one more
+// beside hisc.dat; with it, a game saving at the same moment in the same folder keeps its own.
+void removeLeftoverTemps(const std::string& path) {
+    std::string folder = folderOf(path);
+    std::string prefix = path.substr(folder.size()) + tempMarker;
+    DIR* listing = opendir(directoryOf(path).c_str());
+    if (listing == nullptr)
+        return;
+    while (dirent* entry = readdir(listing)) {
+        std::string name = entry->d_name;
+        if (name.size() != prefix.size() + std::strlen(tempSuffix) ||
+            name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        std::string leftover = folder + name;
+        int fd = open(leftover.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat info;
+        if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0)
+            unlink(leftover.c_str());
+        close(fd);
+    }
+    closedir(listing);
+}
+
+std::string targetOfTemp(const std::string& name) {
+    const size_t marker = name.rfind(tempMarker);
+    const bool isTemp = marker != std::string::npos && marker > 0 &&
+                        name.size() == marker + std::strlen(tempMarker) + std::strlen(tempSuffix);
+    return isTemp ? name.substr(0, marker) : std::string();
 }

@@ -19,6 +19,10 @@ size_t readUpTo(int fd, unsigned char* bytes, size_t size);
 // Saves in one folder wait for each other while this is held (close it to let go); -1 where
 // there is no lock to be had.
 int lockFolderOf(const std::string& path);
+// Removes what killed saves of path left beside it (the temp files nobody holds).
+void removeLeftoverTemps(const std::string& path);
+// The file a temp file of this name was made for; empty when the name is none of a temp file.
+std::string targetOfTemp(const std::string& name);
 // Writes target whole or not at all (the previous contents stay), keeping its mode. Where no
 // file can be made beside it, target itself is rewritten if rewriteWithoutTemp, else nothing
 // is written. False when the file could not be written.

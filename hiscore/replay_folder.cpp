@@ -84,8 +84,9 @@ bool readFileName(const std::string& name, ReplayFile* file) {
     return fileNameOf(file->entry, file->keptAt) == name;
 }
 
-// Newest first.
-std::vector<ReplayFile> replayFilesIn(const std::string& folder) {
+// Newest first. Notes in leftovers the replays whose saves were killed left beside them.
+std::vector<ReplayFile> replayFilesIn(const std::string& folder,
+                                      std::vector<std::string>* leftovers = nullptr) {
     std::vector<ReplayFile> files;
     DIR* listing = opendir(folder.c_str());
     if (!listing)
@@ -95,6 +96,8 @@ std::vector<ReplayFile> replayFilesIn(const std::string& folder) {
         if (readFileName(item->d_name, &file)) {
             file.path = folder + "/" + item->d_name;
             files.push_back(file);
+        } else if (leftovers && readFileName(targetOfTemp(item->d_name), &file)) {
+            leftovers->push_back(folder + "/" + targetOfTemp(item->d_name));
         }
     }
     closedir(listing);
@@ -141,9 +144,12 @@ bool keepReplay(const char* scorePath, const HighScoreEntry& entry, const std::s
 
 void pruneReplays(const char* scorePath, const HighScoreTable& table) {
     std::vector<ReplayFile> spare;
-    matchReplays(table, replayFilesIn(replayFolderOf(scorePath)), &spare);
+    std::vector<std::string> leftovers;
+    matchReplays(table, replayFilesIn(replayFolderOf(scorePath), &leftovers), &spare);
     for (const ReplayFile& file : spare)
         unlink(file.path.c_str());
+    for (const std::string& target : leftovers)
+        removeLeftoverTemps(target);
 }
 
 std::vector<std::string> replayFilesOf(const HighScoreTable& table, const char* scorePath) {

@@ -186,8 +186,9 @@ TEST_F(Scores, TwoGamesInOneFolderKeepBothResults) {
 }
 
 // A placed result's replay lies in replays/ beside hisc.dat while its entry stays (of equal
-// entries the higher has the newer replay); a result without a place keeps none; other files
-// there are left alone; and with two games in one folder the replays follow the table saved.
+// entries the higher takes the newer replay); a result without a place keeps none; a killed
+// save's leftover goes, other files stay; with two games in one folder the replays follow the
+// table saved.
 TEST_F(Scores, ReplaysFollowTheSavedTable) {
     const auto replaysOf = [](const HighScoreTable& table) {
         std::string text;
@@ -197,6 +198,7 @@ TEST_F(Scores, ReplaysFollowTheSavedTable) {
     };
     ASSERT_EQ(mkdir("replays", 0755), 0);
     writeWholeFile("replays/notes.txt", "mine");
+    writeWholeFile("replays/5_41_00000000000000aa.orbr.saving-Xy12Zq", "a killed save's");
     HighScoreTable first, second; // second started before first saved anything
     const struct {
         HighScoreTable* game;
