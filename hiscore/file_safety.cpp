@@ -207,7 +207,7 @@ void removeLeftoverTemps(const std::string& path) {
 
 std::string targetOfTemp(const std::string& name) {
     const size_t marker = name.rfind(tempMarker);
-    const bool isTemp = marker != std::string::npos && marker > 0 &&
+    const bool isTemp = marker != std::string::npos &&
                         name.size() == marker + std::strlen(tempMarker) + std::strlen(tempSuffix);
     return isTemp ? name.substr(0, marker) : std::string();
 }
