@@ -49,14 +49,15 @@ void applyRoundStart(const ReplayStart& start) {
 }
 
 // Ending an event puts the saved speeds back, so lower ones would slow the round down. Only a
-// Bubbletime saves them, from speeds that never fall below a round's start.
+// Bubbletime saves them, from speeds that never fall below a round's start (higher ones only
+// make a round harder: a collect raises the bubbles' past the cap of 30 until the next pop).
 const char* impossibleRoundStart(const ReplayStart& start) {
     if (start.collectable.size() != size_t(maxBubbles))
         return "the start has another number of bubbles than the game's 200";
-    if (!(start.savedBubbleSpeed >= startBubbleSpeed && start.savedBubbleSpeed <= maxFieldSpeed))
-        return "the start's saved bubble speed is outside 1 to 30";
-    if (!(start.savedSpikeSpeed >= startSpikeSpeed && start.savedSpikeSpeed <= maxFieldSpeed))
-        return "the start's saved spike ball speed is outside 2 to 30";
+    if (!(start.savedBubbleSpeed >= startBubbleSpeed))
+        return "the start's saved bubble speed is below the round's own start speed";
+    if (!(start.savedSpikeSpeed >= startSpikeSpeed))
+        return "the start's saved spike ball speed is below the round's own start speed";
     return nullptr;
 }
 
