@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 #include "engine/data_root.h"
 #include "field/fields.h"
@@ -81,6 +82,18 @@ void ensureFieldsForTest() {
     }
     restoreFields();
     resetGameRand();
+}
+
+FieldsOfStartUp::FieldsOfStartUp() {
+    std::fill(std::begin(game.bubbles), std::end(game.bubbles), nullptr);
+    std::fill(std::begin(game.spikes), std::end(game.spikes), nullptr);
+}
+
+FieldsOfStartUp::~FieldsOfStartUp() {
+    for (TSLPolygon*& sprite : game.bubbles)
+        delete std::exchange(sprite, nullptr);
+    for (TSLPolygon*& sprite : game.spikes)
+        delete std::exchange(sprite, nullptr);
 }
 
 void pushTestEvent(int type, int sym, int mod) {

@@ -19,6 +19,13 @@ void resetGameForTest();
 // Creates both fields (200 bubbles, 150 spikes) the first time; later calls reuse them.
 void ensureFieldsForTest();
 
+// For a test that runs start-up, which frees the sprites it finds and makes its own: the shared
+// test fields are set aside, and the ones start-up made are freed at the end of the scope.
+struct FieldsOfStartUp {
+    FieldsOfStartUp();
+    ~FieldsOfStartUp();
+};
+
 // Queues an SDL event of the given type; a key event when sym is given.
 void pushTestEvent(int type, int sym = 0, int mod = 0);
 

@@ -1,8 +1,6 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "game/startup.h"
 #include "record/game_state.h"
 #include "tests/support/test_game.h"
@@ -18,10 +16,8 @@ TEST(Startup, ConfigSetsWindowAndFlagsAndOnlyMusicOneStartsMusic) {
     ScratchDirectory dir;
     dir.linkData();
     writeWholeFile("config.txt", "1024 768 32 2 1 0");
-    // initGame frees the sprites it finds: the shared test fields must not be among them.
     resetGameForTest();
-    std::fill(std::begin(game.bubbles), std::end(game.bubbles), nullptr);
-    std::fill(std::begin(game.spikes), std::end(game.spikes), nullptr);
+    FieldsOfStartUp fields;
     const std::string trackBefore = game.music.CurrentFile();
     ASSERT_TRUE(initGame());
     EXPECT_EQ(game.screenWidth, 1024);
@@ -47,8 +43,7 @@ TEST(Startup, TheFirstTrackStartsAfterTheFirstFramesUnlessTheCommandLineSaysNo) 
     for (const auto& c : cases) {
         writeWholeFile("config.txt", std::string("800 600 32 ") + c.config + " 0");
         resetGameForTest();
-        std::fill(std::begin(game.bubbles), std::end(game.bubbles), nullptr);
-        std::fill(std::begin(game.spikes), std::end(game.spikes), nullptr);
+        FieldsOfStartUp fields;
         game.music.PlayFile(nullptr);
         ASSERT_TRUE(initGame(c.options));
         EXPECT_EQ(game.music.CurrentFile(), "");
