@@ -39,7 +39,7 @@ std::string atFrame(const char* what, size_t frame) {
 // without a name entry open, keys seen by steering that did not run, the music turning sooner
 // than a track can end. The first such frame and why; null when there is none.
 const char* impossibleInput(const Replay& replay, size_t* frame) {
-    uint32_t sinceTurn = 0;
+    uint64_t sinceTurn = 0;
     bool turned = false;
     for (size_t i = 0; i < replay.frames.size(); ++i) {
         const uint8_t bits = replay.frames[i].input;

@@ -48,7 +48,7 @@ const uint32_t replayMinTrackTurnMillis = 82500 - 1000;
 
 // Safe to call from several threads at once; checks run one at a time, each on the process's
 // one copy of the simulation (the CPU limit counts only the caller's own running time).
-// A round verifies in about 25 ms per minute of play.
+// A check takes some 17 ms of CPU time per minute of play (docs/replays.md).
 ReplayVerdict verifyReplay(const std::string& bytes, const VerifyLimits& limits = VerifyLimits());
 // "ok", "mismatch", "malformed", "too costly".
 const char* replayVerdictWord(ReplayVerdictKind kind);
