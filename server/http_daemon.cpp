@@ -5,21 +5,28 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <strings.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
+
+#include "server/client_group.h"
+#include "server/server_log.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;
 
 const int listenBacklog = 4096;
 const char* const hiddenQueryKey = "hashcheck=";
-const int contentTooLarge = 413, uriTooLong = 414, badRequest = 400;
+const int badRequest = 400, contentTooLarge = 413, uriTooLong = 414, unavailable = 503;
+// Room above the connection limit for connections dropped but not yet closed by their loop.
+const unsigned droppedRoom = 256;
+const auto watchInterval = std::chrono::milliseconds(100);
 
 // Lives from the request line to the end of the answer.
 struct RequestRecord {
@@ -29,6 +36,9 @@ struct RequestRecord {
     std::string clientAddress;
     int status = 0;           // 0 until answered
     bool headersSeen = false; // from then on, the request counts as in flight
+    // Made by a worker while the connection is suspended; handed over by resuming it.
+    HttpAnswer later;
+    bool laterReady = false;
 };
 
 HttpDaemon& daemonOf(void* context) {
@@ -89,19 +99,31 @@ std::string printable(const std::string& text) {
 void logRequest(const RequestRecord& record) {
     long long micros =
         std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - record.start).count();
-    std::string line = record.clientAddress + " " + printable(record.method) + " " +
-                       printable(withoutSignature(record.target)) + " " +
-                       std::to_string(record.status) + " " + std::to_string(micros) + "\n";
-    fwrite(line.data(), 1, line.size(), stderr);
+    logLine(record.clientAddress + " " + printable(record.method) + " " +
+            printable(withoutSignature(record.target)) + " " + std::to_string(record.status) + " " +
+            std::to_string(micros) + "\n");
 }
 
+Slot* slotOf(MHD_Connection* connection) {
+    const MHD_ConnectionInfo* info =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+    return info ? static_cast<Slot*>(info->socket_context) : nullptr;
+}
+
+// Called with the request line. The query is read here from the copy kept in the record;
+// libmicrohttpd's own reading would fill the connection's memory with one entry per argument,
+// and a query of a few hundred arguments would leave it unable to answer at all. Ending the
+// query right after its '?' in its buffer, which it reads once this returns, spares that.
 void* beginRequest(void*, const char* uri, MHD_Connection*) {
     auto* record = new RequestRecord;
     record->target = uri;
+    if (char* query = const_cast<char*>(strchr(uri, '?')))
+        query[1] = '\0';
     return record;
 }
 
-void endRequest(void* context, MHD_Connection*, void** requestContext, MHD_RequestTerminationCode) {
+void endRequest(void* context, MHD_Connection* connection, void** requestContext,
+                MHD_RequestTerminationCode) {
     auto* record = static_cast<RequestRecord*>(*requestContext);
     if (record == nullptr)
         return;
@@ -111,20 +133,39 @@ void endRequest(void* context, MHD_Connection*, void** requestContext, MHD_Reque
         logRequest(*record);
     if (record->headersSeen)
         --http.requestsInFlight;
+    if (Slot* slot = slotOf(connection))
+        markWaiting(http.slots, slot, Clock::now());
     delete record;
 }
 
-// Answers leave in more than one write; without this the last one waits for the client's
-// delayed acknowledgement, about 40 ms.
-void connectionChanged(void*, MHD_Connection* connection, void**,
+// Refuses a connection before anything is spent on it when its client group holds all it may
+// or every slot is busy with a request; openSlot, once it is open, decides for good.
+MHD_Result admit(void* context, const sockaddr* address, socklen_t) {
+    return admitConnection(daemonOf(context).slots, clientGroup(address)) ? MHD_YES : MHD_NO;
+}
+
+// Each connection gets its slot, which may make room by dropping another, or drop the new one
+// itself. Answers leave in more than one write; without TCP_NODELAY the last one waits for the
+// client's delayed acknowledgement, about 40 ms.
+void connectionChanged(void* context, MHD_Connection* connection, void** socketContext,
                        MHD_ConnectionNotificationCode change) {
-    if (change != MHD_CONNECTION_NOTIFY_STARTED)
+    ConnectionSlots& slots = daemonOf(context).slots;
+    if (change == MHD_CONNECTION_NOTIFY_CLOSED) {
+        if (*socketContext != nullptr)
+            closeSlot(slots, static_cast<Slot*>(*socketContext));
+        *socketContext = nullptr;
         return;
-    const MHD_ConnectionInfo* info =
+    }
+    const MHD_ConnectionInfo* fd =
         MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+    const MHD_ConnectionInfo* address =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+    if (fd == nullptr || address == nullptr)
+        return;
     int one = 1;
-    if (info != nullptr)
-        setsockopt(info->connect_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
+    setsockopt(fd->connect_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
+    *socketContext =
+        openSlot(slots, clientGroup(address->client_addr), fd->connect_fd, Clock::now());
 }
 
 // Nothing served here takes a body, so none is ever read into memory.
@@ -132,6 +173,21 @@ bool announcesBody(MHD_Connection* connection) {
     std::string length = headerOf(connection, MHD_HTTP_HEADER_CONTENT_LENGTH);
     return (!length.empty() && length != "0") ||
            !headerOf(connection, MHD_HTTP_HEADER_TRANSFER_ENCODING).empty();
+}
+
+MHD_Result noteLength(void* lengths, MHD_ValueKind, const char* key, const char* value) {
+    if (strcasecmp(key, MHD_HTTP_HEADER_CONTENT_LENGTH) == 0)
+        static_cast<std::vector<std::string>*>(lengths)->push_back(value ? value : "");
+    return MHD_YES;
+}
+
+// Two lengths that differ leave the end of the request in doubt; a proxy in front may have
+// taken the other one, and what it sent after would be read here as another request.
+bool lengthsDisagree(MHD_Connection* connection) {
+    std::vector<std::string> lengths;
+    MHD_get_connection_values(connection, MHD_HEADER_KIND, noteLength, &lengths);
+    return std::any_of(lengths.begin(), lengths.end(),
+                       [&](const std::string& length) { return length != lengths[0]; });
 }
 
 HttpRequest requestOf(MHD_Connection* connection, const RequestRecord& record,
@@ -145,22 +201,32 @@ HttpRequest requestOf(MHD_Connection* connection, const RequestRecord& record,
     return request;
 }
 
-HttpAnswer answerFor(HttpDaemon& http, MHD_Connection* connection, const RequestRecord& record,
-                     bool* closeAfter) {
+HttpReply refused(int status) {
+    HttpReply reply;
+    reply.answer = HttpAnswer{status, "text/plain", ""};
+    return reply;
+}
+
+HttpReply replyFor(HttpDaemon& http, MHD_Connection* connection, const RequestRecord& record,
+                   bool* closeAfter) {
     *closeAfter = true;
+    if (lengthsDisagree(connection))
+        return refused(badRequest);
     if (announcesBody(connection))
-        return HttpAnswer{contentTooLarge, "text/plain", ""};
+        return refused(contentTooLarge);
     if (record.target.size() > http.limits.requestLineLength)
-        return HttpAnswer{uriTooLong, "text/plain", ""};
+        return refused(uriTooLong);
     std::string path;
     QueryParams query;
     if (!parseRequestTarget(record.target, &path, &query))
-        return HttpAnswer{badRequest, "text/plain", ""};
+        return refused(badRequest);
     *closeAfter = false;
     return http.handler(requestOf(connection, record, path, std::move(query)));
 }
 
-MHD_Result queueAnswer(MHD_Connection* connection, const HttpAnswer& answer, bool closeAfter) {
+MHD_Result queueAnswer(MHD_Connection* connection, RequestRecord& record, const HttpAnswer& answer,
+                       bool closeAfter) {
+    record.status = answer.status;
     MHD_Response* response = MHD_create_response_from_buffer(
         answer.body.size(), const_cast<char*>(answer.body.data()), MHD_RESPMEM_MUST_COPY);
     if (response == nullptr)
@@ -173,6 +239,20 @@ MHD_Result queueAnswer(MHD_Connection* connection, const HttpAnswer& answer, boo
     return queued;
 }
 
+// The connection sleeps, taking no time of its event loop, while a worker makes the answer;
+// the worker wakes it, and the next call of serveRequest sends the answer.
+void answerLater(MHD_Connection* connection, RequestRecord& record, HttpReply reply) {
+    MHD_suspend_connection(connection);
+    auto finish = [connection, &record](const HttpAnswer& answer) {
+        record.later = answer;
+        record.laterReady = true;
+        MHD_resume_connection(connection);
+    };
+    std::function<HttpAnswer()> work = std::move(reply.work);
+    if (!submitWork(*reply.pool, [finish, work] { finish(work()); }))
+        finish(HttpAnswer{unavailable, "text/plain", ""});
+}
+
 MHD_Result serveRequest(void* context, MHD_Connection* connection, const char*, const char* method,
                         const char*, const char*, size_t* uploadSize, void** requestContext) {
     auto* record = static_cast<RequestRecord*>(*requestContext);
@@ -182,25 +262,43 @@ MHD_Result serveRequest(void* context, MHD_Connection* connection, const char*, 
         *uploadSize = 0;
         return MHD_YES;
     }
+    if (record->laterReady)
+        return queueAnswer(connection, *record, record->later, false);
+    HttpDaemon& http = daemonOf(context);
     if (!record->headersSeen) {
         record->headersSeen = true;
-        ++daemonOf(context).requestsInFlight;
-        if (!announcesBody(connection))
+        ++http.requestsInFlight;
+        if (Slot* slot = slotOf(connection))
+            markBusy(http.slots, slot);
+        if (!announcesBody(connection) && !lengthsDisagree(connection))
             return MHD_YES;
     }
     bool closeAfter = false;
     record->method = method;
     record->clientAddress = clientAddressOf(connection);
-    HttpAnswer answer = answerFor(daemonOf(context), connection, *record, &closeAfter);
-    record->status = answer.status;
-    return queueAnswer(connection, answer, closeAfter);
+    HttpReply reply = replyFor(http, connection, *record, &closeAfter);
+    if (reply.work && reply.pool != nullptr) {
+        answerLater(connection, *record, std::move(reply));
+        return MHD_YES;
+    }
+    return queueAnswer(connection, *record, answerNow(reply), closeAfter);
 }
 
 unsigned threadCount(const ServerLimits& limits) {
     unsigned processors = std::thread::hardware_concurrency();
     return limits.threads > 0 ? limits.threads : (processors > 0 ? processors : 1);
 }
+
+void watchHeaders(HttpDaemon& http) {
+    std::unique_lock<std::mutex> lock(http.watcherGuard);
+    while (!http.watcherWake.wait_for(lock, watchInterval, [&] { return http.stopping; }))
+        dropOverdue(http.slots, Clock::now());
+}
 } // namespace
+
+HttpAnswer answerNow(const HttpReply& reply) {
+    return reply.work ? reply.work() : reply.answer;
+}
 
 bool openListenSocket(HttpDaemon& http, const std::string& address, int port, std::string* error) {
     addrinfo hints{};
@@ -237,31 +335,52 @@ bool openListenSocket(HttpDaemon& http, const std::string& address, int port, st
 
 bool startHttpDaemon(HttpDaemon& http, std::string* error) {
     const ServerLimits& limits = http.limits;
+    http.slots.total = limits.connections;
+    http.slots.perGroup = limits.connectionsPerAddress;
+    http.slots.headerTime = std::chrono::seconds(limits.headerSeconds);
     http.daemon = MHD_start_daemon(
-        MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_ITC, 0, nullptr, nullptr, serveRequest, &http,
-        MHD_OPTION_LISTEN_SOCKET, http.listenSocket, MHD_OPTION_THREAD_POOL_SIZE,
-        threadCount(limits), MHD_OPTION_CONNECTION_LIMIT, limits.connections,
-        MHD_OPTION_PER_IP_CONNECTION_LIMIT, limits.connectionsPerAddress,
-        MHD_OPTION_CONNECTION_TIMEOUT, limits.idleSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
-        limits.memoryPerConnection, MHD_OPTION_URI_LOG_CALLBACK, beginRequest, &http,
-        MHD_OPTION_NOTIFY_COMPLETED, endRequest, &http, MHD_OPTION_NOTIFY_CONNECTION,
-        connectionChanged, &http, MHD_OPTION_END);
-    if (http.daemon == nullptr)
+        MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_ITC | MHD_ALLOW_SUSPEND_RESUME, 0, admit, &http,
+        serveRequest, &http, MHD_OPTION_LISTEN_SOCKET, http.listenSocket,
+        MHD_OPTION_THREAD_POOL_SIZE, threadCount(limits), MHD_OPTION_CONNECTION_LIMIT,
+        limits.connections + droppedRoom, MHD_OPTION_CONNECTION_TIMEOUT, limits.idleSeconds,
+        MHD_OPTION_CONNECTION_MEMORY_LIMIT, limits.memoryPerConnection, MHD_OPTION_URI_LOG_CALLBACK,
+        beginRequest, &http, MHD_OPTION_NOTIFY_COMPLETED, endRequest, &http,
+        MHD_OPTION_NOTIFY_CONNECTION, connectionChanged, &http, MHD_OPTION_END);
+    if (http.daemon == nullptr) {
         *error = "cannot start the HTTP service";
-    return http.daemon != nullptr;
+        return false;
+    }
+    http.stopping = false;
+    http.watcher = std::thread(watchHeaders, std::ref(http));
+    return true;
 }
 
-void stopHttpDaemon(HttpDaemon& http, int graceMillis) {
+void quiesceHttpDaemon(HttpDaemon& http) {
+    if (http.daemon == nullptr)
+        return;
+    int listening = MHD_quiesce_daemon(http.daemon);
+    if (listening >= 0)
+        close(listening);
+    http.listenSocket = -1;
+}
+
+void awaitRequests(HttpDaemon& http, int millis) {
+    for (int waited = 0; http.requestsInFlight > 0 && waited < millis; waited += 10)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+void stopHttpDaemon(HttpDaemon& http) {
     if (http.daemon != nullptr) {
-        int listening = MHD_quiesce_daemon(http.daemon);
-        if (listening >= 0)
-            close(listening);
-        for (int waited = 0; http.requestsInFlight > 0 && waited < graceMillis; waited += 10)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        {
+            std::lock_guard<std::mutex> lock(http.watcherGuard);
+            http.stopping = true;
+        }
+        http.watcherWake.notify_all();
+        http.watcher.join();
         MHD_stop_daemon(http.daemon);
         http.daemon = nullptr;
-    } else if (http.listenSocket >= 0) {
-        close(http.listenSocket);
     }
+    if (http.listenSocket >= 0)
+        close(http.listenSocket);
     http.listenSocket = -1;
 }

@@ -1,13 +1,19 @@
 // The score server's HTTP plumbing on libmicrohttpd: one event loop per core over epoll, so a
 // connection that idles or trickles costs a little memory and no thread. What is served is
-// decided elsewhere, by one function from a request to an answer.
+// decided elsewhere, by one function from a request to a reply; work that may wait (the
+// database) runs on worker threads while the event loops go on with other connections.
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
 
+#include "server/connection_slots.h"
 #include "server/score_request.h"
+#include "server/work_pool.h"
 
 struct MHD_Daemon;
 
@@ -25,12 +31,24 @@ struct HttpAnswer {
     std::string body;
 };
 
-using HttpHandler = std::function<HttpAnswer(const HttpRequest&)>;
+// The answer, or work that makes it. The work runs on the pool's threads, or where the reply
+// is taken when there is no pool; a full pool gets 503 with an empty body at once.
+struct HttpReply {
+    HttpAnswer answer;
+    std::function<HttpAnswer()> work;
+    WorkPool* pool = nullptr;
+};
+
+using HttpHandler = std::function<HttpReply(const HttpRequest&)>;
+
+// The answer of a reply, its work done on this thread.
+HttpAnswer answerNow(const HttpReply& reply);
 
 struct ServerLimits {
     unsigned connections = 4096;
-    unsigned connectionsPerAddress = 32;
+    unsigned connectionsPerAddress = 32; // per client group (IPv6: per /64)
     unsigned idleSeconds = 10;
+    unsigned headerSeconds = 5;             // for a request line and headers, from waiting on
     size_t memoryPerConnection = 32 * 1024; // request line and headers must fit
     size_t requestLineLength = 1024;        // the target of the request line, in bytes
     unsigned threads = 0;                   // 0: one per processor
@@ -44,6 +62,12 @@ struct HttpDaemon {
     ServerLimits limits;
     bool accessLog = true;
     std::atomic<int> requestsInFlight{0};
+    ConnectionSlots slots;
+    // Drops connections whose headers are overdue.
+    std::thread watcher;
+    std::mutex watcherGuard;
+    std::condition_variable watcherWake;
+    bool stopping = false;
 };
 
 // Binds and listens on a numeric IPv4 or IPv6 address; port 0 takes a free port. The port is
@@ -51,6 +75,10 @@ struct HttpDaemon {
 bool openListenSocket(HttpDaemon& http, const std::string& address, int port, std::string* error);
 // Serves the listening socket with handler until stopHttpDaemon.
 bool startHttpDaemon(HttpDaemon& http, std::string* error);
-// Stops taking connections, lets the requests in flight finish for up to graceMillis, then
-// closes everything.
-void stopHttpDaemon(HttpDaemon& http, int graceMillis);
+// Stops taking connections; those open may still send requests.
+void quiesceHttpDaemon(HttpDaemon& http);
+// Waits for up to millis until no request is in flight.
+void awaitRequests(HttpDaemon& http, int millis);
+// Closes every connection. The pools that replies name must be stopped before: no work may
+// be left to answer a connection.
+void stopHttpDaemon(HttpDaemon& http);

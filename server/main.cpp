@@ -1,18 +1,28 @@
 // orbelle-score-server: keeps the internet top ten of Orbelle.
 #include <csignal>
 #include <cstdio>
+#include <fstream>
 #include <pthread.h>
 #include <string>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include "server/http_daemon.h"
 #include "server/score_server.h"
+#include "server/server_log.h"
 #include "server/server_options.h"
 
 namespace {
 const char* const program = "orbelle-score-server";
 const int failureStatus = 1;
-const int stopGraceMillis = 5000;
+// At a stop, requests in flight get this long to finish on their own; those still waiting
+// for the database are then cut short with 503, and their answers get as long again to leave.
+const int stopGraceMillis = 1000;
+// Store calls run on a few threads of their own; past the queue, requests get 503 at once.
+const unsigned storeThreads = 4;
+const size_t storeQueue = 512;
+const size_t logCapacity = 1 << 20;
+const int logFlushMillis = 1000;
 
 // Every connection is a descriptor; the usual soft limit of 1024 would cut the connection
 // limit short.
@@ -25,7 +35,7 @@ void raiseOpenFileLimit() {
 }
 
 // The stop signals are taken by sigwait in main, so every thread must leave them blocked.
-sigset_t blockStopSignals() {
+sigset_t setUpSignals() {
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGTERM);
@@ -33,12 +43,29 @@ sigset_t blockStopSignals() {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     // A client that goes away while its answer is being written must not end the server.
     signal(SIGPIPE, SIG_IGN);
+    // Nor may a file-size limit (ulimit -f, LimitFSIZE=): a write past it fails like one to a
+    // full disk, and the store answers 503.
+    signal(SIGXFSZ, SIG_IGN);
     return stopSignals;
 }
 
 int fail(const std::string& subject, const std::string& reason) {
     fprintf(stderr, "%s: %s: %s\n", program, subject.c_str(), reason.c_str());
     return failureStatus;
+}
+
+bool readPassword(const std::string& path, std::string* password) {
+    std::ifstream file(path);
+    return file && std::getline(file, *password) && !password->empty();
+}
+
+void stopServing(HttpDaemon& http, ScoreStore& store, WorkPool& storeWork) {
+    quiesceHttpDaemon(http);
+    awaitRequests(http, stopGraceMillis);
+    interruptScoreStore(store);
+    stopWorkPool(storeWork);
+    awaitRequests(http, stopGraceMillis);
+    stopHttpDaemon(http);
 }
 } // namespace
 
@@ -48,8 +75,12 @@ int main(int argc, char** argv) {
     if (status != keepRunning)
         return status;
     raiseOpenFileLimit();
-    sigset_t stopSignals = blockStopSignals();
+    sigset_t stopSignals = setUpSignals();
 
+    StoreSettings settings{options.databasePath, "",
+                           std::chrono::milliseconds(options.storeMillis)};
+    if (!options.passwordFile.empty() && !readPassword(options.passwordFile, &settings.password))
+        return fail(options.passwordFile, "cannot read a password from its first line");
     HttpDaemon http;
     std::string error;
     // The port first: a server that cannot have it must leave the database alone.
@@ -58,20 +89,25 @@ int main(int argc, char** argv) {
                         std::to_string(options.port),
                     error);
     ScoreStore store;
-    if (!openScoreStore(store, options.databasePath, &error)) {
-        stopHttpDaemon(http, 0);
+    if (!openScoreStore(store, settings, &error)) {
+        stopHttpDaemon(http);
         return fail(storeDisplayName(options.databasePath), error);
     }
+    WorkPool storeWork;
+    startWorkPool(storeWork, storeThreads, storeQueue);
     UploadLimiter uploads;
     uploads.perMinute = options.uploadsPerMinute;
-    ScoreRoutes routes{&store, &uploads, int(options.pageSize)};
+    ScoreRoutes routes{&store, &uploads, int(options.pageSize), &storeWork, settings.statementTime};
     http.handler = [&routes](const HttpRequest& request) {
-        return answerScoreRequest(routes, request);
+        return routeScoreRequest(routes, request);
     };
     http.limits = options.limits;
     http.accessLog = !options.quiet;
+    startServerLog(STDERR_FILENO, logCapacity);
     if (!startHttpDaemon(http, &error)) {
-        stopHttpDaemon(http, 0);
+        stopServerLog(logFlushMillis);
+        stopWorkPool(storeWork);
+        stopHttpDaemon(http);
         closeScoreStore(store);
         return fail(options.listenAddress, error);
     }
@@ -80,7 +116,8 @@ int main(int argc, char** argv) {
 
     int signalNumber = 0;
     sigwait(&stopSignals, &signalNumber);
-    stopHttpDaemon(http, stopGraceMillis);
+    stopServing(http, store, storeWork);
     closeScoreStore(store);
+    stopServerLog(logFlushMillis);
     return 0;
 }

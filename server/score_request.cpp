@@ -49,10 +49,11 @@ template <typename Take> void splitTrimmed(const std::string& text, char separat
     }
 }
 
-void parseQueryText(const std::string& query, QueryParams* params) {
+bool parseQueryText(const std::string& query, QueryParams* params) {
     std::set<std::string> seen;
+    size_t pieces = 0;
     splitTrimmed(query, '&', [&](const std::string& pair) {
-        if (!seen.insert(pair).second)
+        if (++pieces > serverMaxQueryArguments || !seen.insert(pair).second)
             return;
         std::string key, value;
         // "k=a=b" has always meant k is b: the last piece wins.
@@ -61,6 +62,7 @@ void parseQueryText(const std::string& query, QueryParams* params) {
         if (!key.empty())
             params->emplace(decodeUrlText(key, true), decodeUrlText(value, true));
     });
+    return pieces <= serverMaxQueryArguments;
 }
 
 bool allDigits(const std::string& text, size_t from) {
@@ -169,9 +171,7 @@ bool parseRequestTarget(const std::string& target, std::string* path, QueryParam
     if (pieces.size() > 2)
         return false;
     *path = pieces.empty() ? std::string() : decodeUrlText(pieces[0], false);
-    if (pieces.size() == 2)
-        parseQueryText(pieces[1], params);
-    return true;
+    return pieces.size() < 2 || parseQueryText(pieces[1], params);
 }
 
 std::string rankLineText(const std::string& name, int32_t score) {

@@ -12,6 +12,8 @@ const int serverRankCount = 10;
 const size_t serverMaxNameLength = 15;
 // The most entries one web page or JSON answer holds.
 const int serverMaxListLength = 1000;
+// The most pieces a query may have; the game sends three.
+const size_t serverMaxQueryArguments = 32;
 
 struct ScoreUpload {
     std::string name;
@@ -38,7 +40,7 @@ std::string expectedHashcheck(const std::string& name, const std::string& scoreT
 std::string decodeUrlText(const std::string& text, bool plusIsBlank);
 // Splits a request target into its decoded path and query keys, as clients have always been
 // read here: pieces trimmed of blanks and tabs, a repeated identical pair kept once. False
-// for a target with more than one '?'.
+// for a target with more than one '?' or more than serverMaxQueryArguments pieces.
 bool parseRequestTarget(const std::string& target, std::string* path, QueryParams* params);
 // Checks an upload query; fills upload only when it is accepted.
 UploadCheck checkUpload(const QueryParams& params, ScoreUpload* upload);

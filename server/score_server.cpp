@@ -22,58 +22,84 @@ HttpAnswer unavailable() {
     return textAnswer(storeUnavailable, "");
 }
 
-// A browser gets the list as a page; the game's probe and everything else the short text.
-HttpAnswer serveProbe(ScoreRoutes& routes, const HttpRequest& request) {
-    if (!acceptsHtml(request.accept))
-        return textAnswer(ok, probeText);
-    std::vector<RankedScore> scores;
-    if (!fetchTopScores(*routes.store, routes.pageSize, &scores))
-        return unavailable();
-    return HttpAnswer{ok, "text/html; charset=utf-8",
-                      leaderboardPage(scores, "orbelle-score-server " ORBELLE_VERSION)};
+// Store work with its deadline: a request that waited for a worker past it is not worth a
+// store call any more.
+template <typename Work> HttpReply viaStore(ScoreRoutes& routes, Work work) {
+    StoreClock::time_point deadline = StoreClock::now() + routes.storeTime;
+    HttpReply reply;
+    reply.pool = routes.storeWork;
+    reply.work = [work, deadline] {
+        return StoreClock::now() < deadline ? work(deadline) : unavailable();
+    };
+    return reply;
 }
 
-HttpAnswer serveJson(ScoreRoutes& routes, const HttpRequest& request) {
+HttpReply answered(int status, const std::string& body) {
+    HttpReply reply;
+    reply.answer = textAnswer(status, body);
+    return reply;
+}
+
+// A browser gets the list as a page; the game's probe and everything else the short text.
+HttpReply serveProbe(ScoreRoutes& routes, const HttpRequest& request) {
+    if (!acceptsHtml(request.accept))
+        return answered(ok, probeText);
+    return viaStore(routes, [&routes](StoreClock::time_point deadline) {
+        std::vector<RankedScore> scores;
+        if (!fetchTopScores(*routes.store, routes.pageSize, &scores, deadline))
+            return unavailable();
+        return HttpAnswer{ok, "text/html; charset=utf-8",
+                          leaderboardPage(scores, "orbelle-score-server " ORBELLE_VERSION)};
+    });
+}
+
+HttpReply serveJson(ScoreRoutes& routes, const HttpRequest& request) {
     int limit = parseLimitQuery(request.query, routes.pageSize);
     if (limit == 0)
-        return textAnswer(badRequest, "Bad limit\n");
-    std::vector<RankedScore> scores;
-    if (!fetchTopScores(*routes.store, limit, &scores))
-        return unavailable();
-    return HttpAnswer{ok, "application/json", scoresJson(scores)};
+        return answered(badRequest, "Bad limit\n");
+    return viaStore(routes, [&routes, limit](StoreClock::time_point deadline) {
+        std::vector<RankedScore> scores;
+        if (!fetchTopScores(*routes.store, limit, &scores, deadline))
+            return unavailable();
+        return HttpAnswer{ok, "application/json", scoresJson(scores)};
+    });
 }
 
-HttpAnswer serveRank(ScoreRoutes& routes, const HttpRequest& request) {
+HttpReply serveRank(ScoreRoutes& routes, const HttpRequest& request) {
     int rank = parseRankQuery(request.query);
     if (rank == 0)
-        return textAnswer(badRequest, "Bad rank\n");
-    std::string line;
-    if (!fetchRankLine(*routes.store, rank, &line))
-        return unavailable();
-    return textAnswer(ok, line);
+        return answered(badRequest, "Bad rank\n");
+    return viaStore(routes, [&routes, rank](StoreClock::time_point deadline) {
+        std::string line;
+        if (!fetchRankLine(*routes.store, rank, &line, deadline))
+            return unavailable();
+        return textAnswer(ok, line);
+    });
 }
 
-HttpAnswer serveUpload(ScoreRoutes& routes, const HttpRequest& request) {
+HttpReply serveUpload(ScoreRoutes& routes, const HttpRequest& request) {
     ScoreUpload upload;
     switch (checkUpload(request.query, &upload)) {
     case UploadCheck::badRequest:
-        return textAnswer(badRequest, "Bad request\n");
+        return answered(badRequest, "Bad request\n");
     case UploadCheck::badHashcheck:
-        return textAnswer(badHashcheck, "Bad hashcheck\n");
+        return answered(badHashcheck, "Bad hashcheck\n");
     case UploadCheck::accepted:
         break;
     }
     if (routes.uploads != nullptr &&
         !takeUploadToken(*routes.uploads, request.clientAddress, LimitClock::now()))
-        return textAnswer(tooManyUploads, "Too many uploads\n");
-    if (!storeScore(*routes.store, upload))
-        return unavailable();
-    return textAnswer(ok, "OK\n");
+        return answered(tooManyUploads, "Too many uploads\n");
+    return viaStore(routes, [&routes, upload](StoreClock::time_point deadline) {
+        if (!storeScore(*routes.store, upload, deadline))
+            return unavailable();
+        return textAnswer(ok, "OK\n");
+    });
 }
 
 struct Route {
     const char* path;
-    HttpAnswer (*serve)(ScoreRoutes&, const HttpRequest&);
+    HttpReply (*serve)(ScoreRoutes&, const HttpRequest&);
 };
 
 const Route routeTable[] = {
@@ -84,10 +110,10 @@ const Route routeTable[] = {
 };
 } // namespace
 
-HttpAnswer answerScoreRequest(ScoreRoutes& routes, const HttpRequest& request) {
+HttpReply routeScoreRequest(ScoreRoutes& routes, const HttpRequest& request) {
     if (request.method == "GET" || request.method == "HEAD")
         for (const Route& route : routeTable)
             if (request.path == route.path)
                 return route.serve(routes, request);
-    return textAnswer(notFound, "");
+    return answered(notFound, "");
 }

@@ -1,5 +1,5 @@
 // The score server's answers: the probe, the rank lines and the uploads. One function maps a
-// request to its answer; the HTTP plumbing lives in http_daemon.
+// request to its reply; the HTTP plumbing lives in http_daemon.
 #pragma once
 
 #include "protocol/score_protocol.h"
@@ -14,6 +14,10 @@ struct ScoreRoutes {
     ScoreStore* store = nullptr;
     UploadLimiter* uploads = nullptr; // null: uploads are not limited
     int pageSize = 100;               // entries on the web page and in scores.json
+    WorkPool* storeWork = nullptr;    // where store calls run; null: where the reply is taken
+    // From the request to the end of its store call, past which it gets 503.
+    std::chrono::milliseconds storeTime{2000};
 };
 
-HttpAnswer answerScoreRequest(ScoreRoutes& routes, const HttpRequest& request);
+// Requests that need no store are answered at once; the others get work for storeWork.
+HttpReply routeScoreRequest(ScoreRoutes& routes, const HttpRequest& request);

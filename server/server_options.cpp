@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <getopt.h>
 
+#include "server/score_store.h"
+
 #ifndef ORBELLE_VERSION
 #define ORBELLE_VERSION "unknown"
 #endif
@@ -26,6 +28,9 @@ enum OptionId {
     optThreads,
     optUploadLimit,
     optPageSize,
+    optHeaderTimeout,
+    optStoreTimeout,
+    optPasswordFile,
     optQuiet,
     optVersion,
 };
@@ -42,6 +47,9 @@ const option longOptions[] = {
     {"threads", required_argument, nullptr, optThreads},
     {"upload-limit", required_argument, nullptr, optUploadLimit},
     {"page-size", required_argument, nullptr, optPageSize},
+    {"header-timeout", required_argument, nullptr, optHeaderTimeout},
+    {"store-timeout", required_argument, nullptr, optStoreTimeout},
+    {"db-password-file", required_argument, nullptr, optPasswordFile},
     {"quiet", no_argument, nullptr, optQuiet},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, optVersion},
@@ -57,20 +65,27 @@ void printHelp(const ServerOptions& d) {
            "  --db FILE|URI            SQLite database file, created when missing, or a\n"
            "                           postgresql:// URI of a database that several servers\n"
            "                           may share (%s)\n"
+           "  --db-password-file FILE  PostgreSQL's password, read from the file's first line;\n"
+           "                           never put one in the URI, where ps shows it\n"
            "  --max-connections N      open connections in all (%u)\n"
-           "  --max-per-address N      connections per client address, 0 for no limit (%u)\n"
+           "  --max-per-address N      connections per client (an IPv4 address or an IPv6\n"
+           "                           /64), 0 for no limit (%u)\n"
            "  --timeout SECONDS        an idle connection is closed after this (%u)\n"
+           "  --header-timeout SECONDS a request's line and headers must arrive within this\n"
+           "                           of the connection's opening or last answer (%u)\n"
+           "  --store-timeout MS       a request waits this long for the database, then\n"
+           "                           gets 503 (%u)\n"
            "  --connection-memory N    bytes per connection; larger headers are refused (%zu)\n"
            "  --max-request-line N     longest request target in bytes (%zu)\n"
            "  --threads N              event loops, 0 for one per processor (%u)\n"
-           "  --upload-limit N         uploads a minute per client address, 0 for no limit (%u)\n"
+           "  --upload-limit N         uploads a minute per client, 0 for no limit (%u)\n"
            "  --page-size N            entries on the web page and in scores.json (%u)\n"
            "  --quiet                  no access log on standard error\n"
            "  --help                   this text\n"
            "  --version                the version\n",
            program, d.listenAddress.c_str(), d.port, d.databasePath.c_str(), l.connections,
-           l.connectionsPerAddress, l.idleSeconds, l.memoryPerConnection, l.requestLineLength,
-           l.threads, d.uploadsPerMinute, d.pageSize);
+           l.connectionsPerAddress, l.idleSeconds, l.headerSeconds, d.storeMillis,
+           l.memoryPerConnection, l.requestLineLength, l.threads, d.uploadsPerMinute, d.pageSize);
 }
 
 int badCommandLine(const char* what, const char* option, const char* value) {
@@ -102,9 +117,17 @@ struct NumberRange {
 };
 
 const NumberRange numberRanges[] = {
-    {optPort, 0, 65535},    {optConnections, 1, 1000000}, {optPerAddress, 0, 1000000},
-    {optTimeout, 1, 86400}, {optMemory, 4096, 1 << 24},   {optRequestLine, 64, 1 << 24},
-    {optThreads, 0, 256},   {optUploadLimit, 0, 1000000}, {optPageSize, 1, serverMaxListLength},
+    {optPort, 0, 65535},
+    {optConnections, 1, 1000000},
+    {optPerAddress, 0, 1000000},
+    {optTimeout, 1, 86400},
+    {optMemory, 4096, 1 << 24},
+    {optRequestLine, 64, 1 << 24},
+    {optThreads, 0, 256},
+    {optUploadLimit, 0, 1000000},
+    {optPageSize, 1, serverMaxListLength},
+    {optHeaderTimeout, 1, 3600},
+    {optStoreTimeout, 100, 60000},
 };
 
 void storeNumber(int id, unsigned long value, ServerOptions* options) {
@@ -137,6 +160,12 @@ void storeNumber(int id, unsigned long value, ServerOptions* options) {
     case optPageSize:
         options->pageSize = unsigned(value);
         break;
+    case optHeaderTimeout:
+        limits.headerSeconds = unsigned(value);
+        break;
+    case optStoreTimeout:
+        options->storeMillis = unsigned(value);
+        break;
     }
 }
 
@@ -163,6 +192,9 @@ int applyOption(int found, ServerOptions* options) {
         return keepRunning;
     case optDb:
         options->databasePath = optarg;
+        return keepRunning;
+    case optPasswordFile:
+        options->passwordFile = optarg;
         return keepRunning;
     case optQuiet:
         options->quiet = true;
@@ -193,5 +225,7 @@ int parseServerOptions(int argc, char** argv, ServerOptions* options) {
     }
     if (optind < argc)
         return badCommandLine("unexpected argument", argv[optind], nullptr);
+    if (!options->passwordFile.empty() && !isPostgresLocation(options->databasePath))
+        return badCommandLine("a postgresql:// --db is needed for", "--db-password-file", nullptr);
     return keepRunning;
 }

@@ -9,6 +9,8 @@ struct ServerOptions {
     std::string listenAddress = "127.0.0.1";
     int port = 8765; // 0: any free port
     std::string databasePath = "orbelle-scores.db";
+    std::string passwordFile; // empty: the password comes from the URI, PGPASSFILE or nowhere
+    unsigned storeMillis = 2000;
     ServerLimits limits;
     unsigned uploadsPerMinute = 120; // per client address; 0: no limit
     unsigned pageSize = 100;         // entries on the web page and in scores.json

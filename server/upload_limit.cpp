@@ -1,17 +1,11 @@
 #include "server/upload_limit.h"
 
 #include <algorithm>
-#include <arpa/inet.h>
+
+#include "server/client_group.h"
 
 namespace {
 const auto sweepInterval = std::chrono::seconds(1);
-
-std::string bucketKey(const std::string& address) {
-    unsigned char bytes[16];
-    if (inet_pton(AF_INET6, address.c_str(), bytes) != 1)
-        return address;
-    return std::string(reinterpret_cast<char*>(bytes), 8);
-}
 
 void refill(const UploadLimiter& limiter, UploadBucket& bucket, LimitClock::time_point now) {
     double seconds = std::chrono::duration<double>(now - bucket.filled).count();
@@ -37,7 +31,7 @@ bool takeUploadToken(UploadLimiter& limiter, const std::string& address,
     if (limiter.perMinute == 0)
         return true;
     std::lock_guard<std::mutex> lock(limiter.guard);
-    std::string key = bucketKey(address);
+    std::string key = clientGroup(address);
     auto found = limiter.buckets.find(key);
     if (found == limiter.buckets.end()) {
         if (limiter.buckets.size() >= limiter.maxAddresses)

@@ -22,9 +22,9 @@ struct UploadLimiter {
     LimitClock::time_point lastSweep;
 };
 
-// True when the address may upload now, and takes one token for it. IPv6 addresses share
-// a bucket per /64, which is what one customer usually gets. When maxAddresses addresses
-// are held and none has a full bucket again, new addresses are refused
-// until one has; the table is looked through for those at most once a second.
+// True when the address may upload now, and takes one token for it. Addresses of one client
+// group share a bucket. When maxAddresses groups are held and none has a full bucket again,
+// new ones are refused until one has; the table is looked through for those at most once a
+// second.
 bool takeUploadToken(UploadLimiter& limiter, const std::string& address,
                      LimitClock::time_point now);

@@ -14,12 +14,13 @@ packages=(
 
 # Tests, benchmarks, fuzzers, the asset generator's music encoder and the packaging checks.
 # cpp-httplib: the stand-in servers of the net tests, and the older score server the load
-# benchmark compares against.
+# benchmark compares against. iproute2 and util-linux: the score server's tests of many client
+# addresses run in a network namespace of their own (ip, unshare, ss).
 test_packages=(
   libcpp-httplib-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-xkb-utils imagemagick lame sox
-  clang libclang-rt-14-dev wrk python3 procps curl
+  clang libclang-rt-14-dev wrk python3 procps curl iproute2 util-linux
   desktop-file-utils man-db
   debhelper dpkg-dev fakeroot lintian appstream x11-utils
   postgresql chromium systemd

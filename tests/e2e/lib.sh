@@ -211,6 +211,30 @@ for name, score in sqlite3.connect(f"file:{sys.argv[1]}?mode=ro", uri=True).exec
     esac | sort
 }
 
+# e2e_lock_database DB: another program takes the lock that stalls the server on DB: the write
+# lock of an SQLite file, or LOCK TABLE scores in PostgreSQL; e2e_unlock_database ends it.
+e2e_lock_database() {
+    rm -f "$e2e_work/locker" && mkfifo "$e2e_work/locker"
+    case "$1" in
+    postgres*) psql -q "$1" <"$e2e_work/locker" >/dev/null & ;;
+    *) python3 -c 'import sqlite3, sys
+db = sqlite3.connect(sys.argv[1], isolation_level=None)
+db.execute("BEGIN IMMEDIATE")
+print("locked", flush=True)
+sys.stdin.read()' "$1" <"$e2e_work/locker" >"$e2e_work/locker.out" & ;;
+    esac
+    e2e_locker=$! && e2e_track $e2e_locker
+    exec 7>"$e2e_work/locker"
+    case "$1" in
+    postgres*) echo "BEGIN; LOCK TABLE scores;" >&7 && e2e_wait 10 "the table locked" e2e_table_locked "$1" ;;
+    *) e2e_wait 10 "the write lock taken" grep -q locked "$e2e_work/locker.out" ;;
+    esac
+}
+e2e_table_locked() {
+    [ "$(psql -At "$1" -c "SELECT count(*) FROM pg_locks WHERE granted AND relation = 'scores'::regclass AND mode = 'AccessExclusiveLock'")" = 1 ]
+}
+e2e_unlock_database() { exec 7>&- && wait "$e2e_locker"; }
+
 # e2e_start_server ARG...: the server on a free loopback port, up to its listening line; sets
 # e2e_server_pid, e2e_server_port and e2e_server_err (the Nth server's: server-N.err).
 e2e_start_server() {
@@ -223,7 +247,7 @@ e2e_start_server() {
 }
 e2e_server_listens() {
     ! e2e_server_ended || e2e_fail "the score server ended: $(cat "$e2e_server_err")"
-    e2e_server_port=$(sed -n 's/^orbelle-score-server listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$1" 2>/dev/null)
+    e2e_server_port=$(sed -n 's/^orbelle-score-server listening on .*:\([0-9]*\)$/\1/p' "$1" 2>/dev/null)
     [ -n "$e2e_server_port" ]
 }
 e2e_server_ended() { ! kill -0 "$e2e_server_pid" 2>/dev/null; }
@@ -232,6 +256,12 @@ e2e_stop_server() {
     kill "-${1:-TERM}" "$e2e_server_pid"
     e2e_wait 10 "end of the score server after SIG${1:-TERM}" e2e_server_ended
     wait "$e2e_server_pid" || e2e_fail "the score server ended with status $?"
+}
+# e2e_requests_read PORT COUNT: COUNT connections to the server on PORT have sent bytes and
+# the server has read all of them (from the kernel's figures; ss is in iproute2).
+e2e_requests_read() {
+    [ "$(ss -Htin state established "( sport = :$1 )" |
+        awk '/^[0-9]/ { queued = $1 } /bytes_received:/ { if (queued == 0) n++ } END { print n + 0 }')" -ge "$2" ]
 }
 # e2e_http PORT PATH [CURL OPTION...]: the status, a blank and the body of a GET (kept in body).
 e2e_http() {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Two score servers on one PostgreSQL database: uploads to both are stored once and both list
-# the same ten; a database outage gives 503, one report per server, and they recover alone.
+# the same ten; a database outage gives 503, one report per server, and they recover alone;
+# the database's warnings reach the log as the server's own lines.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 : "${ORBELLE_TEST_PG:?runs on the test cluster only}"
@@ -56,4 +57,12 @@ done
 for err in "$e2e_work"/server-[12].err; do
     [ "$(grep -c 'database unavailable' "$err")" = 1 ] || e2e_fail "the outage was not reported once: $(cat "$err")"
 done
-echo "PASS: 120 entries stored once from two servers, both list the same ten; 503 during an outage, served after it"
+# A warning of the database's reaches the log with the program's name, as every line does.
+psql -q -v ON_ERROR_STOP=1 "$db" -c "CREATE FUNCTION warn() RETURNS trigger LANGUAGE plpgsql AS
+    \$\$ BEGIN RAISE WARNING 'score %', NEW.score; RETURN NEW; END \$\$;
+    CREATE TRIGGER warn BEFORE INSERT ON scores FOR EACH ROW EXECUTE FUNCTION warn()" >/dev/null
+[ "$(upload warned 400)" = 200 ] || e2e_fail "no upload beside the trigger"
+e2e_wait 10 "the warning in the log" grep -qx 'orbelle-score-server: database: WARNING:  score 400' \
+    "$e2e_work/server-1.err"
+echo "PASS: 120 entries stored once from two servers, both list the same ten; 503 during an" \
+    "outage, served after it; the database's warnings in the log"

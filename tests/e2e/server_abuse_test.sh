@@ -9,7 +9,8 @@ if ldd "$e2e_server" | grep -q libasan; then max_peak_kb=$((max_peak_kb * 4)); f
 rank='/velmo/orbelle/haeennatykset.php?sija=1'
 clients() { python3 "$e2e_clients" "$@"; }
 db=$(e2e_score_db "$e2e_work") || e2e_fail "no database"
-e2e_start_server --db "$db" --quiet && port=$e2e_server_port
+# Headers may take a minute here: what is shown is that held connections cost no thread.
+e2e_start_server --db "$db" --quiet --header-timeout 60 && port=$e2e_server_port
 
 # 48 connections trickling one header byte every half second and 48 that send nothing, from
 # six source addresses: far more than a pool of worker threads would have.
@@ -26,6 +27,16 @@ answers=$(for _ in $(seq 20); do e2e_http "$port" "$rank"; echo; done)
 # One address may hold 32 connections; the rest are closed without an answer.
 read -r answered closed < <(clients burst "$port" 40 127.0.0.9)
 [ "$answered $closed" = "32 8" ] || e2e_fail "40 connections from one address: $answered answered, $closed closed"
+# Requests the server will not keep are refused at once, not left to the idle time-out: more
+# query arguments or header lines than it keeps, and two lengths that disagree (what follows
+# the shorter could be read as another request).
+args=$(printf 'a&%.0s' {1..500}) lines=$(printf 'X-%d: a\\r\\n' {1..600})
+for raw in "/?$args|400" "/?a=1&b=2|200" "/|431|$lines" "/|400|Content-Length: 0\r\nContent-Length: 5\r\n" \
+    "/|200|Content-Length: 0\r\nContent-Length: 0\r\n"; do
+    IFS='|' read -r target expected headers <<<"$raw"
+    status=$(printf "GET %s HTTP/1.1\r\nHost: o\r\n$headers\r\n" "$target" | clients raw "$port")
+    [ "$status" = "$expected" ] || e2e_fail "GET ${target:0:20} with ${headers:0:40}: status $status, not $expected"
+done
 # 300 MB of header lines and a 200 MB body: refused long before the end.
 read -r status taken < <(clients flood "$port" 300 header)
 [ "$status" = 431 ] && [ "$taken" -lt 300 ] || e2e_fail "header flood: status $status after $taken MB"

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The score server as its operator meets it: command lines, a second server on its port or
 # database, names with control characters, the upload limit per address, the access log,
-# SIGINT, and a damaged database. On SQLite only: one owner per file and damaged pages are
-# matters of SQLite files, and the rest concerns no store.
+# SIGINT, a damaged database, a file-size limit and a standard error that nobody reads. On
+# SQLite only: one owner per file, damaged pages and file sizes are matters of SQLite files,
+# and the rest concerns no store.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 e2e_setup server-operator
@@ -16,9 +17,14 @@ for bad in "--port 70000|--port 70000" "--colour blue|--colour"; do
     for word in ${bad#*|}; do grep -qF -- "$word" err || e2e_fail "'${bad%|*}' gave '$(cat err)'"; done
 done
 [ "$(ls)" = err ] || e2e_fail "a bad command line created $(ls)"
+# A password file that cannot be read ends the start before any database is tried.
+status=0 && "$e2e_server" --db postgresql://nobody@/none --db-password-file "$e2e_work/none" 2>err || status=$?
+[ "$status" = 1 ] && grep -qF "$e2e_work/none" err || e2e_fail "an unreadable password file: $status $(cat err)"
 "$e2e_server" --help >help || e2e_fail "--help did not exit 0"
-for option in listen port db max-connections max-per-address timeout connection-memory max-request-line \
-    threads upload-limit quiet version; do grep -q -- "--$option " help || e2e_fail "no --$option in --help"; done
+for option in listen port db db-password-file max-connections max-per-address timeout header-timeout \
+    store-timeout connection-memory max-request-line threads upload-limit quiet version; do
+    grep -q -- "--$option " help || e2e_fail "no --$option in --help"
+done
 grep -q -- "--port N .*(8765)" help || e2e_fail "--help does not give the default port"
 [[ "$("$e2e_server" --version)" =~ ^orbelle-score-server\ [0-9]+\.[0-9]+ ]] || e2e_fail "--version"
 
@@ -74,5 +80,46 @@ answers=$(ranks 1 2)
 reports=$(grep -cF "$db" "$e2e_server_err" || true)
 [ "$reports" = 1 ] || e2e_fail "$reports reports of the damage: $(cat "$e2e_server_err")"
 e2e_stop_server
+
+# A file-size limit (ulimit -f, systemd's LimitFSIZE=) reached by the database: uploads get
+# 503 and the server reads on, where the signal of the limit would end it without a word.
+rm -f "$db"*
+e2e_server_err="$e2e_work/limited.err"
+(ulimit -f 200 && exec "$e2e_server" --listen 127.0.0.1 --port 0 --db "$db") >limited.out 2>"$e2e_server_err" &
+e2e_server_pid=$! && e2e_track "$e2e_server_pid"
+e2e_wait 10 "listening line" e2e_server_listens limited.out
+port=$e2e_server_port
+for score in $(seq 100); do status=$(e2e_upload "$port" 127.0.0.1 "$score" 46) && [ "$status" = 200 ] || break; done
+[ "$status" = 503 ] || e2e_fail "upload $score at the file-size limit: $status"
+[ "$(e2e_upload "$port" 127.0.0.1 999 46):$(ranks 1)" = "503:200 F $((score - 1))" ] ||
+    e2e_fail "at the file-size limit: $(cat "$e2e_work/body")"
+[ "$(grep -c 'disk I/O error (files may hold 204800 bytes at most)' "$e2e_server_err")" = 1 ] || e2e_fail "the limit reported as: $(grep -v GET "$e2e_server_err")"
+e2e_stop_server
+
+# Standard error a pipe that nobody reads (4 kB of it, filled by about 60 lines): requests are
+# answered all the same, and their lines come once the pipe is read again.
+mkfifo log
+python3 -c 'import fcntl, os, sys, time
+pipe = os.open("log", os.O_RDONLY | os.O_NONBLOCK)
+fcntl.fcntl(pipe, 1031, 4096)  # F_SETPIPE_SZ
+print("open", flush=True)
+while not os.path.exists("read"):
+    time.sleep(0.05)
+os.set_blocking(pipe, True)
+while chunk := os.read(pipe, 65536):
+    sys.stdout.buffer.write(chunk)
+    sys.stdout.flush()' >log.out &
+e2e_track $!
+e2e_wait 10 "a reader of the pipe" grep -q open log.out
+"$e2e_server" --listen 127.0.0.1 --port 0 --db "$db" >server.out 2>log &
+e2e_server_pid=$! && e2e_track "$e2e_server_pid" && e2e_server_err=log.out
+e2e_wait 10 "listening line" e2e_server_listens server.out
+read -r answered _ < <(python3 "$e2e_clients" ask "$e2e_server_port" 300 127.0.0.1)
+[ "$answered" = 300 ] || e2e_fail "only $answered of 300 requests answered while stderr was not read"
+touch read
+logged() { [ "$(grep -c ' GET /velmo/orbelle/haeennatykset.php?sija=1 200 ' log.out)" -ge 300 ]; }
+e2e_wait 10 "the 300 access log lines" logged
+e2e_stop_server
 echo "PASS: bad options named, one server per port and database, Tab and Escape kept," \
-    "limit held, access log without signatures, damage reported"
+    "limit held, access log without signatures, damage reported, file-size limit met with 503," \
+    "served while stderr was not read"

@@ -13,9 +13,17 @@ QueryParams uploadQuery(const std::string& name, const std::string& score,
 }
 } // namespace
 
+// count pieces: k0 and k1 by turns, the last one z=1.
+std::string pieces(int count) {
+    std::string query;
+    for (int i = 1; i < count; ++i)
+        query += "k" + std::to_string(i % 2) + "&";
+    return query + "z=1";
+}
+
 TEST(RequestTarget, PathAndQueryAreDecodedAsBefore) {
     const struct {
-        const char* target;
+        std::string target;
         bool read;
         const char* path;
         QueryParams query;
@@ -28,6 +36,9 @@ TEST(RequestTarget, PathAndQueryAreDecodedAsBefore) {
         {"/?name=Ann&name=Ann&name=Bo", true, "/", {{"name", "Ann"}, {"name", "Bo"}}},
         {"/?k=a=b&&=&z", true, "/", {{"k", "b"}, {"z", ""}}},
         {"/?a=1?b=2", false, "", {}},
+        // Pieces are counted before repeated ones are dropped.
+        {"/?" + pieces(32), true, "/", {{"k0", ""}, {"k1", ""}, {"z", "1"}}},
+        {"/?" + pieces(33), false, "", {}},
     };
     for (const auto& c : cases) {
         std::string path;

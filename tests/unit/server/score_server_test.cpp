@@ -1,4 +1,4 @@
-// The server's answers on a real store, straight through answerScoreRequest.
+// The server's answers on a real store, straight through routeScoreRequest.
 #include <gtest/gtest.h>
 
 #include "server/score_server.h"
@@ -16,7 +16,11 @@ std::string rank(const std::string& text) {
 
 // SQLite removes its -wal and -shm files when the last connection closes.
 struct ScoreServerTest : testing::Test {
-    void SetUp() override { ASSERT_TRUE(openScoreStore(store, database, &error)) << error; }
+    void SetUp() override {
+        StoreSettings settings;
+        settings.location = database;
+        ASSERT_TRUE(openScoreStore(store, settings, &error)) << error;
+    }
     void TearDown() override {
         closeScoreStore(store);
         std::remove(database.c_str());
@@ -25,7 +29,7 @@ struct ScoreServerTest : testing::Test {
                        const char* accept = "", const char* address = "10.0.0.1") {
         HttpRequest request{method, "", {}, accept, address};
         EXPECT_TRUE(parseRequestTarget(target, &request.path, &request.query));
-        HttpAnswer got = answerScoreRequest(routes, request);
+        HttpAnswer got = answerNow(routeScoreRequest(routes, request));
         return std::to_string(got.status) + " " + got.contentType + " " + got.body;
     }
     const std::string database = freshScoreDatabase();
@@ -74,4 +78,25 @@ TEST_F(ScoreServerTest, EachRouteAndMethodGetsItsAnswer) {
     const std::string page = answer("/", "GET", "text/html");
     EXPECT_EQ(page.substr(0, 29), "200 text/html; charset=utf-8 ");
     EXPECT_NE(page.find("<td>second</td>"), std::string::npos);
+}
+
+// With no time left for the store, what needs it gets 503 with an empty body, and what does
+// not is answered as ever.
+TEST_F(ScoreServerTest, OnlyRequestsThatNeedTheStoreWaitForIt) {
+    routes.storeTime = std::chrono::milliseconds(0);
+    const struct {
+        std::string target;
+        const char *accept, *expected;
+    } cases[] = {
+        {rank("1"), "", "503 text/plain "},
+        {rank("0"), "", "400 text/plain Bad rank\n"},
+        {"/", "", "200 text/plain Orbelle score server\n"},
+        {"/", "text/html", "503 text/plain "},
+        {"/scores.json", "", "503 text/plain "},
+        {upload("best", "900", "c166e72aab68a17f4010465fe0e42eee"), "", "503 text/plain "},
+        {upload("best", "900", "c166e72aab68a17f4010465fe0e42eef"), "",
+         "403 text/plain Bad hashcheck\n"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(answer(c.target, "GET", c.accept), c.expected) << c.target;
 }

@@ -6,7 +6,8 @@
 
 namespace {
 // The status and the options read, as "status port page uploads threads listen db [quiet]
-// connections per-address idle memory request-line", then the first line of any complaint.
+// connections per-address idle memory request-line header store [password-file]", then the
+// first line of any complaint.
 std::string parsed(std::vector<const char*> args) {
     args.insert(args.begin(), "orbelle-score-server");
     ServerOptions o;
@@ -22,22 +23,38 @@ std::string parsed(std::vector<const char*> args) {
            std::to_string(o.limits.connectionsPerAddress) + " " +
            std::to_string(o.limits.idleSeconds) + " " +
            std::to_string(o.limits.memoryPerConnection) + " " +
-           std::to_string(o.limits.requestLineLength) +
+           std::to_string(o.limits.requestLineLength) + " " +
+           std::to_string(o.limits.headerSeconds) + " " + std::to_string(o.storeMillis) +
+           (o.passwordFile.empty() ? "" : " " + o.passwordFile) +
            (err.empty() ? "" : " | " + err.substr(0, err.find('\n')));
 }
 } // namespace
 
 TEST(ServerOptions, NumbersInTheirRangesAddressesAndFlags) {
     const std::string defaults =
-        " 8765 100 120 0 127.0.0.1 orbelle-scores.db 4096 32 10 32768 1024";
+        " 8765 100 120 0 127.0.0.1 orbelle-scores.db 4096 32 10 32768 1024 5 2000";
     const std::pair<std::vector<const char*>, std::string> cases[] = {
         {{}, "-1" + defaults},
         {{"--port", "65535", "--page-size", "1000", "--upload-limit=0", "--threads", "256",
           "--listen", "::1", "--db", "x.db", "--quiet"},
-         "-1 65535 1000 0 256 ::1 x.db quiet 4096 32 10 32768 1024"},
+         "-1 65535 1000 0 256 ::1 x.db quiet 4096 32 10 32768 1024 5 2000"},
         {{"--port", "0", "--page-size", "1", "--max-connections", "1", "--max-per-address", "0",
           "--timeout", "86400", "--connection-memory", "4096", "--max-request-line", "16777216"},
-         "-1 0 1 120 0 127.0.0.1 orbelle-scores.db 1 0 86400 4096 16777216"},
+         "-1 0 1 120 0 127.0.0.1 orbelle-scores.db 1 0 86400 4096 16777216 5 2000"},
+        {{"--header-timeout", "1", "--store-timeout", "100", "--db", "postgres://h/d",
+          "--db-password-file", "pw"},
+         "-1 8765 100 120 0 127.0.0.1 postgres://h/d 4096 32 10 32768 1024 1 100 pw"},
+        {{"--header-timeout", "3600", "--store-timeout", "60000"},
+         "-1 8765 100 120 0 127.0.0.1 orbelle-scores.db 4096 32 10 32768 1024 3600 60000"},
+        {{"--header-timeout", "3601"},
+         "2" + defaults +
+             " | orbelle-score-server: bad value (1 to 3600) for --header-timeout '3601'"},
+        {{"--store-timeout", "99"},
+         "2" + defaults +
+             " | orbelle-score-server: bad value (100 to 60000) for --store-timeout '99'"},
+        {{"--db-password-file", "pw"},
+         "2" + defaults + " pw | orbelle-score-server: a postgresql:// --db is needed for " +
+             "--db-password-file"},
         {{"--max-connections", "0"},
          "2" + defaults +
              " | orbelle-score-server: bad value (1 to "
