@@ -3,12 +3,21 @@
 // restored outside the timed part, so speed-ups and events cannot drift the measurement.
 #include <benchmark/benchmark.h>
 
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
 #include "field/collisions.h"
 #include "field/fields.h"
+#include "field/materials.h"
 #include "game/frame_loop.h"
 #include "game/startup.h"
+#include "protocol/replay_format.h"
 #include "record/game_state.h"
 #include "record/random.h"
+#include "replay/recorder.h"
+#include "replay/verify_replay.h"
 
 namespace {
 const int warmUpFrames = 300;
@@ -114,4 +123,67 @@ void BM_HeadlessFramePass(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_HeadlessFramePass);
+
+// The same pass while the round is recorded: what recording adds to a frame.
+void BM_RecordedFramePass(benchmark::State& state) {
+    const Snapshot& start = midRound();
+    startRecordedRound();
+    uint32_t now = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        restore(start);
+        now = game.lastTick + 16;
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(runFramePass(now));
+    }
+}
+BENCHMARK(BM_RecordedFramePass);
+
+// Recording alone, as it follows each frame: a frame's few bytes, and every 64 frames the check
+// value over the whole state.
+void BM_RecordFrame(benchmark::State& state) {
+    restore(midRound());
+    const uint32_t framesPerRound = 100000;
+    uint32_t recorded = 0;
+    for (auto _ : state) {
+        if (recorded++ % framesPerRound == 0) {
+            state.PauseTiming();
+            startRecordedRound();
+            game.player.x = -1000; // off the field: the round never ends
+            state.ResumeTiming();
+        }
+        recordFrame(FrameInput());
+    }
+}
+BENCHMARK(BM_RecordFrame);
+
+// The reference replays (tests/replays), checked one after another: the CPU time a check takes
+// per minute of play (64 frames a second), and the bytes a minute of play takes in a file.
+void BM_VerifyReferenceReplays(benchmark::State& state) {
+    std::vector<std::string> files;
+    for (const char* round : {"0", "1", "2", "3", "4", "5", "6"}) {
+        std::ifstream in(std::string(ORBELLE_SOURCE_DIR) + "/tests/replays/round-" + round +
+                             ".orbr",
+                         std::ios::binary);
+        files.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    double frames = 0, bytes = 0;
+    for (auto _ : state) {
+        frames = bytes = 0;
+        for (const std::string& file : files) {
+            const ReplayVerdict verdict = verifyReplay(file);
+            if (verdict.kind != ReplayVerdictKind::ok)
+                state.SkipWithError(
+                    ("a reference replay does not verify: " + verdict.reason).c_str());
+            frames += verdict.frames;
+            bytes += double(file.size());
+        }
+    }
+    const double minutes = frames / (64 * 60);
+    state.counters["playMinutes"] = minutes;
+    state.counters["secondsPerPlayMinute"] = benchmark::Counter(
+        minutes, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["bytesPerPlayMinute"] = bytes / minutes;
+}
+BENCHMARK(BM_VerifyReferenceReplays)->Unit(benchmark::kMillisecond);
 } // namespace

@@ -1,8 +1,8 @@
 // The full-screen overlay as the game holds it; its drawing is engine/overlay.cpp.
 #include <algorithm>
 
+#include "engine/device.h"
 #include "engine/engine_state.h"
-#include "engine/frame/frame.h"
 #include "engine/overlay.h"
 
 TSLBlur::TSLBlur(float x, float y, float depth, float width, float height, float unused,
@@ -16,13 +16,10 @@ TSLBlur::TSLBlur(float x, float y, float depth, float width, float height, float
 TSLBlur::~TSLBlur() {
     std::vector<TSLBlur*>& overlays = tslEngine().overlays;
     overlays.erase(std::remove(overlays.begin(), overlays.end(), this), overlays.end());
-    if (tslCanDraw())
-        tslDropCapture(*capture);
+    tslDevice().DropOverlayCapture(*capture);
 }
 
 void TSLBlur::Render(int windowWidth, int windowHeight) {
-    if (!visible || !material || !tslCanDraw() || windowWidth <= 0 || windowHeight <= 0 ||
-        tslNoteOverlay(*this, windowWidth, windowHeight))
-        return;
-    tslDrawOverlay(*this, windowWidth, windowHeight);
+    if (visible && material && windowWidth > 0 && windowHeight > 0)
+        tslDevice().RenderOverlay(*this, windowWidth, windowHeight);
 }

@@ -1,9 +1,11 @@
-// Drawing itself: what a sprite or a line of text puts into the back buffer, at once. The TSL
-// classes call these when a frame goes straight to the back buffer, the frame (engine/frame/)
-// when it draws what it noted; neither path goes through the other.
+// Drawing itself: what a sprite or a line of text puts into the back buffer, at once. The SDL
+// device (engine/sdl_device.cpp) calls these for the TSL classes when a frame goes straight to
+// the back buffer, the frame (engine/frame/) when it draws what it noted; neither path goes
+// through the other.
 #pragma once
 
 #include "engine/tessel.h"
+#include "engine/view.h"
 
 // An axis-aligned rectangle in logical units.
 struct TSLQuad {

@@ -1,10 +1,8 @@
-// Held-key queries: SDL's key state, which the game's own event polling keeps current, plus
-// keys held on a device standing in for the keyboard and keys held by tests.
-#include <SDL.h>
-
+// Held-key queries: the keyboard's own (the device's), plus keys held on a device standing in
+// for the keyboard and keys held by tests.
 #include <set>
 
-#include "engine/tessel.h"
+#include "engine/device.h"
 
 namespace {
 std::set<int>& testKeys() {
@@ -19,13 +17,7 @@ std::set<int>& deviceKeys() {
 } // namespace
 
 bool TSLKeyhandler::IsKeydown(int sym) {
-    if (testKeys().count(sym) || deviceKeys().count(sym))
-        return true;
-    if (sym < 0 || SDL_WasInit(SDL_INIT_VIDEO) == 0)
-        return false;
-    int count = 0;
-    const Uint8* state = SDL_GetKeyState(&count);
-    return state && sym < count && state[sym] != 0;
+    return testKeys().count(sym) || deviceKeys().count(sym) || tslDevice().KeyHeld(sym);
 }
 
 void TSLKeyhandler::SetTestKey(int sym, bool held) {

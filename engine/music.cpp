@@ -1,21 +1,13 @@
-// Background music: SDL_mixer plays the track, the engine's clock tells its position.
+// Background music: SDL_mixer plays the track, the engine's clock tells its position. The device
+// part's; the music as held (made and given back) is the core's, engine/sound.cpp.
 #include <SDL.h>
 
 #include <algorithm>
 
 #include "engine/data_root.h"
-#include "engine/engine_state.h"
 #include "engine/mp3_length.h"
 #include "engine/sound_library.h"
-
-TSLMusic::TSLMusic() = default;
-
-TSLMusic::~TSLMusic() {
-    if (track && tslCanPlay()) {
-        mixerCalls()->haltMusic();
-        mixerCalls()->freeMusic(static_cast<Mix_Music*>(track));
-    }
-}
+#include "engine/view.h"
 
 void TSLMusic::PlayFile(const char* file) {
     if (track && tslCanPlay()) {

@@ -1,10 +1,10 @@
 // The overlay's drawing: a copy of the frame drawn so far (the capture), drawn back softened and
-// tinted. Like engine/draw.h, called by TSLBlur when it draws at once and by the frame when it
-// draws what it noted.
+// tinted. Like engine/draw.h, called by the SDL device for TSLBlur when it draws at once and by
+// the frame when it draws what it noted.
 #pragma once
 
-#include "engine/engine_state.h"
 #include "engine/tessel.h"
+#include "engine/view.h"
 
 struct TSLOverlayCapture {
     unsigned texture = 0;

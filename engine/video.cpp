@@ -7,8 +7,9 @@
 #include <cstring>
 
 #include "engine/data_root.h"
-#include "engine/engine_state.h"
+#include "engine/device.h"
 #include "engine/frame/frame.h"
+#include "engine/view.h"
 
 namespace {
 const int fallbackWidth = 800;
@@ -47,14 +48,6 @@ void applyProjection() {
 }
 } // namespace
 
-void TSLSetHeadless(bool headless) {
-    tslEngine().headless = headless;
-}
-
-bool TSLIsHeadless() {
-    return tslEngine().headless;
-}
-
 void TSLSetWindowIcon(const char* file) {
     tslEngine().windowIcon = file ? file : "";
 }
@@ -62,6 +55,7 @@ void TSLSetWindowIcon(const char* file) {
 // The flag means "windowed": true (the default configuration) opens a normal window, false
 // asks for full screen and falls back to a window when that is refused.
 bool TSLInit(int width, int height, int colourDepth, bool flag) {
+    tslUseDevice(tslSdlDevice());
     TSLEngineState& state = tslEngine();
     if (width <= 0 || height <= 0) {
         width = fallbackWidth;
@@ -147,12 +141,4 @@ void TSLBeginRender() {
 void TSLEndRender() {
     if (tslCanDraw())
         tslEndFrame();
-}
-
-const std::vector<TSLPrintedText>& TSLPrintedTexts() {
-    return tslEngine().printedTexts;
-}
-
-void TSLClearPrintedTexts() {
-    tslEngine().printedTexts.clear();
 }

@@ -26,11 +26,15 @@ int boundedCount(int count, int capacity) {
     return count > capacity ? capacity : count;
 }
 
-void releaseSprites(TSLPolygon** sprites, int count) {
-    for (int i = 0; i < count; ++i) {
-        delete sprites[i];
-        sprites[i] = nullptr;
-    }
+// A slot that already holds a sprite gets it back as new (a replay's check builds the fields
+// again, and whoever holds the sprites keeps them); an empty one a new sprite.
+TSLPolygon* makeSprite(TSLPolygon*& slot, int x, int y, float depth, int size) {
+    const TSLPolygon made(float(x), float(y), depth, float(size), float(size), 0);
+    if (slot)
+        *slot = made;
+    else
+        slot = new TSLPolygon(made);
+    return slot;
 }
 
 int drawSize(int minimum) {
@@ -70,16 +74,14 @@ void resetPlayer() {
 
 void createBubbles(int count) {
     game.bubbleCount = boundedCount(count, maxBubbles);
-    releaseSprites(game.bubbles, game.bubbleCount);
     TSLMaterial* material = game.materials.GetMaterial(bubbleMaterialName);
     for (int i = 0; i < game.bubbleCount; ++i) {
         int size = drawSize(minBubbleSize);
         int x = gameRand() % fieldWidth;
         int y = -(gameRand() % placementDepth);
-        TSLPolygon* bubble = new TSLPolygon(float(x), float(y), 1.0f, float(size), float(size), 0);
+        TSLPolygon* bubble = makeSprite(game.bubbles[i], x, y, 1.0f, size);
         bubble->material = material;
         bubble->radius = float(bubble->width * bubbleRadiusFactor);
-        game.bubbles[i] = bubble;
     }
     assignSpecialBubbles();
 }
@@ -97,7 +99,6 @@ void assignSpecialBubbles() {
 
 void createSpikes(int count) {
     game.spikeCount = boundedCount(count, maxSpikes);
-    releaseSprites(game.spikes, game.spikeCount);
     TSLMaterial* material = game.materials.GetMaterial(spikeMaterialName);
     for (int i = 0; i < game.spikeCount; ++i) {
         int size = drawSize(minSpikeSize);
@@ -105,12 +106,11 @@ void createSpikes(int count) {
         int y = gameRand() % placementDepth;
         if (y > 0)
             y = -(gameRand() % placementDepth);
-        TSLPolygon* spike = new TSLPolygon(float(x), float(y), 0.9f, float(size), float(size), 0);
+        TSLPolygon* spike = makeSprite(game.spikes[i], x, y, 0.9f, size);
         spike->material = material;
         if (material)
             material->renderMode = tslAlphaTestRenderMode;
         spike->radius = float(spike->width * spikeRadiusFactor);
-        game.spikes[i] = spike;
     }
 }
 

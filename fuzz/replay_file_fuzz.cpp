@@ -27,7 +27,8 @@ bool sameReplay(const Replay& a, const Replay& b) {
     return a.name == b.name && a.score == b.score && a.checks == b.checks &&
            x.randomState == y.randomState && x.eventKind == y.eventKind &&
            x.savedBubbleSpeed == y.savedBubbleSpeed && x.savedSpikeSpeed == y.savedSpikeSpeed &&
-           x.musicTrack == y.musicTrack && x.collectable == y.collectable;
+           x.musicTrack == y.musicTrack && x.nameEntryOpen == y.nameEntryOpen &&
+           x.collectable == y.collectable;
 }
 } // namespace
 

@@ -4,9 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "field/collisions.h"
 #include "field/events.h"
-#include "field/fields.h"
+#include "field/play_frame.h"
 #include "game/comforts.h"
 #include "game/frame_log.h"
 #include "game/frame_texts.h"
@@ -14,14 +13,12 @@
 #include "game/startup.h"
 #include "game/ticks.h"
 #include "record/game_state.h"
-#include "record/random.h"
+#include "replay/recorder.h"
 
-const char* const musicTracks[3] = {"data/surr.mp3", "data/seagull.mp3", "data/organ.mp3"};
+const char* const musicTracks[musicTrackCount] = {"data/surr.mp3", "data/seagull.mp3",
+                                                  "data/organ.mp3"};
 
 namespace {
-// An earthquake pulls the overlay down and left of the centre by up to four units.
-const int quakeReach = 5;
-
 // The light goes over the sprites as well as the backdrop.
 void drawSprites() {
     game.background.Render();
@@ -75,12 +72,6 @@ void keepEventRunningForBench() {
         endEvent();
     }
 }
-
-// Drawn every frame, earthquake or not, so the random sequence does not depend on events.
-void drawQuakeOffsets() {
-    game.quakeOffsetX = gameRand() % quakeReach;
-    game.quakeOffsetY = gameRand() % quakeReach;
-}
 } // namespace
 
 void drawScene() {
@@ -101,7 +92,36 @@ void runPausedPass(uint32_t now) {
     TSLBeginRender();
     drawScene();
     TSLEndRender();
+    recordPausedPass();
 }
+} // namespace
+
+void showFrame() {
+    std::snprintf(game.multiplierText, sizeof game.multiplierText, "Score multiplier: %2.1f",
+                  game.scoreMultiplier);
+    TSLBeginRender();
+    drawScene();
+    TSLEndRender();
+    logFrameShown();
+    finishStartUp();
+}
+
+namespace {
+// Both 0 means no track at all, not a finished one.
+bool musicTrackEnded() {
+    int position = game.music.GetTime();
+    return position == game.musicLength && game.musicLength > 0 && position > 0;
+}
+
+} // namespace
+
+void startMusicTrack(int track) {
+    game.music.PlayFile(musicTracks[track]);
+    game.musicLength = game.music.GetLength();
+}
+
+namespace {
+const PlayFrameSteps gameFrameSteps = {handleInput, showFrame, musicTrackEnded, startMusicTrack};
 } // namespace
 
 bool runFramePass(uint32_t now) {
@@ -121,19 +141,7 @@ bool runFramePass(uint32_t now) {
     logFrame();
     keepEventRunningForBench();
 
-    moveBubbles(game.bubbleSpeed);
-    moveSpikes(-game.spikeSpeed);
-    handleInput();
-    checkCollisions();
-    std::snprintf(game.multiplierText, sizeof game.multiplierText, "Score multiplier: %2.1f",
-                  game.scoreMultiplier);
-    TSLBeginRender();
-    drawScene();
-    TSLEndRender();
-    logFrameShown();
-    finishStartUp();
-    drawQuakeOffsets();
-    rotateMusic();
+    recordFrame(runPlayFrame(gameFrameSteps));
     return true;
 }
 
@@ -145,18 +153,4 @@ void runFrameLoop() {
         waitForNextTick(game.lastTick);
 #endif
     }
-}
-
-void rotateMusic() {
-    int position = game.music.GetTime();
-    // Both 0 means no track at all, not a finished one.
-    if (position != game.musicLength || game.musicLength <= 0 || position <= 0)
-        return;
-    int next;
-    do {
-        next = gameRand() % 3;
-    } while (musicTracks[next] == game.currentTrack);
-    game.music.PlayFile(musicTracks[next]);
-    game.musicLength = game.music.GetLength();
-    game.currentTrack = musicTracks[next];
 }

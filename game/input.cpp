@@ -5,12 +5,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "field/events.h"
-#include "field/fields.h"
+#include "field/steering.h"
 #include "game/comforts.h"
 #include "game/gamepad.h"
 #include "net/score_exchange.h"
 #include "record/game_state.h"
+#include "replay/recorder.h"
 #include "scores/result_screen.h"
 
 namespace {
@@ -21,7 +21,6 @@ const float menuTopY = 300;
 const float menuLineSpacing = 20;
 
 const int maxNameLength = playerNameSize - 1;
-const float maxSteerSpeed = 6.0f;
 
 bool isArrowKey(int sym) {
     return sym == SDLK_UP || sym == SDLK_DOWN || sym == SDLK_RIGHT || sym == SDLK_LEFT;
@@ -41,8 +40,10 @@ void finishNameEntry() {
     game.nameEntryActive = false;
     game.namePromptVisible = false;
     // Saved before the download, which can stall for seconds: a player who gives up and
-    // kills the game meanwhile keeps his score. Nothing is drawn between the two.
-    const bool saved = commitResult();
+    // kills the game meanwhile keeps his score. Nothing is drawn between the two. The result is
+    // that of the last round as far as it has been played, with its replay.
+    const std::string name(game.playerName, strnlen(game.playerName, sizeof game.playerName));
+    const bool saved = commitResult(replayOfLastRound(name, scoreToInt(game.score)));
     downloadInternetScores();
     // A lost score matters more to the player than how the download went.
     if (!saved)
@@ -88,7 +89,7 @@ void chooseMenuLine() {
     }
     switch (game.menuSelection) {
     case 0:
-        resetRound();
+        startRecordedRound();
         break;
     case 1:
         downloadInternetScores();
@@ -120,57 +121,27 @@ void handleMenuKey(int sym) {
     }
 }
 
-void wrapPlayer() {
-    TSLPolygon& player = game.player;
-    if (player.x < 0)
-        player.x = fieldWidth;
-    else if (player.x > fieldWidth)
-        player.x = 0;
-    if (player.y < 0)
-        player.y = fieldHeight;
-    else if (player.y > fieldHeight)
-        player.y = 0;
-}
-
-// Each key clamps only in its own direction, so reversed steering can pass the limit.
-void accelerate() {
-    float change = float(game.frameMillis) * game.steerAcceleration;
-    if (game.keys.IsKeydown(SDLK_UP)) {
-        game.playerVelocityY += change;
-        if (game.playerVelocityY > maxSteerSpeed)
-            game.playerVelocityY = maxSteerSpeed;
-    }
-    if (game.keys.IsKeydown(SDLK_DOWN)) {
-        game.playerVelocityY -= change;
-        if (game.playerVelocityY < -maxSteerSpeed)
-            game.playerVelocityY = -maxSteerSpeed;
-    }
-    if (game.keys.IsKeydown(SDLK_LEFT)) {
-        game.playerVelocityX -= change;
-        if (game.playerVelocityX < -maxSteerSpeed)
-            game.playerVelocityX = -maxSteerSpeed;
-    }
-    if (game.keys.IsKeydown(SDLK_RIGHT)) {
-        game.playerVelocityX += change;
-        if (game.playerVelocityX > maxSteerSpeed)
-            game.playerVelocityX = maxSteerSpeed;
-    }
-}
-
-void giveUpIfEscapeHeld() {
-    if (!game.keys.IsKeydown(SDLK_ESCAPE))
-        return;
-    leavePause();
-    endEvent();
-    game.inMenu = true;
+// What steering sees held: the keyboard's keys, and the gamepad's through them.
+uint8_t heldSteeringKeys() {
+    static const struct {
+        int sym;
+        SteeringKey key;
+    } steeringSyms[] = {{SDLK_UP, steerUp},
+                        {SDLK_DOWN, steerDown},
+                        {SDLK_LEFT, steerLeft},
+                        {SDLK_RIGHT, steerRight},
+                        {SDLK_ESCAPE, steerEscape}};
+    uint8_t held = 0;
+    for (const auto& each : steeringSyms)
+        if (game.keys.IsKeydown(each.sym))
+            held |= each.key;
+    return held;
 }
 
 void steer() {
-    game.player.StrafeVertical(game.playerVelocityY);
-    game.player.StrafeHorizontal(game.playerVelocityX);
-    wrapPlayer();
-    giveUpIfEscapeHeld();
-    accelerate();
+    // Escape in the frame in which P was pressed: the pause has nothing left to hold.
+    if (steerPlayer(heldSteeringKeys()))
+        leavePause();
 }
 
 // Whichever poll takes a close request acts on it: the frame's next poll would overwrite it.
@@ -192,7 +163,10 @@ void handlePausedInput() {
     takePadEvents();
     SDL_Event event;
     pollEvent(event);
-    giveUpIfEscapeHeld();
+    if (game.keys.IsKeydown(SDLK_ESCAPE)) {
+        leavePause();
+        giveUpRound();
+    }
 }
 
 // One event record serves every poll of the frame: a poll that finds the queue empty leaves

@@ -5,6 +5,7 @@
 #include "game/command_line.h"
 #include "game/frame_log.h"
 #include "game/frame_loop.h"
+#include "game/replay_commands.h"
 #include "game/startup.h"
 #include "game/ticks.h"
 #include "game/user_paths.h"
@@ -16,6 +17,10 @@ int main(int argc, char** argv) {
     const int status = handleCommandLine(argc, argv, stdout, stderr, options);
     if (status != playOn)
         return status;
+    Replay watched;
+    const bool watching = !options.replayFile.empty();
+    if (watching && !loadReplayFile(options.replayFile.c_str(), &watched, stderr))
+        return 2;
     UserPaths paths;
     if (!findUserPaths(executablePath(), paths))
         return 1;
@@ -23,7 +28,6 @@ int main(int argc, char** argv) {
     setUpUserPaths(paths);
     SDL_Init(SDL_INIT_NOPARACHUTE);
     std::atexit(SDL_Quit);
-    game.currentTrack = musicTracks[0];
     // Read before start-up, so the first frame's time includes it.
     game.lastTick = getTickCount();
     if (!initGame(options)) {
@@ -36,9 +40,13 @@ int main(int argc, char** argv) {
         const OverlayTint& tint = calmOverlayTint;
         blur.overlayMaterial.SetDiffuseColor(tint.red, tint.green, tint.blue, tint.alpha);
         game.blurOverlay = &blur;
-        game.localScores.load(localScoreFile);
-        if (game.running == 1)
-            runFrameLoop();
+        if (watching) {
+            watchReplay(watched);
+        } else {
+            game.localScores.load(localScoreFile);
+            if (game.running == 1)
+                runFrameLoop();
+        }
         SDL_Quit();
         game.blurOverlay = nullptr;
     }

@@ -9,5 +9,3 @@ bool initGame(const RunOptions& options = RunOptions());
 // sets up the sound, the blip and the music, and readies the overlay's drawing. True once
 // nothing is left to do.
 bool finishStartUp();
-// The eight named materials, in order; the four fixed sprites receive theirs.
-void createMaterials();

@@ -49,8 +49,20 @@ struct CommitOutcome {
 // game in the same folder may have saved its own since this one read the file. All under a
 // lock on the folder, so that two games saving at once keep both results. Results that earlier
 // saves could not keep go in again first. Without a file to read, the table in memory is the
-// base. Afterwards the table is what was saved, or what would have been.
-CommitOutcome commitToFile(HighScoreTable& table, const HighScoreEntry& result, const char* path);
+// base. Afterwards the table is what was saved, or what would have been. The result's replay
+// (empty for none) is kept in replays/ beside the file when the result takes a place, and a
+// save removes the replays of the entries that left the table.
+CommitOutcome commitToFile(HighScoreTable& table, const HighScoreEntry& result, const char* path,
+                           const std::string& replay = std::string());
+
+// The replays of the table's entries as kept beside the score file at path: for each entry in
+// rank order, its replay file's path, or empty when it has none. Of equal entries (score and
+// name) the higher takes the newer replay.
+std::vector<std::string> replayFilesOf(const HighScoreTable& table, const char* path);
+// Writes an entry's replay into replays/ beside the score file; false when it could not.
+bool keepReplay(const char* path, const HighScoreEntry& entry, const std::string& replay);
+// Removes the replays that no entry of the table holds.
+void pruneReplays(const char* path, const HighScoreTable& table);
 
 // Where the local table lives: "hisc.dat" in the working directory until start-up says otherwise.
 extern const char* localScoreFile;

@@ -256,7 +256,8 @@ bool HttpRetriever::openPost(const char* url, const char* data, long dataLength)
     return sendPost(target.c_str(), data, dataLength);
 }
 
-bool HttpRetriever::sendPost(const char* targetUrl, const char* data, long dataLength) {
+bool HttpRetriever::sendPost(const char* targetUrl, const char* data, long dataLength,
+                             const char* contentType) {
     if (data == nullptr)
         data = "";
     if (dataLength == -1)
@@ -271,7 +272,9 @@ bool HttpRetriever::sendPost(const char* targetUrl, const char* data, long dataL
     CURL* curl = curlOf(rootHandle);
     const CurlCalls& calls = *curlCalls();
     const auto setOption = calls.easySetopt;
-    curl_slist* headers = calls.slistAppend(nullptr, formHeader);
+    const std::string typeHeader =
+        contentType ? std::string("Content-Type: ") + contentType : std::string(formHeader);
+    curl_slist* headers = calls.slistAppend(nullptr, typeHeader.c_str());
     headers = calls.slistAppend(headers, acceptHeader);
     headers = calls.slistAppend(headers, noExpectHeader);
     setOption(curl, CURLOPT_HTTPHEADER, headers);

@@ -48,8 +48,10 @@ class HttpRetriever {
     // The body text, owned by the retriever until its next successful request; null on failure.
     const char* retrieve(const char* url, bool usePost = false, const char* postData = nullptr,
                          long postLength = -1);
-    // The form POST itself, to a URL whose scheme is already chosen.
-    bool sendPost(const char* targetUrl, const char* data, long dataLength);
+    // The POST itself, to a URL whose scheme is already chosen: a form unless another content
+    // type is given. The answer's status is in status, its body is not kept.
+    bool sendPost(const char* targetUrl, const char* data, long dataLength,
+                  const char* contentType = nullptr);
 
     void* rootHandle = nullptr; // the curl handle, kept for the retriever's whole life
     void* request = nullptr;    // the handle while a request's body is held, else null

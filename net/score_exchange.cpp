@@ -6,7 +6,9 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 
+#include "protocol/replay_format.h"
 #include "protocol/score_protocol.h"
 #include "protocol/score_signature.h"
 #include "record/game_state.h"
@@ -27,8 +29,24 @@ const char* const hashInputFormat = "%s%i%s";
 const int internetLineCount = 10;
 const char* const refusedFormat = "%d of %d scores were refused by the server.";
 const char* const notThroughFormat = "%d of %d scores did not get through to the server.";
+const char* const replayUrlFormat = "http://%s%s";
+const char* const replayContentType = "application/octet-stream";
+const char* const replaysRefusedFormat = "%d of %d replays were refused by the server%s.";
+const char* const replaysNotThroughFormat = "%d of %d replays did not get through to the server.";
 // The status line when some uploads were not kept; it lives until the next one.
 char uploadOutcome[textBufferSize];
+char replayUploadOutcome[textBufferSize];
+
+// What the server's refusal of a replay says, for the status line.
+struct ReplayRefusal {
+    long status;
+    const char* reason;
+} const replayRefusals[] = {{400, " (damaged)"},
+                            {403, " (the name is banned)"},
+                            {413, " (too large)"},
+                            {422, " (they do not play out as they claim)"},
+                            {429, " (over the upload limit)"},
+                            {503, " (the server is busy)"}};
 
 // A close asked for while a request waits (SIGTERM arrives as one too) ends the request: the
 // game then ends on it within a second, as it would have between frames. It stays queued.
@@ -102,6 +120,48 @@ const char* uploadOutcomeMessage(int unanswered, int refused, const ExchangeDead
     snprintf(uploadOutcome, sizeof uploadOutcome, format, unanswered + refused,
              HighScoreTable::entryCount);
     return uploadOutcome;
+}
+
+const char* replayRefusalReason(long status) {
+    for (const ReplayRefusal& refusal : replayRefusals)
+        if (refusal.status == status)
+            return refusal.reason;
+    return "";
+}
+
+// At most what a replay may be; empty when the file cannot be read or is larger.
+std::string replayFileBytes(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::string bytes(replayMaxFileBytes + 1, '\0');
+    in.read(&bytes[0], std::streamsize(bytes.size()));
+    bytes.resize(size_t(in.gcount()));
+    return bytes.size() > replayMaxFileBytes ? std::string() : bytes;
+}
+
+// Each local entry's replay, the file as the body; empty when the server took every one.
+const char* uploadReplays() {
+    char url[textBufferSize];
+    if (!formatInto(url, replayUrlFormat, scoreServerHost(), scoreReplayPath))
+        return "";
+    int sent = 0, unanswered = 0, refused = 0;
+    const char* reason = "";
+    for (const std::string& file : replayFilesOf(game.localScores, localScoreFile)) {
+        const std::string bytes = file.empty() ? std::string() : replayFileBytes(file);
+        if (bytes.empty())
+            continue;
+        ++sent;
+        if (!game.uploader.sendPost(url, bytes.data(), long(bytes.size()), replayContentType)) {
+            ++unanswered;
+        } else if (!isSuccessStatus(game.uploader.status)) {
+            reason = refused++ ? reason : replayRefusalReason(game.uploader.status);
+        }
+    }
+    char* outcome = replayUploadOutcome;
+    if (unanswered > 0)
+        snprintf(outcome, textBufferSize, replaysNotThroughFormat, unanswered + refused, sent);
+    else if (refused > 0)
+        snprintf(outcome, textBufferSize, replaysRefusedFormat, refused, sent, reason);
+    return unanswered + refused > 0 ? outcome : "";
 }
 
 const char* uploadEntry(const HighScoreEntry& entry, ScoreSignature& signature) {
@@ -244,5 +304,10 @@ int uploadLocalScores() {
             ++refused;
     }
     game.statusMessage = uploadOutcomeMessage(unanswered, refused, bound);
+    // After the signed uploads, which stay as they were: peers and older games rely on them.
+    // What became of the scores comes first on the status line.
+    const char* replaysOutcome = uploadReplays();
+    if (game.statusMessage[0] == '\0')
+        game.statusMessage = replaysOutcome;
     return lastAnswer != nullptr ? 1 : 0;
 }

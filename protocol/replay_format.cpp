@@ -163,6 +163,8 @@ bool readStart(Cursor& in, ReplayStart* start) {
     start->savedBubbleSpeed = in.decimal();
     start->savedSpikeSpeed = in.decimal();
     start->musicTrack = in.byte();
+    const uint8_t nameEntryOpen = in.byte();
+    start->nameEntryOpen = nameEntryOpen == 1;
     const size_t low = in.byte();
     const size_t count = low | size_t(in.byte()) << 8;
     const char* bits = in.take((count + 7) / 8);
@@ -171,7 +173,7 @@ bool readStart(Cursor& in, ReplayStart* start) {
     start->collectable.assign(count, false);
     for (size_t i = 0; i < count; ++i)
         start->collectable[i] = (uint8_t(bits[i / 8]) >> (i % 8)) & 1;
-    return start->eventKind <= 2 && start->musicTrack <= 2 &&
+    return start->eventKind <= 2 && start->musicTrack <= 2 && nameEntryOpen <= 1 &&
            std::isfinite(start->savedBubbleSpeed) && std::isfinite(start->savedSpikeSpeed);
 }
 
@@ -208,6 +210,7 @@ std::string encodeReplay(const Replay& replay) {
     putFloat(out, start.savedBubbleSpeed);
     putFloat(out, start.savedSpikeSpeed);
     putByte(out, start.musicTrack);
+    putByte(out, start.nameEntryOpen ? 1 : 0);
     const size_t count = start.collectable.size();
     putByte(out, uint8_t(count));
     putByte(out, uint8_t(count >> 8));

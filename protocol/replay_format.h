@@ -39,7 +39,10 @@ struct ReplayStart {
     uint8_t eventKind = 0;      // the last event started before the round, 0 to 2
     float savedBubbleSpeed = 1; // what ending that event puts back
     float savedSpikeSpeed = 2;
-    uint8_t musicTrack = 0;        // the track playing, 0 to 2
+    uint8_t musicTrack = 0; // the track playing, 0 to 2
+    // A name entry of an earlier round was still open (Escape left it): its keys can end a
+    // frame's input handling before the player is steered (replayNotSteered).
+    bool nameEntryOpen = false;
     std::vector<bool> collectable; // each bubble's flag: false while collected or popped
 };
 

@@ -14,6 +14,7 @@ const int maxBubbles = 200;
 const int maxSpikes = 150;
 const int textBufferSize = 1000;
 const int playerNameSize = 16;
+const int musicTrackCount = 3;
 
 // The plain values, kept apart from the objects so that tests can put them all back to
 // their starting values in one assignment.
@@ -68,8 +69,8 @@ struct GameValues {
     int quakeOffsetX = 0;
     int quakeOffsetY = 0;
     char multiplierText[textBufferSize] = {};
-    // The music track started last; main sets the first.
-    const char* currentTrack = nullptr;
+    // The music track started last (0 to musicTrackCount - 1), the first one at start-up.
+    int musicTrack = 0;
 
     // Fields: heap sprites created once at start-up and never freed
     TSLPolygon* bubbles[maxBubbles] = {};

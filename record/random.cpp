@@ -16,3 +16,7 @@ int gameRand() {
 void resetGameRand(uint32_t state) {
     randState = state;
 }
+
+uint32_t gameRandState() {
+    return randState;
+}

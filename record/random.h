@@ -6,5 +6,7 @@
 
 // 0 to 32767.
 int gameRand();
-// Puts the generator back to its first state (1); for tests.
+// Puts the generator in the given state: its first (1) by default, or one a replay recorded.
 void resetGameRand(uint32_t state = 1);
+// The state the next draw starts from.
+uint32_t gameRandState();

@@ -37,10 +37,10 @@ int scoreToInt(float score) {
     return static_cast<int32_t>(score);
 }
 
-bool commitResult() {
+bool commitResult(const std::string& replay) {
     std::string name(game.playerName, strnlen(game.playerName, sizeof game.playerName));
     HighScoreEntry entry(scoreToInt(game.score), name);
-    const CommitOutcome outcome = commitToFile(game.localScores, entry, localScoreFile);
+    const CommitOutcome outcome = commitToFile(game.localScores, entry, localScoreFile, replay);
     if (!outcome.placed)
         game.font.PrintText(refusedX, refusedY, refusedText);
     if (!outcome.saved)

@@ -88,6 +88,11 @@ for file in "$ORBELLE_SOURCE_DIR"/data/*.* "$ORBELLE_SOURCE_DIR"/data/icons/orbe
     name=${file#"$ORBELLE_SOURCE_DIR"/data/}
     cmp -s "$file" "$root/usr/share/games/orbelle/data/$name" || e2e_fail "data/$name was not packaged intact"
 done
+# The packaged build plays the reference rounds to their claims, as every other build does.
+for replay in "$ORBELLE_SOURCE_DIR"/tests/replays/*.orbr; do
+    "$root/usr/games/orbelle" --verify "$replay" >/dev/null ||
+        e2e_fail "the packaged game does not play ${replay##*/} to its claim"
+done
 
 # playAndAsk ROOT: the game under ROOT played and the server under ROOT answering ranks.
 playAndAsk() {
@@ -101,7 +106,7 @@ playAndAsk() {
 }
 e2e_start_display
 playAndAsk "$root"
-checked="packages built, no lintian tag, files where they belong, the unpacked game played and server answered"
+checked="packages built, no lintian tag, files where they belong, the reference replays verified, the unpacked game played and server answered"
 if [ "$install" != 1 ]; then
     echo "PASS: $checked; nothing installed (ORBELLE_TEST_INSTALL_PACKAGES=1 installs, plays and purges them)"
     exit 0

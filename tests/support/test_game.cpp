@@ -8,6 +8,7 @@
 
 #include "engine/data_root.h"
 #include "field/fields.h"
+#include "field/materials.h"
 #include "game/gamepad.h"
 #include "game/round_end.h"
 #include "game/startup.h"

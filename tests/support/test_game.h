@@ -19,8 +19,9 @@ void resetGameForTest();
 // Creates both fields (200 bubbles, 150 spikes) the first time; later calls reuse them.
 void ensureFieldsForTest();
 
-// For a test that runs start-up, which frees the sprites it finds and makes its own: the shared
-// test fields are set aside, and the ones start-up made are freed at the end of the scope.
+// For a test that runs start-up, which makes the fields anew (in the sprites it finds, from the
+// generator as it stands): the shared test fields are set aside, and the ones start-up made
+// are freed at the end of the scope.
 struct FieldsOfStartUp {
     FieldsOfStartUp();
     ~FieldsOfStartUp();

@@ -28,13 +28,13 @@ TEST(CommandLine, HelpAndVersionPrintAndEndPlayOptionsAreTakenOtherArgumentsAreN
     const struct {
         std::vector<const char*> args;
         int status;
-        const char *out, *err, *options; // window (a, f, w), music off, sound off
+        const char *out, *err, *options; // window (a, f, w), music off, sound off, replay
     } cases[] = {
         {{"orbelle"}, playOn, "", "", "a00"},
         {{"orbelle", "--help"},
          0,
          "Usage: orbelle [--fullscreen | --window] [--no-music] "
-         "[--no-sound]\n",
+         "[--no-sound] [--replay FILE]\n",
          "",
          "a00"},
         {{"orbelle", "--version"}, 0, "orbelle 1.0\n", "", "a00"},
@@ -48,6 +48,9 @@ TEST(CommandLine, HelpAndVersionPrintAndEndPlayOptionsAreTakenOtherArgumentsAreN
         {{"orbelle", "--window", "--help"}, 2, "", "'--help'", "w00"},
         {{"orbelle", "--no-music", "--full"}, 2, "", "'--full'", "a10"},
         {{"orbelle", ""}, 2, "", "''", "a00"},
+        {{"orbelle", "--replay", "r.orbr", "--window"}, playOn, "", "", "w00r.orbr"},
+        {{"orbelle", "--no-sound", "--replay"}, 2, "", "'--replay'", "a01"},
+        {{"orbelle", "--verify", "a", "b"}, 2, "", "'--verify'", "a00"},
     };
     for (const auto& c : cases) {
         FILE* out = std::tmpfile();
@@ -56,8 +59,10 @@ TEST(CommandLine, HelpAndVersionPrintAndEndPlayOptionsAreTakenOtherArgumentsAreN
         RunOptions options;
         const int status = handleCommandLine(int(c.args.size()), const_cast<char**>(c.args.data()),
                                              out, err, options);
-        const std::string taken = {"afw"[int(options.window)], char('0' + options.noMusic),
-                                   char('0' + options.noSound)};
+        const std::string taken =
+            std::string{"afw"[int(options.window)], char('0' + options.noMusic),
+                        char('0' + options.noSound)} +
+            options.replayFile;
         EXPECT_EQ(
             std::make_tuple(status, firstLine(out), firstLine(err), taken),
             std::make_tuple(c.status, std::string(c.out), unknown(c.err), std::string(c.options)))

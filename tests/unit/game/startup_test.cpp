@@ -37,9 +37,9 @@ TEST(Startup, TheFirstTrackStartsAfterTheFirstFramesUnlessTheCommandLineSaysNo) 
         RunOptions options;
         const char *config, *track;
         bool fullScreen;
-    } cases[] = {{{RunOptions::Window::fullScreen, false, false}, "1 1", "data/surr.mp3", true},
-                 {{RunOptions::Window::window, true, false}, "1 0", "", false},
-                 {{RunOptions::Window::asConfigured, false, true}, "1 0", "", true}};
+    } cases[] = {{{RunOptions::Window::fullScreen, false, false, {}}, "1 1", "data/surr.mp3", true},
+                 {{RunOptions::Window::window, true, false, {}}, "1 0", "", false},
+                 {{RunOptions::Window::asConfigured, false, true, {}}, "1 0", "", true}};
     for (const auto& c : cases) {
         writeWholeFile("config.txt", std::string("800 600 32 ") + c.config + " 0");
         resetGameForTest();

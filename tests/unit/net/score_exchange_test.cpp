@@ -8,6 +8,7 @@
 
 #include "game/input.h"
 #include "net/score_exchange.h"
+#include "protocol/score_protocol.h"
 #include "record/game_state.h"
 #include "tests/support/local_servers.h"
 #include "tests/support/test_game.h"
@@ -41,6 +42,15 @@ class ScoreExchangeTest : public testing::Test {
                 response.set_content(rank == failingRank ? "Server oops" : "line " + rank,
                                      "text/plain");
             });
+        local.server.Post(
+            scoreReplayPath, [this](const httplib::Request& request, httplib::Response& response) {
+                local.log(request);
+                if (replayHang)
+                    local.sleepUnlessStopping(60000);
+                response.status = replayStatuses.empty() ? 200 : replayStatuses.front();
+                if (!replayStatuses.empty())
+                    replayStatuses.erase(replayStatuses.begin());
+            });
     }
     void TearDown() override {
         httpLimits = HttpLimits();
@@ -58,6 +68,8 @@ class ScoreExchangeTest : public testing::Test {
     int unansweredUploads = 0; // the last uploads get no answer
     std::string failingRank;   // this rank answers an error page
     int failingStatus = 500;
+    std::vector<int> replayStatuses; // the answers to the replays, in turn; then 200
+    bool replayHang = false;
     LocalHttpServer local;
 };
 } // namespace
@@ -149,6 +161,55 @@ TEST_F(ScoreExchangeTest, UploadsTheServerDidNotTakeAreCounted) {
     handleInput();
     EXPECT_STREQ(game.statusMessage, "1 of 10 scores were refused by the server.");
     EXPECT_EQ(game.internetScores[9], "line 10");
+}
+
+// After the ten signed uploads, each local entry's replay goes to /replays as it lies beside
+// hisc.dat; the status line says when replays were refused, and why, unless scores were.
+TEST_F(ScoreExchangeTest, ReplaysFollowTheSignedUploads) {
+    httpLimits.requestMillis = 400; // what a replay without an answer costs
+    ScratchDirectory scratch;
+    commitToFile(game.localScores, HighScoreEntry(50, "A"), localScoreFile, std::string("r\0A", 3));
+    commitToFile(game.localScores, HighScoreEntry(40, "B"), localScoreFile, "rB");
+    start();
+    const struct {
+        std::vector<int> statuses;
+        int refusedScores;
+        bool hang;
+        const char* message;
+    } cases[] = {
+        {{200, 200}, 0, false, ""},
+        {{422},
+         0,
+         false,
+         "1 of 2 replays were refused by the server (they do not play out as they claim)."},
+        {{413, 429}, 0, false, "2 of 2 replays were refused by the server (too large)."},
+        {{200, 429},
+         0,
+         false,
+         "1 of 2 replays were refused by the server (over the upload limit)."},
+        {{400}, 0, false, "1 of 2 replays were refused by the server (damaged)."},
+        {{403}, 0, false, "1 of 2 replays were refused by the server (the name is banned)."},
+        {{503}, 0, false, "1 of 2 replays were refused by the server (the server is busy)."},
+        {{500}, 0, false, "1 of 2 replays were refused by the server."},
+        {{}, 0, true, "2 of 2 replays did not get through to the server."},
+        {{422}, 3, false, "3 of 10 scores were refused by the server."},
+    };
+    for (const auto& c : cases) {
+        replayStatuses = c.statuses, replayHang = c.hang;
+        uploads = 0, refusedUploads = c.refusedScores;
+        const size_t before = local.requests().size();
+        uploadLocalScores();
+        EXPECT_STREQ(game.statusMessage, c.message);
+        const auto requests = local.requests();
+        ASSERT_EQ(requests.size(), before + 13) << c.message;
+        for (size_t i = 0; i < 2; ++i) {
+            const httplib::Request& sent = requests[before + 11 + i];
+            EXPECT_EQ(std::make_tuple(sent.method, sent.path, sent.get_header_value("Content-Type"),
+                                      sent.body),
+                      std::make_tuple("POST", "/replays", "application/octet-stream",
+                                      i == 0 ? std::string("r\0A", 3) : "rB"));
+        }
+    }
 }
 
 // A close (SIGTERM comes as one) ends the exchange at once, before or during a request, and

@@ -21,6 +21,7 @@ Replay sampleReplay() {
     replay.start.savedBubbleSpeed = 1.5f;
     replay.start.savedSpikeSpeed = 2.25f;
     replay.start.musicTrack = 1;
+    replay.start.nameEntryOpen = true;
     replay.start.collectable.assign(200, true);
     for (int i : {0, 7, 8, 199})
         replay.start.collectable[i] = false;
@@ -36,30 +37,30 @@ Replay sampleReplay() {
 std::string readWithPython(const std::string& bytes) {
     ScratchDirectory scratch;
     writeWholeFile("replay.orbr", bytes);
-    FILE* pipe =
-        popen("python3 -c \"import struct,zlib\n"
-              "b=open('replay.orbr','rb').read()\n"
-              "assert b[:4]==b'ORBR' and b[4]==1\n"
-              "assert struct.unpack('<I',b[-4:])[0]==zlib.crc32(b[:-4])\n"
-              "n=b[5]; p=6+n\n"
-              "print(b[6:p].hex())\n"
-              "score,frames,rnd,kind,bs,ss,track,count=struct.unpack('<iIIBffBH',b[p:p+24])\n"
-              "print(score,frames,hex(rnd),kind,bs,ss,track,count)\n"
-              "p+=24; bits=b[p:p+(count+7)//8]; p+=(count+7)//8\n"
-              "print(''.join(str(bits[i//8]>>(i%8)&1) for i in range(count)))\n"
-              "size=struct.unpack('<I',b[p:p+4])[0]; p+=4\n"
-              "cols=zlib.decompress(b[p:p+size]); p+=size\n"
-              "print(list(cols[:frames])[:10])\n"
-              "m=[];q=frames\n"
-              "while q<len(cols):\n"
-              "  v=0;s=0\n"
-              "  while True:\n"
-              "    c=cols[q];q+=1;v|=(c&127)<<s;s+=7\n"
-              "    if c<128: break\n"
-              "  m.append(v)\n"
-              "print(m[:9],len(m))\n"
-              "print([hex(x) for x in struct.unpack('<%dI'%(frames//64),b[p:-4])])\n\" 2>&1",
-              "r");
+    FILE* pipe = popen(
+        "python3 -c \"import struct,zlib\n"
+        "b=open('replay.orbr','rb').read()\n"
+        "assert b[:4]==b'ORBR' and b[4]==1\n"
+        "assert struct.unpack('<I',b[-4:])[0]==zlib.crc32(b[:-4])\n"
+        "n=b[5]; p=6+n\n"
+        "print(b[6:p].hex())\n"
+        "score,frames,rnd,kind,bs,ss,track,entry,count=struct.unpack('<iIIBffBBH',b[p:p+25])\n"
+        "print(score,frames,hex(rnd),kind,bs,ss,track,entry,count)\n"
+        "p+=25; bits=b[p:p+(count+7)//8]; p+=(count+7)//8\n"
+        "print(''.join(str(bits[i//8]>>(i%8)&1) for i in range(count)))\n"
+        "size=struct.unpack('<I',b[p:p+4])[0]; p+=4\n"
+        "cols=zlib.decompress(b[p:p+size]); p+=size\n"
+        "print(list(cols[:frames])[:10])\n"
+        "m=[];q=frames\n"
+        "while q<len(cols):\n"
+        "  v=0;s=0\n"
+        "  while True:\n"
+        "    c=cols[q];q+=1;v|=(c&127)<<s;s+=7\n"
+        "    if c<128: break\n"
+        "  m.append(v)\n"
+        "print(m[:9],len(m))\n"
+        "print([hex(x) for x in struct.unpack('<%dI'%(frames//64),b[p:-4])])\n\" 2>&1",
+        "r");
     std::string out;
     char line[4096];
     while (pipe && fgets(line, sizeof line, pipe))
@@ -86,7 +87,7 @@ std::string withColumns(const std::string& columns) {
     Replay replay;
     replay.frames = {{16, 0}, {16, 0}};
     std::string bytes = encodeReplay(replay);
-    const size_t sizeAt = 6 + 24;
+    const size_t sizeAt = 6 + 25;
     uLongf packedSize = compressBound(uLong(columns.size()));
     std::string packed(packedSize, '\0');
     compress(reinterpret_cast<Bytef*>(&packed[0]), &packedSize,
@@ -109,7 +110,7 @@ std::string encodedWith(void (*change)(Replay&)) {
 
 TEST(ReplayFormat, LayoutAsAnIndependentReaderSeesIt) {
     const std::string expected = "4afc7267656e1b\n"
-                                 "-7 130 0x89abcdef 2 1.5 2.25 1 200\n" +
+                                 "-7 130 0x89abcdef 2 1.5 2.25 1 1 200\n" +
                                  std::string("0") + std::string(6, '1') + "00" +
                                  std::string(190, '1') + "0\n" +
                                  "[0, 1, 2, 3, 4, 5, 6, 7, 8, 9]\n"
@@ -129,6 +130,7 @@ TEST(ReplayFormat, ReadsBackEveryFieldItWrote) {
     EXPECT_EQ(read.start.savedBubbleSpeed, written.start.savedBubbleSpeed);
     EXPECT_EQ(read.start.savedSpikeSpeed, written.start.savedSpikeSpeed);
     EXPECT_EQ(read.start.musicTrack, written.start.musicTrack);
+    EXPECT_EQ(read.start.nameEntryOpen, written.start.nameEntryOpen);
     EXPECT_EQ(read.start.collectable, written.start.collectable);
     ASSERT_EQ(read.frames.size(), written.frames.size());
     for (size_t i = 0; i < read.frames.size(); ++i) {
@@ -161,6 +163,7 @@ TEST(ReplayFormat, RefusesWhatIsNoSoundReplay) {
         {"a NUL in the name", withByte(good, 7, 0), ReplayReadError::damaged},
         {"event kind 3", withByte(good, afterName + 12, 3), ReplayReadError::damaged},
         {"music track 3", withByte(good, afterName + 21, 3), ReplayReadError::damaged},
+        {"name entry flag 2", withByte(good, afterName + 22, 2), ReplayReadError::damaged},
         {"a speed not a number",
          withByte(withByte(good, afterName + 16, 0x7F), afterName + 15, 0xC0),
          ReplayReadError::damaged},

@@ -143,14 +143,13 @@ TEST_F(Scores, SaveGoesThroughLinksKeepsModesLiveSavesAndWorksInAReadOnlyFolder)
     if (child == 0) {
         const bool dropped =
             geteuid() == 0 ? setgid(65534) == 0 && setuid(65534) == 0 : chmod("locked", 0555) == 0;
-        if (dropped)
-            table.save("locked/hisc.dat");
-        _exit(dropped && access("locked/x", F_OK) != 0 && creat("locked/x", 0644) < 0 ? 0 : 1);
+        const bool saved = dropped && table.save("locked/hisc.dat");
+        _exit(saved && access("locked/x", F_OK) != 0 && creat("locked/x", 0644) < 0 ? 0 : 1);
     }
     int status = -1;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     chmod("locked", 0755);
-    EXPECT_EQ(status, 0) << "the folder was writable after all";
+    EXPECT_EQ(status, 0) << "the folder was writable after all, or the save said it failed";
     EXPECT_TRUE(savedHere("locked/hisc.dat"));
 }
 
@@ -183,6 +182,44 @@ TEST_F(Scores, TwoGamesInOneFolderKeepBothResults) {
     onDisk.load(file);
     EXPECT_EQ(describe(onDisk), "109:g1 108:g0 107:g1 106:g0 105:g1 104:g0 103:g1 102:g0 101:g1 "
                                 "100:g0 ");
+}
+
+// A placed result's replay lies in replays/ beside hisc.dat while its entry stays (of equal
+// entries the higher takes the newer replay); a result without a place keeps none; a killed
+// save's leftover goes, other files stay; with two games in one folder the replays follow the
+// table saved.
+TEST_F(Scores, ReplaysFollowTheSavedTable) {
+    const auto replaysOf = [](const HighScoreTable& table) {
+        std::string text;
+        for (const std::string& path : replayFilesOf(table, file))
+            text += (path.empty() ? "-" : readWholeFile(path.c_str())) + " ";
+        return text;
+    };
+    ASSERT_EQ(mkdir("replays", 0755), 0);
+    writeWholeFile("replays/notes.txt", "mine");
+    writeWholeFile("replays/5_41_00000000000000aa.orbr.saving-Xy12Zq", "a killed save's");
+    HighScoreTable first, second; // second started before first saved anything
+    const struct {
+        HighScoreTable* game;
+        int32_t score;
+        const char *name, *replay, *kept;
+    } commits[] = {
+        {&first, 50, "A", "r1", "r1 - - - - - - - - - "},
+        {&first, 40, "Bÿ/", "r2", "r1 r2 - - - - - - - - "},
+        {&first, 50, "A", "r3", "r3 r1 r2 - - - - - - - "},
+        {&first, 0, "Z", "rz", "r3 r1 r2 - - - - - - - "},
+        {&second, 67, "C", "r4", "r4 r3 r1 r2 - - - - - - "},
+        {&second, 60, "C", "", "r4 - r3 r1 r2 - - - - - "},
+    };
+    for (const auto& c : commits) {
+        commitToFile(*c.game, HighScoreEntry(c.score, c.name), file, c.replay);
+        EXPECT_EQ(replaysOf(*c.game), c.kept) << c.score << c.name;
+    }
+    for (int i = 0; i < 7; ++i) // pushes B, then the lower A, out of the table
+        commitToFile(second, HighScoreEntry(61 + i, "C"), file);
+    EXPECT_EQ(replaysOf(second), "r4 - - - - - - - - r3 ");
+    EXPECT_EQ(std::system("test $(ls replays | wc -l) = 3 && test $(cat replays/notes.txt) = mine"),
+              0);
 }
 
 // A result a save could not keep stays in the table and goes to the file with the next one.

@@ -1,0 +1,158 @@
+// Recorded rounds: the reference replays (tools/replays/replay_maker.cpp: a scripted player
+// through the game's frame pass) play out to their claims in every build, and every way a file
+// parts from the round it claims is refused, by the check and by --verify.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+#include "engine/mp3_length.h"
+#include "game/replay_commands.h"
+#include "replay/verify_replay.h"
+#include "tests/support/test_game.h"
+
+namespace {
+std::string reference(const std::string& round) {
+    const std::string path = ScratchDirectory::sourceDirectory() + "/tests/replays/round-" + round;
+    return readWholeFile((path + ".orbr").c_str());
+}
+
+std::string changed(const std::string& round, const std::function<void(Replay&)>& change) {
+    Replay replay;
+    EXPECT_EQ(decodeReplay(reference(round), &replay), ReplayReadError::none) << round;
+    change(replay);
+    replay.checks.resize(replay.frames.size() / replayCheckInterval, 0);
+    return encodeReplay(replay);
+}
+
+// Sets the milliseconds of frames [from, to) and marks a music turn in the last of them.
+void turnAfter(Replay& replay, size_t from, size_t to, uint32_t millis, uint32_t lastMillis) {
+    for (size_t i = from; i < to; ++i)
+        replay.frames[i].millis = millis;
+    replay.frames[to - 1].millis = lastMillis;
+    replay.frames[to - 1].input |= replayMusicTurned;
+}
+
+std::string textOf(FILE* file) {
+    std::rewind(file);
+    std::string text;
+    for (int c; (c = std::fgetc(file)) != EOF;)
+        text += char(c);
+    std::fclose(file);
+    return text;
+}
+} // namespace
+
+TEST(ReferenceReplays, PlayOutToTheirClaims) {
+    // Paused (1), given up with Escape in play (2) and while paused (6), a music turn (4), a name
+    // entry left open and an entry made in mid-round (5).
+    const struct {
+        const char* round;
+        int32_t score;
+        uint32_t frames;
+    } cases[] = {{"0", 226, 839},  {"1", 126, 623}, {"2", 562, 702},        {"3", 410, 1718},
+                 {"4", 205, 1646}, {"5", 53, 302},  {"5-entered", 53, 301}, {"6", 0, 302}};
+    for (const auto& c : cases) {
+        const ReplayVerdict verdict = verifyReplay(reference(c.round));
+        EXPECT_EQ(std::make_tuple(verdict.kind, verdict.score, verdict.frames, verdict.reason),
+                  std::make_tuple(ReplayVerdictKind::ok, c.score, c.frames, std::string()))
+            << c.round;
+    }
+}
+
+// --verify: 0 and what the round reached; 1 and the first frame that parts from the file for a
+// round that did not happen so; 2 for what is no replay.
+TEST(VerifyCommand, RefusesEveryWayAFilePartsFromItsRound) {
+    const struct {
+        const char* what;
+        std::string bytes;
+        int status;
+        const char* says;
+    } cases[] = {
+        {"the round as recorded", reference("4"), 0, "score 205 frames 1646\n"},
+        {"one input changed", changed("4", [](Replay& r) { r.frames[10].input ^= replayHeldLeft; }),
+         1, "(first frame that parts: 63)"},
+        {"a higher score claimed", changed("4", [](Replay& r) { ++r.score; }), 1,
+         "ends with 205 points, not the 206 claimed (first frame that parts: 1645)"},
+        {"frames cut off its end", changed("4", [](Replay& r) { r.frames.resize(1600); }), 1,
+         "claimed (first frame that parts: 1599)"},
+        {"the file cut short", reference("4").substr(0, 300), 2, "a damaged replay"},
+        {"another generator at the start",
+         changed("4", [](Replay& r) { r.start.randomState ^= 1; }), 1, "parts: 63)"},
+        {"a slower saved bubble speed",
+         changed("4", [](Replay& r) { r.start.savedBubbleSpeed = 0.99f; }), 1,
+         "saved bubble speed is below the round's own start speed (first frame that parts: 0)"},
+        {"a slower saved spike ball speed",
+         changed("4", [](Replay& r) { r.start.savedSpikeSpeed = 1.99f; }), 1,
+         "saved spike ball speed is below"},
+        {"a bubble fewer", changed("4", [](Replay& r) { r.start.collectable.pop_back(); }), 1,
+         "another number of bubbles"},
+        {"keys in the round's first frame",
+         changed("4", [](Replay& r) { r.frames[0].input = replayHeldUp; }), 1,
+         "keys held in the frame that starts the round in frame 0"},
+        {"a frame not steered, no name entry open",
+         changed("4", [](Replay& r) { r.frames[7].input = replayNotSteered; }), 1,
+         "without a name entry open in frame 7"},
+        {"keys in a frame not steered",
+         changed("5", [](Replay& r) { r.frames[101].input |= replayHeldDown; }), 1,
+         "keys held in a frame not steered in frame 101"},
+        {"music turns 81.499 s apart",
+         changed("4", [](Replay& r) { turnAfter(r, 1450, 1550, 815, 814); }), 1,
+         "the music turning sooner than a track ends in frame 1549"},
+        {"music turns 81.5 s apart (the first frame that parts is a steered one)",
+         changed("4", [](Replay& r) { turnAfter(r, 1450, 1550, 815, 815); }), 1,
+         "check value in frame 1471"},
+        {"frames after Escape",
+         changed("2", [](Replay& r) { r.frames.resize(720, ReplayFrame{16, 0}); }), 1,
+         "goes on after the round ended in frame 701 (first frame that parts: 702)"},
+        {"no frames", changed("4", [](Replay& r) { r.frames.clear(); }), 1,
+         "a round has at least the one it starts in"},
+        {"no replay", "GIF89a", 2, "is not an Orbelle replay\n"},
+    };
+    ScratchDirectory scratch;
+    for (const auto& c : cases) {
+        writeWholeFile("file.orbr", c.bytes);
+        FILE* out = std::tmpfile();
+        FILE* err = std::tmpfile();
+        const int status = verifyReplayFile("file.orbr", out, err);
+        const std::string said = textOf(out) + textOf(err);
+        EXPECT_EQ(status, c.status) << c.what << ": " << said;
+        EXPECT_NE(said.find(c.says), std::string::npos) << c.what << ": " << said;
+    }
+    FILE* err = std::tmpfile();
+    EXPECT_EQ(verifyReplayFile("missing.orbr", stdout, err), 2);
+    EXPECT_EQ(textOf(err), "orbelle: cannot read missing.orbr: No such file or directory\n");
+}
+
+// A server bounds what a check costs: the frames it may play, the CPU time it may take.
+TEST(VerifyLimits, OverALimitIsTooCostly) {
+    const struct {
+        uint32_t maxFrames, maxCpuMillis;
+        ReplayVerdictKind kind;
+        bool played;
+    } cases[] = {{1646, 0, ReplayVerdictKind::ok, true},
+                 {1645, 0, ReplayVerdictKind::tooCostly, false},
+                 // The round takes some 10 ms: the check stops at a look at the clock.
+                 {1646, 1, ReplayVerdictKind::tooCostly, false}};
+    for (const auto& c : cases) {
+        VerifyLimits limits;
+        limits.maxFrames = c.maxFrames;
+        limits.maxCpuMillis = c.maxCpuMillis;
+        const ReplayVerdict verdict = verifyReplay(reference("4"), limits);
+        EXPECT_EQ(std::make_tuple(verdict.kind, verdict.frames == 1646, verdict.frames % 64),
+                  std::make_tuple(c.kind, c.played, c.played ? 1646 % 64 : 0))
+            << c.maxFrames << " frames, " << c.maxCpuMillis << " ms";
+    }
+}
+
+// The shortest of the game's tracks decides how soon the music may turn again.
+TEST(VerifyLimits, TheMusicTurnsNoSoonerThanTheShortestTrackLessASecond) {
+    int shortest = 0;
+    for (const char* track : {"surr", "seagull", "organ"}) {
+        const std::string file = ScratchDirectory::sourceDirectory() + "/data/" + track + ".mp3";
+        const int length = mp3LengthMillis(file.c_str());
+        shortest = shortest ? std::min(shortest, length) : length;
+    }
+    EXPECT_EQ(replayMinTrackTurnMillis, uint32_t(shortest - 1000));
+}
