@@ -1,7 +1,9 @@
 #include "server/score_server.h"
 
 #include <cstring>
+#include <memory>
 
+#include "server/replay_round.h"
 #include "server/score_pages.h"
 
 #ifndef ORBELLE_VERSION
@@ -12,8 +14,8 @@ namespace {
 const char* const probeText = "Orbelle score server\n";
 const char* const healthyText = "OK\n";
 const char* const replayType = "application/octet-stream";
-const int ok = 200, badRequest = 400, forbidden = 403, notFound = 404, tooManyUploads = 429,
-          storeUnavailable = 503;
+const int ok = 200, badRequest = 400, forbidden = 403, notFound = 404, conflict = 409,
+          contentTooLarge = 413, unprocessable = 422, tooManyUploads = 429, storeUnavailable = 503;
 
 HttpAnswer textAnswer(int status, const std::string& body) {
     return HttpAnswer{status, "text/plain", body};
@@ -114,6 +116,63 @@ HttpReply serveUpload(ScoreRoutes& routes, const HttpRequest& request) {
     });
 }
 
+// What a replay that was refused unstored is told.
+HttpAnswer refusedReplay(const ReplayVerdict& verdict) {
+    switch (verdict.kind) {
+    case ReplayVerdictKind::mismatch:
+        return textAnswer(unprocessable, "Does not play out as claimed: " + verdict.reason + "\n");
+    case ReplayVerdictKind::tooCostly:
+        return textAnswer(contentTooLarge, "Too much to check: " + verdict.reason + "\n");
+    default:
+        return textAnswer(badRequest, "Not a replay: " + verdict.reason + "\n");
+    }
+}
+
+HttpAnswer keptReplayAnswer(StoreAnswer stored) {
+    switch (stored) {
+    case StoreAnswer::taken:
+        return textAnswer(conflict, "The round is kept already under another name or score\n");
+    case StoreAnswer::done:
+    case StoreAnswer::none:
+        return textAnswer(ok, "Verified\n");
+    default:
+        return storedAnswer(stored);
+    }
+}
+
+// The round played again, then, when it comes out as claimed, the entry and the replay kept.
+HttpReply checkReplay(ScoreRoutes& routes, const std::shared_ptr<const std::string>& file) {
+    ReplayVerdict verdict = verifyReplay(*file, routes.replayLimits);
+    if (verdict.kind != ReplayVerdictKind::ok)
+        return answered(refusedReplay(verdict));
+    if (!isAcceptableName(verdict.name))
+        return answered(badRequest, "Not a name for the list\n");
+    Replay replay;
+    decodeReplay(*file, &replay);
+    ScoreUpload entry{verdict.name, verdict.score};
+    std::string round = replayRound(replay);
+    return viaStore(routes, [&routes, entry, round, file](StoreClock::time_point deadline) {
+        return keptReplayAnswer(routes.store->backend->storeReplay(entry, round, *file, deadline));
+    });
+}
+
+// Replays take the client's upload tokens as signed uploads do, before any check is queued.
+HttpReply serveReplayUpload(ScoreRoutes& routes, const HttpRequest& request) {
+    if (routes.uploads != nullptr &&
+        !takeUploadToken(*routes.uploads, request.clientAddress, LimitClock::now()))
+        return answered(tooManyUploads, "Too many uploads\n");
+    StoreClock::time_point waitedTooLong = StoreClock::now() + routes.replayWait;
+    auto file = std::make_shared<const std::string>(request.body);
+    HttpReply reply;
+    reply.pool = routes.replayWork;
+    reply.work = [&routes, file, waitedTooLong] {
+        if (routes.stopping || StoreClock::now() >= waitedTooLong)
+            return answered(unavailable());
+        return checkReplay(routes, file);
+    };
+    return reply;
+}
+
 // The number after /replays/, written without a leading zero; 0 for anything else.
 int64_t replayIdOf(const std::string& path) {
     std::string digits = path.substr(strlen(replayPathPrefix));
@@ -164,6 +223,7 @@ const Route routeTable[] = {
     {"GET", scoreJsonPath, false, serveJson},
     {"GET", healthPath, false, serveHealth},
     {"GET", replayPathPrefix, true, serveReplay},
+    {"POST", scoreReplayPath, false, serveReplayUpload},
 };
 
 bool matches(const Route& route, const HttpRequest& request) {

@@ -3,6 +3,7 @@
 
 #include "server/score_server.h"
 #include "tests/support/local_servers.h"
+#include "tests/support/reference_replays.h"
 
 namespace {
 std::string upload(const std::string& name, const std::string& score, const std::string& hash) {
@@ -20,6 +21,8 @@ struct ScoreServerTest : testing::Test {
         StoreSettings settings;
         settings.location = database;
         ASSERT_TRUE(openScoreStore(store, settings, &error)) << error;
+        routes.store = &store;
+        routes.pageSize = 3;
     }
     void TearDown() override {
         closeScoreStore(store);
@@ -32,11 +35,17 @@ struct ScoreServerTest : testing::Test {
         HttpAnswer got = answerNow(routeScoreRequest(routes, request));
         return std::to_string(got.status) + " " + got.contentType + " " + got.body;
     }
+    // The status and the first line of the answer to a replay sent.
+    std::string post(const std::string& file, const char* address = "10.0.0.1") {
+        HttpRequest request{"POST", scoreReplayPath, {}, "", address, file};
+        HttpAnswer got = answerNow(routeScoreRequest(routes, request));
+        return std::to_string(got.status) + " " + got.body.substr(0, got.body.find(':'));
+    }
     static StoreClock::time_point soon() { return StoreClock::now() + std::chrono::seconds(2); }
     const std::string database = freshScoreDatabase();
     ScoreStore store;
     std::string error;
-    ScoreRoutes routes{&store, nullptr, 3};
+    ScoreRoutes routes;
 };
 } // namespace
 
@@ -133,4 +142,51 @@ TEST_F(ScoreServerTest, VerifiedOnlyListsHoldProvenEntriesAlone) {
     for (const auto& [target, expected] : cases)
         EXPECT_EQ(answer(target), expected) << target;
     EXPECT_EQ(answer("/", "GET", "text/html").find("<td>best</td>"), std::string::npos);
+}
+
+// Each replay is refused whole: no entry stored, none marked. A genuine round is kept once, for
+// the name and score it carries, and only for those.
+TEST_F(ScoreServerTest, ForgedReplaysAreRefusedAndNothingIsKept) {
+    using Change = std::function<void(Replay&)>;
+    const std::string genuine = referenceReplay("3"), nothing = "200 text/plain ",
+                      kept = "200 text/plain script 410";
+    UploadLimiter limiter;
+    limiter.perMinute = 9;
+    routes.uploads = &limiter;
+    ASSERT_EQ(store.backend->setBanned("x", true, soon()), StoreAnswer::done);
+    // clang-format off
+    const struct {
+        const char* what;
+        std::string file, answer, rankOne;
+    } cases[] = {
+        {"one input changed", changedReplay("3", Change([](Replay& r) { r.frames[700].input ^= replayHeldLeft; })), "422 Does not play out as claimed", nothing},
+        {"a higher score claimed", changedReplay("3", Change([](Replay& r) { r.score += 1; })), "422 Does not play out as claimed", nothing},
+        {"cut short", changedReplay("3", Change([](Replay& r) { r.frames.resize(1600); })), "422 Does not play out as claimed", nothing},
+        {"the start edited", changedReplay("3", Change([](Replay& r) { r.start.randomState ^= 1; })), "422 Does not play out as claimed", nothing},
+        {"damaged", genuine.substr(0, genuine.size() - 1), "400 Not a replay", nothing},
+        {"genuine", genuine, "200 Verified\n", kept},
+        {"genuine again", genuine, "200 Verified\n", kept},
+        {"stolen", changedReplay("3", Change([](Replay& r) { r.name = "thief"; })), "409 The round is kept already under another name or score\n", kept},
+        {"banned", referenceReplay("5-entered"), "403 Banned name\n", kept},
+        {"past the limit", referenceReplay("4"), "429 Too many uploads\n", kept},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        EXPECT_EQ(post(c.file), c.answer) << c.what;
+        EXPECT_EQ(answer(rank("1")) + answer(rank("2")), c.rankOne + nothing) << c.what;
+    }
+    EXPECT_EQ(answer("/scores.json"),
+              "200 application/json [{\"rank\":1,\"name\":\"script\","
+              "\"score\":410,\"verified\":true,\"replay\":\"/replays/1\"}]\n");
+    EXPECT_EQ(answer("/replays/1"), "200 application/octet-stream " + genuine);
+}
+
+// Replays that the server will not check now: too long for it, or waiting too long.
+TEST_F(ScoreServerTest, ReplaysPastTheCheckLimitsAreNotChecked) {
+    routes.replayLimits.maxFrames = 1645;
+    EXPECT_EQ(post(referenceReplay("4")), "413 Too much to check");
+    routes.replayLimits.maxFrames = 1646;
+    routes.replayWait = std::chrono::milliseconds(0);
+    EXPECT_EQ(post(referenceReplay("4")), "503 ");
+    EXPECT_EQ(answer(rank("1")), "200 text/plain ");
 }
