@@ -21,6 +21,7 @@ std::string replayRound(const Replay& replay) {
     add(md5, start.savedBubbleSpeed);
     add(md5, start.savedSpikeSpeed);
     add(md5, start.musicTrack);
+    add(md5, uint8_t(start.nameEntryOpen));
     add(md5, uint32_t(start.collectable.size()));
     for (bool collectable : start.collectable)
         add(md5, uint8_t(collectable));
