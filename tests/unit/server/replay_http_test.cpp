@@ -26,38 +26,36 @@ TEST(ReplayHttp, AFullCheckQueueAnswersAtOnceAndRanksGoOn) {
     http.bodyRoutes = {{"POST", scoreReplayPath, replayMaxFileBytes}};
     http.accessLog = false;
     ASSERT_TRUE(openListenSocket(http, "127.0.0.1", 0, &error) && startHttpDaemon(http, &error));
+    auto status = [&](httplib::Result answered) { return answered ? answered->status : 0; };
+    auto send = [&] {
+        httplib::Client client("127.0.0.1", http.port);
+        return status(client.Post(scoreReplayPath, referenceReplay("0"), "text/plain"));
+    };
+    auto queued = [&] {
+        std::lock_guard<std::mutex> lock(replayWork.guard);
+        return replayWork.jobs.size();
+    };
+    httplib::Client client("127.0.0.1", http.port);
+    const std::string rank = std::string(scoreRankPath) + "?sija=1";
 
-    // The check's one thread is busy until released.
+    // The check's one thread is busy until released; one replay fills the queue.
     std::promise<void> started, release;
-    std::shared_future<void> released = release.get_future().share();
-    ASSERT_TRUE(submitWork(replayWork, [&] {
+    ASSERT_TRUE(submitWork(replayWork, [&, released = release.get_future().share()] {
         started.set_value();
         released.wait();
     }));
     started.get_future().wait();
-    const std::string genuine = referenceReplay("0");
-    auto send = [&] {
-        httplib::Client client("127.0.0.1", http.port);
-        auto answered = client.Post(scoreReplayPath, genuine, "application/octet-stream");
-        return answered ? answered->status : 0;
-    };
-    std::future<int> queued = std::async(std::launch::async, send);
-    auto queueFull = [&] {
-        std::lock_guard<std::mutex> lock(replayWork.guard);
-        return replayWork.jobs.size() == 1;
-    };
-    for (int i = 0; i < 1000 && !queueFull(); ++i)
+    std::future<int> waiting = std::async(std::launch::async, send);
+    for (int i = 0; i < 1000 && queued() == 0; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    ASSERT_TRUE(queueFull());
+    ASSERT_EQ(queued(), 1u);
     EXPECT_EQ(send(), 503);
-    httplib::Client client("127.0.0.1", http.port);
-    auto rank = client.Get((std::string(scoreRankPath) + "?sija=1").c_str());
-    EXPECT_EQ(rank ? rank->status : 0, 200);
-    EXPECT_EQ(queued.wait_for(std::chrono::milliseconds(0)), std::future_status::timeout);
+    EXPECT_EQ(status(client.Get(rank.c_str())), 200);
+    EXPECT_EQ(waiting.wait_for(std::chrono::milliseconds(0)), std::future_status::timeout);
     release.set_value();
-    EXPECT_EQ(queued.get(), 200);
-    rank = client.Get((std::string(scoreRankPath) + "?sija=1").c_str());
-    EXPECT_EQ(rank ? rank->body : "", "script 226");
+    EXPECT_EQ(waiting.get(), 200);
+    auto line = client.Get(rank.c_str());
+    EXPECT_EQ(line ? line->body : "", "script 226");
 
     stopWorkPool(replayWork);
     stopWorkPool(storeWork);

@@ -127,23 +127,6 @@ TEST_F(ScoreServerTest, OnlyRequestsThatNeedTheStoreWaitForIt) {
         EXPECT_EQ(answer(c.target, "GET", c.accept), c.expected) << c.target;
 }
 
-// With --verified-only, an entry that only a signature vouches for is in no list.
-TEST_F(ScoreServerTest, VerifiedOnlyListsHoldProvenEntriesAlone) {
-    EXPECT_EQ(answer(upload("best", "900", "c166e72aab68a17f4010465fe0e42eee")),
-              "200 text/plain OK\n");
-    ASSERT_EQ(store.backend->storeReplay({"low", -7}, "l", "R", soon()), StoreAnswer::done);
-    routes.verifiedOnly = true;
-    const std::pair<std::string, std::string> cases[] = {
-        {rank("1"), "200 text/plain low -7"},
-        {rank("2"), "200 text/plain "},
-        {"/scores.json", "200 application/json [{\"rank\":1,\"name\":\"low\",\"score\":-7,"
-                         "\"verified\":true,\"replay\":\"/replays/1\"}]\n"},
-    };
-    for (const auto& [target, expected] : cases)
-        EXPECT_EQ(answer(target), expected) << target;
-    EXPECT_EQ(answer("/", "GET", "text/html").find("<td>best</td>"), std::string::npos);
-}
-
 // Each replay is refused whole: no entry stored, none marked. A genuine round is kept once, for
 // the name and score it carries, and only for those.
 TEST_F(ScoreServerTest, ForgedReplaysAreRefusedAndNothingIsKept) {

@@ -133,7 +133,6 @@ TEST(ServerOptions, ActionsTakeNamesAsBytes) {
         {{"--remove", "J\xFC\x1B", "-2147483648"}, "-1 2 \"J\\xFC\\x1B\" -2147483648 0 2000 16"},
         {{"--remove=-x", "7", "--db", "x.db"}, "-1 2 \"-x\" 7 0 2000 16"},
         {{"--ban", "--list"}, "-1 3 \"--list\" 0 0 2000 16"},
-        {{"--unban", ""}, "-1 4 \"\" 0 0 2000 16"},
         {{"--remove", "A"},
          "2 2 \"A\" 0 0 2000 16 | orbelle-score-server: a NAME and a SCORE (a whole number) for "
          "--remove"},
@@ -145,9 +144,6 @@ TEST(ServerOptions, ActionsTakeNamesAsBytes) {
          "--unban, not also --unban"},
         {{"--list", "0"},
          "2 1 \"\" 0 0 2000 16 | orbelle-score-server: bad value (1 to 1000000) for --list '0'"},
-        {{"--replay-cpu", "9"},
-         "2 0 \"\" 0 0 2000 16 | orbelle-score-server: bad value (10 to 60000) for --replay-cpu "
-         "'9'"},
         {{"--ban", "A", "B"},
          "2 3 \"A\" 0 0 2000 16 | orbelle-score-server: unexpected argument B"},
     };
