@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <ctime>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -23,7 +24,8 @@ using Clock = std::chrono::steady_clock;
 
 const int listenBacklog = 4096;
 const char* const hiddenQueryKey = "hashcheck=";
-const int badRequest = 400, contentTooLarge = 413, uriTooLong = 414, unavailable = 503;
+const int badRequest = 400, lengthRequired = 411, contentTooLarge = 413, uriTooLong = 414,
+          unavailable = 503;
 // Room above the connection limit for connections dropped but not yet closed by their loop.
 const unsigned droppedRoom = 256;
 const auto watchInterval = std::chrono::milliseconds(100);
@@ -36,6 +38,8 @@ struct RequestRecord {
     std::string clientAddress;
     int status = 0;           // 0 until answered
     bool headersSeen = false; // from then on, the request counts as in flight
+    std::string body;
+    size_t bodyReserved = 0; // of the daemon's body budget, given back at the end
     // Made by a worker while the connection is suspended; handed over by resuming it.
     HttpAnswer later;
     bool laterReady = false;
@@ -96,12 +100,22 @@ std::string printable(const std::string& text) {
     return escaped;
 }
 
-void logRequest(const RequestRecord& record) {
+// 2026-12-07T19:04:15Z
+std::string utcNow() {
+    time_t now = time(nullptr);
+    tm parts{};
+    char text[32] = "";
+    if (gmtime_r(&now, &parts) != nullptr)
+        strftime(text, sizeof(text), "%Y-%m-%dT%H:%M:%SZ ", &parts);
+    return text;
+}
+
+void logRequest(const HttpDaemon& http, const RequestRecord& record) {
     long long micros =
         std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - record.start).count();
-    logLine(record.clientAddress + " " + printable(record.method) + " " +
-            printable(withoutSignature(record.target)) + " " + std::to_string(record.status) + " " +
-            std::to_string(micros) + "\n");
+    logLine((http.logTimes ? utcNow() : "") + record.clientAddress + " " +
+            printable(record.method) + " " + printable(withoutSignature(record.target)) + " " +
+            std::to_string(record.status) + " " + std::to_string(micros) + "\n");
 }
 
 Slot* slotOf(MHD_Connection* connection) {
@@ -130,7 +144,8 @@ void endRequest(void* context, MHD_Connection* connection, void** requestContext
     *requestContext = nullptr;
     HttpDaemon& http = daemonOf(context);
     if (http.accessLog && record->status != 0)
-        logRequest(*record);
+        logRequest(http, *record);
+    http.bodyBytesHeld -= record->bodyReserved;
     if (record->headersSeen)
         --http.requestsInFlight;
     if (Slot* slot = slotOf(connection))
@@ -190,14 +205,44 @@ bool lengthsDisagree(MHD_Connection* connection) {
                        [&](const std::string& length) { return length != lengths[0]; });
 }
 
-HttpRequest requestOf(MHD_Connection* connection, const RequestRecord& record,
-                      const std::string& path, QueryParams query) {
+const BodyRoute* bodyRouteOf(const HttpDaemon& http, const RequestRecord& record) {
+    std::string path = decodeUrlText(record.target.substr(0, record.target.find('?')), false);
+    for (const BodyRoute& route : http.bodyRoutes)
+        if (route.method == record.method && route.path == path)
+            return &route;
+    return nullptr;
+}
+
+// 0 when the body is to be read, with its memory taken from the budget; else the status that
+// refuses it. Its length must be known before it comes, or the budget could not hold.
+int admitBody(HttpDaemon& http, MHD_Connection* connection, RequestRecord& record) {
+    const BodyRoute* route = bodyRouteOf(http, record);
+    if (route == nullptr)
+        return contentTooLarge;
+    std::string length = headerOf(connection, MHD_HTTP_HEADER_CONTENT_LENGTH);
+    if (length.empty())
+        return lengthRequired;
+    unsigned long long bytes = strtoull(length.c_str(), nullptr, 10);
+    if (bytes > route->maxBytes)
+        return contentTooLarge;
+    if (http.bodyBytesHeld.fetch_add(bytes) + bytes > http.bodyBudget) {
+        http.bodyBytesHeld -= bytes;
+        return unavailable;
+    }
+    record.bodyReserved = bytes;
+    record.body.reserve(bytes);
+    return 0;
+}
+
+HttpRequest requestOf(MHD_Connection* connection, RequestRecord& record, const std::string& path,
+                      QueryParams query) {
     HttpRequest request;
     request.method = record.method;
     request.path = path;
     request.query = std::move(query);
     request.accept = headerOf(connection, MHD_HTTP_HEADER_ACCEPT);
     request.clientAddress = record.clientAddress;
+    request.body = std::move(record.body);
     return request;
 }
 
@@ -207,13 +252,9 @@ HttpReply refused(int status) {
     return reply;
 }
 
-HttpReply replyFor(HttpDaemon& http, MHD_Connection* connection, const RequestRecord& record,
+HttpReply replyFor(HttpDaemon& http, MHD_Connection* connection, RequestRecord& record,
                    bool* closeAfter) {
     *closeAfter = true;
-    if (lengthsDisagree(connection))
-        return refused(badRequest);
-    if (announcesBody(connection))
-        return refused(contentTooLarge);
     if (record.target.size() > http.limits.requestLineLength)
         return refused(uriTooLong);
     std::string path;
@@ -239,22 +280,39 @@ MHD_Result queueAnswer(MHD_Connection* connection, RequestRecord& record, const 
     return queued;
 }
 
-// The connection sleeps, taking no time of its event loop, while a worker makes the answer;
-// the worker wakes it, and the next call of serveRequest sends the answer.
-void answerLater(MHD_Connection* connection, RequestRecord& record, HttpReply reply) {
-    MHD_suspend_connection(connection);
-    auto finish = [connection, &record](const HttpAnswer& answer) {
-        record.later = answer;
-        record.laterReady = true;
-        MHD_resume_connection(connection);
+// Runs the reply's work on its pool, and the work that it gives in turn on theirs, until an
+// answer comes; finish gets it, or 503 when a pool is full.
+void answerOnPools(HttpReply reply, const std::function<void(const HttpAnswer&)>& finish) {
+    WorkPool* pool = reply.pool;
+    auto job = [work = std::move(reply.work), finish] {
+        HttpReply next = work();
+        if (next.work && next.pool != nullptr)
+            answerOnPools(std::move(next), finish);
+        else
+            finish(answerNow(std::move(next)));
     };
-    std::function<HttpAnswer()> work = std::move(reply.work);
-    if (!submitWork(*reply.pool, [finish, work] { finish(work()); }))
+    if (!submitWork(*pool, std::move(job)))
         finish(HttpAnswer{unavailable, "text/plain", ""});
 }
 
+// The connection sleeps, taking no time of its event loop, while workers make the answer;
+// the last wakes it, and the next call of serveRequest sends the answer.
+void answerLater(MHD_Connection* connection, RequestRecord& record, HttpReply reply) {
+    MHD_suspend_connection(connection);
+    answerOnPools(std::move(reply), [connection, &record](const HttpAnswer& answer) {
+        record.later = answer;
+        record.laterReady = true;
+        MHD_resume_connection(connection);
+    });
+}
+
+// The first call comes with the headers: a request without a body is answered at the call
+// that ends it, and one whose body is let in collects it from the calls between. The slot
+// counts as waiting until the whole request is in, so that the header deadline covers the
+// body too.
 MHD_Result serveRequest(void* context, MHD_Connection* connection, const char*, const char* method,
-                        const char*, const char*, size_t* uploadSize, void** requestContext) {
+                        const char*, const char* uploadData, size_t* uploadSize,
+                        void** requestContext) {
     auto* record = static_cast<RequestRecord*>(*requestContext);
     if (record == nullptr)
         return MHD_NO;
@@ -265,23 +323,33 @@ MHD_Result serveRequest(void* context, MHD_Connection* connection, const char*, 
     if (record->laterReady)
         return queueAnswer(connection, *record, record->later, false);
     HttpDaemon& http = daemonOf(context);
+    int refusal = 0;
     if (!record->headersSeen) {
         record->headersSeen = true;
         ++http.requestsInFlight;
-        if (Slot* slot = slotOf(connection))
-            markBusy(http.slots, slot);
-        if (!announcesBody(connection) && !lengthsDisagree(connection))
+        record->method = method;
+        record->clientAddress = clientAddressOf(connection);
+        refusal = lengthsDisagree(connection) ? badRequest
+                  : announcesBody(connection) ? admitBody(http, connection, *record)
+                                              : 0;
+        if (refusal == 0)
             return MHD_YES;
     }
-    bool closeAfter = false;
-    record->method = method;
-    record->clientAddress = clientAddressOf(connection);
-    HttpReply reply = replyFor(http, connection, *record, &closeAfter);
+    if (*uploadSize > 0) {
+        record->body.append(uploadData, *uploadSize);
+        *uploadSize = 0;
+        return MHD_YES;
+    }
+    if (Slot* slot = slotOf(connection))
+        markBusy(http.slots, slot);
+    bool closeAfter = true;
+    HttpReply reply =
+        refusal != 0 ? refused(refusal) : replyFor(http, connection, *record, &closeAfter);
     if (reply.work && reply.pool != nullptr) {
         answerLater(connection, *record, std::move(reply));
         return MHD_YES;
     }
-    return queueAnswer(connection, *record, answerNow(reply), closeAfter);
+    return queueAnswer(connection, *record, answerNow(std::move(reply)), closeAfter);
 }
 
 unsigned threadCount(const ServerLimits& limits) {
@@ -296,8 +364,10 @@ void watchHeaders(HttpDaemon& http) {
 }
 } // namespace
 
-HttpAnswer answerNow(const HttpReply& reply) {
-    return reply.work ? reply.work() : reply.answer;
+HttpAnswer answerNow(HttpReply reply) {
+    while (reply.work)
+        reply = reply.work();
+    return reply.answer;
 }
 
 bool openListenSocket(HttpDaemon& http, const std::string& address, int port, std::string* error) {

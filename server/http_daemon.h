@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "server/connection_slots.h"
 #include "server/score_request.h"
@@ -23,6 +24,7 @@ struct HttpRequest {
     QueryParams query;
     std::string accept;        // the Accept header, empty when absent
     std::string clientAddress; // numeric
+    std::string body;          // only where a BodyRoute lets one in
 };
 
 struct HttpAnswer {
@@ -31,18 +33,26 @@ struct HttpAnswer {
     std::string body;
 };
 
-// The answer, or work that makes it. The work runs on the pool's threads, or where the reply
+// The answer, or work that makes the reply, which may be more work for another pool (a check
+// that costs CPU, then a store call). The work runs on the pool's threads, or where the reply
 // is taken when there is no pool; a full pool gets 503 with an empty body at once.
 struct HttpReply {
     HttpAnswer answer;
-    std::function<HttpAnswer()> work;
+    std::function<HttpReply()> work;
     WorkPool* pool = nullptr;
 };
 
 using HttpHandler = std::function<HttpReply(const HttpRequest&)>;
 
-// The answer of a reply, its work done on this thread.
-HttpAnswer answerNow(const HttpReply& reply);
+// The answer of a reply, all its work done on this thread.
+HttpAnswer answerNow(HttpReply reply);
+
+// Requests that may carry a body, which is read into memory: the rest get 413 for one. The
+// body must arrive, with the headers, within the header deadline.
+struct BodyRoute {
+    std::string method, path;
+    size_t maxBytes;
+};
 
 struct ServerLimits {
     unsigned connections = 4096;
@@ -61,6 +71,11 @@ struct HttpDaemon {
     HttpHandler handler;
     ServerLimits limits;
     bool accessLog = true;
+    bool logTimes = true; // access-log lines begin with the UTC time
+    std::vector<BodyRoute> bodyRoutes;
+    // Memory that the bodies being read and served may hold together; past it, 503.
+    size_t bodyBudget = 64 << 20;
+    std::atomic<size_t> bodyBytesHeld{0};
     std::atomic<int> requestsInFlight{0};
     ConnectionSlots slots;
     // Drops connections whose headers are overdue.

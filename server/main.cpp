@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "server/http_daemon.h"
+#include "server/moderation.h"
 #include "server/score_server.h"
 #include "server/server_log.h"
 #include "server/server_options.h"
@@ -21,6 +22,10 @@ const int stopGraceMillis = 1000;
 // Store calls run on a few threads of their own; past the queue, requests get 503 at once.
 const unsigned storeThreads = 4;
 const size_t storeQueue = 512;
+// Checks of replays run one at a time (there is one copy of the simulation), below the
+// priority of the threads that answer requests.
+const unsigned replayThreads = 1;
+const int replayNiceness = 10;
 const size_t logCapacity = 1 << 20;
 const int logFlushMillis = 1000;
 
@@ -59,10 +64,38 @@ bool readPassword(const std::string& path, std::string* password) {
     return file && std::getline(file, *password) && !password->empty();
 }
 
-void stopServing(HttpDaemon& http, ScoreStore& store, WorkPool& storeWork) {
+void setUpRoutes(ScoreRoutes& routes, const ServerOptions& options, ScoreStore& store,
+                 UploadLimiter& uploads, WorkPool& storeWork, WorkPool& replayWork) {
+    routes.store = &store;
+    routes.uploads = &uploads;
+    routes.pageSize = int(options.pageSize);
+    routes.storeWork = &storeWork;
+    routes.storeTime = std::chrono::milliseconds(options.storeMillis);
+    routes.verifiedOnly = options.verifiedOnly;
+    routes.replayWork = &replayWork;
+    routes.replayLimits.maxCpuMillis = options.replayCpuMillis;
+}
+
+// A command on the database beside any server that runs on it.
+int moderate(const ServerOptions& options, StoreSettings settings) {
+    settings.besideServer = true;
+    ScoreStore store;
+    std::string error;
+    if (!openScoreStore(store, settings, &error))
+        return fail(storeDisplayName(settings.location), error);
+    int status = runModeration(options, store, settings.statementTime);
+    closeScoreStore(store);
+    return status;
+}
+
+// Replays still waiting are answered 503 unchecked; the check under way ends within its CPU
+// limit, and what it passes on to the store is refused at once.
+void stopServing(HttpDaemon& http, ScoreRoutes& routes, WorkPool& replayWork, WorkPool& storeWork) {
     quiesceHttpDaemon(http);
     awaitRequests(http, stopGraceMillis);
-    interruptScoreStore(store);
+    routes.stopping = true;
+    interruptScoreStore(*routes.store);
+    stopWorkPool(replayWork);
     stopWorkPool(storeWork);
     awaitRequests(http, stopGraceMillis);
     stopHttpDaemon(http);
@@ -74,13 +107,14 @@ int main(int argc, char** argv) {
     int status = parseServerOptions(argc, argv, &options);
     if (status != keepRunning)
         return status;
-    raiseOpenFileLimit();
-    sigset_t stopSignals = setUpSignals();
-
     StoreSettings settings{options.databasePath, "",
                            std::chrono::milliseconds(options.storeMillis)};
     if (!options.passwordFile.empty() && !readPassword(options.passwordFile, &settings.password))
         return fail(options.passwordFile, "cannot read a password from its first line");
+    if (options.action != ServerAction::serve)
+        return moderate(options, settings);
+    raiseOpenFileLimit();
+    sigset_t stopSignals = setUpSignals();
     HttpDaemon http;
     std::string error;
     // The port first: a server that cannot have it must leave the database alone.
@@ -93,19 +127,24 @@ int main(int argc, char** argv) {
         stopHttpDaemon(http);
         return fail(storeDisplayName(options.databasePath), error);
     }
-    WorkPool storeWork;
+    WorkPool storeWork, replayWork;
     startWorkPool(storeWork, storeThreads, storeQueue);
+    startWorkPool(replayWork, replayThreads, options.replayQueue, replayNiceness);
     UploadLimiter uploads;
     uploads.perMinute = options.uploadsPerMinute;
-    ScoreRoutes routes{&store, &uploads, int(options.pageSize), &storeWork, settings.statementTime};
+    ScoreRoutes routes;
+    setUpRoutes(routes, options, store, uploads, storeWork, replayWork);
     http.handler = [&routes](const HttpRequest& request) {
         return routeScoreRequest(routes, request);
     };
     http.limits = options.limits;
     http.accessLog = !options.quiet;
+    http.logTimes = !standardErrorIsJournal();
+    http.bodyRoutes = {{"POST", scoreReplayPath, replayMaxFileBytes}};
     startServerLog(STDERR_FILENO, logCapacity);
     if (!startHttpDaemon(http, &error)) {
         stopServerLog(logFlushMillis);
+        stopWorkPool(replayWork);
         stopWorkPool(storeWork);
         stopHttpDaemon(http);
         closeScoreStore(store);
@@ -116,7 +155,7 @@ int main(int argc, char** argv) {
 
     int signalNumber = 0;
     sigwait(&stopSignals, &signalNumber);
-    stopServing(http, store, storeWork);
+    stopServing(http, routes, replayWork, storeWork);
     closeScoreStore(store);
     stopServerLog(logFlushMillis);
     return 0;

@@ -1,11 +1,11 @@
 #include "server/store_backends.h"
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <libpq-fe.h>
 #include <poll.h>
 
@@ -32,27 +32,52 @@ const int longestBackoffMillis = 2000;
 // starting at once must not race.
 const char* const schemaLockKey = "727100";
 
-const std::string schemaSql =
-    "BEGIN;"
-    "SELECT pg_advisory_xact_lock(" +
-    std::string(schemaLockKey) +
-    ");"
+// A replay belongs to its entry and goes with it, whatever program deletes the entry.
+const char* const tablesSql =
     "CREATE TABLE IF NOT EXISTS scores ("
     " id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,"
     " name bytea NOT NULL,"
     " score integer NOT NULL,"
     " UNIQUE (name, score));"
     "CREATE INDEX IF NOT EXISTS scores_by_rank ON scores (score DESC, id);"
-    "CREATE TABLE IF NOT EXISTS schema_version (version integer NOT NULL);"
-    "INSERT INTO schema_version SELECT " +
-    std::to_string(scoreSchemaVersion) +
-    " WHERE NOT EXISTS (SELECT 1 FROM schema_version);"
-    "COMMIT;";
-const char* const versionSql = "SELECT max(version) FROM schema_version";
+    "CREATE TABLE IF NOT EXISTS replays ("
+    " id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,"
+    " entry bigint NOT NULL UNIQUE REFERENCES scores (id) ON DELETE CASCADE,"
+    " round bytea NOT NULL UNIQUE,"
+    " body bytea NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS bans (name bytea PRIMARY KEY);";
+const std::string lockSchemaSql =
+    "BEGIN; SELECT pg_advisory_xact_lock(" + std::string(schemaLockKey) +
+    "); CREATE TABLE IF NOT EXISTS schema_version (version integer NOT NULL);";
+// A database from before the version table is version 1: its scores table is the same.
+const char* const versionSql = "SELECT coalesce(max(version), 1) FROM schema_version";
 const char* const insertSql =
-    "INSERT INTO scores (name, score) VALUES ($1, $2) ON CONFLICT (name, score) DO NOTHING";
-const char* const rankSql =
-    "SELECT name, score FROM scores ORDER BY score DESC, id ASC LIMIT $1 OFFSET $2";
+    "WITH banned AS (SELECT EXISTS (SELECT 1 FROM bans WHERE name = $1::bytea) AS yes),"
+    " added AS (INSERT INTO scores (name, score) SELECT $1::bytea, $2::integer FROM banned"
+    " WHERE NOT yes ON CONFLICT (name, score) DO NOTHING)"
+    " SELECT yes FROM banned";
+// One statement, so that the entry, its replay and the looks at the bans and the rounds kept
+// are one transaction. The update that changes nothing gives the id of an entry that was there
+// before, also of one that another server has just stored.
+const char* const replaySql =
+    "WITH banned AS (SELECT EXISTS (SELECT 1 FROM bans WHERE name = $1::bytea) AS yes),"
+    " taken AS (SELECT EXISTS (SELECT 1 FROM replays AS r JOIN scores AS s ON s.id = r.entry"
+    " WHERE r.round = $3::bytea AND NOT (s.name = $1::bytea AND s.score = $2::integer)) AS yes),"
+    " entry AS (INSERT INTO scores (name, score) SELECT $1::bytea, $2::integer FROM banned, taken"
+    " WHERE NOT banned.yes AND NOT taken.yes"
+    " ON CONFLICT (name, score) DO UPDATE SET score = EXCLUDED.score RETURNING id),"
+    " kept AS (INSERT INTO replays (entry, round, body) SELECT id, $3::bytea, $4::bytea FROM entry"
+    " ON CONFLICT DO NOTHING)"
+    " SELECT banned.yes, taken.yes FROM banned, taken";
+const char* const rankSql[] = {
+    "SELECT s.name, s.score, coalesce(r.id, 0) FROM scores AS s"
+    " LEFT JOIN replays AS r ON r.entry = s.id ORDER BY s.score DESC, s.id LIMIT $1 OFFSET $2",
+    "SELECT s.name, s.score, r.id FROM scores AS s"
+    " JOIN replays AS r ON r.entry = s.id ORDER BY s.score DESC, s.id LIMIT $1 OFFSET $2"};
+const char* const fetchReplaySql = "SELECT body FROM replays WHERE id = $1";
+const char* const removeSql = "DELETE FROM scores WHERE name = $1 AND score = $2";
+const char* const banSql[] = {"DELETE FROM bans WHERE name = $1",
+                              "INSERT INTO bans (name) VALUES ($1) ON CONFLICT (name) DO NOTHING"};
 const int binary = 1;
 
 struct Result {
@@ -130,23 +155,57 @@ bool setUpConnection(PGconn* connection, const StoreSettings& settings,
            Result(awaitResult(connection, until, stopping)).status() == PGRES_TUPLES_OK;
 }
 
-// Creates the tables when missing; false with a reason when they cannot be used.
-bool prepareSchema(PGconn* connection, std::string* error) {
-    Result created(PQexec(connection, schemaSql.c_str()));
-    if (created.status() != PGRES_COMMAND_OK) {
-        *error = connectionError(connection);
-        return false;
-    }
-    Result version(PQexec(connection, versionSql));
-    int stored = version.status() == PGRES_TUPLES_OK && !PQgetisnull(version.result, 0, 0)
-                     ? atoi(PQgetvalue(version.result, 0, 0))
-                     : -1;
-    if (stored == scoreSchemaVersion)
-        return true;
-    *error = "schema version " + std::to_string(stored) + ", this server knows version " +
-             std::to_string(scoreSchemaVersion);
-    return false;
+// The integer in the first field of a result, or -1.
+int firstNumber(PGconn* connection, const char* sql) {
+    Result got(PQexec(connection, sql));
+    return got.status() == PGRES_TUPLES_OK && PQntuples(got.result) == 1
+               ? atoi(PQgetvalue(got.result, 0, 0))
+               : -1;
 }
+
+// Creates the tables when missing and brings an older database up to them; false with a
+// reason when they cannot be used. Servers starting at once take their turns.
+bool prepareSchema(PGconn* connection, std::string* error) {
+    Result locked(PQexec(connection, lockSchemaSql.c_str()));
+    int version = locked.status() == PGRES_COMMAND_OK ? firstNumber(connection, versionSql) : -1;
+    std::string upgrade = std::string(tablesSql) +
+                          "DELETE FROM schema_version; INSERT INTO schema_version VALUES (" +
+                          std::to_string(scoreSchemaVersion) + ");";
+    bool ready = version == scoreSchemaVersion ||
+                 (version > 0 && version < scoreSchemaVersion &&
+                  Result(PQexec(connection, upgrade.c_str())).status() == PGRES_COMMAND_OK);
+    if (!ready)
+        *error = version > scoreSchemaVersion
+                     ? "schema version " + std::to_string(version) +
+                           ", this server knows version " + std::to_string(scoreSchemaVersion)
+                     : connectionError(connection);
+    ready =
+        Result(PQexec(connection, ready ? "COMMIT" : "ROLLBACK")).status() == PGRES_COMMAND_OK &&
+        ready;
+    if (!ready && error->empty())
+        *error = connectionError(connection);
+    return ready;
+}
+
+// A statement's parameters: byte strings go as they are, numbers as text.
+struct Params {
+    Params& bytes(const std::string& value) {
+        values.push_back(value.data());
+        lengths.push_back(int(value.size()));
+        formats.push_back(binary);
+        return *this;
+    }
+    Params& number(int64_t value) {
+        texts.push_back(std::to_string(value));
+        values.push_back(texts.back().c_str());
+        lengths.push_back(0);
+        formats.push_back(0);
+        return *this;
+    }
+    std::deque<std::string> texts; // where the numbers' texts stay put
+    std::vector<const char*> values;
+    std::vector<int> lengths, formats;
+};
 
 // A few connections shared by the worker threads, opened when needed. A lost connection is
 // made again by the next request that needs one, with a growing pause between failed attempts.
@@ -155,15 +214,21 @@ struct PostgresBackend : ScoreBackend {
         for (PGconn* connection : idle)
             PQfinish(connection);
     }
-    bool store(const ScoreUpload& upload, Clock::time_point deadline) override;
-    bool fetchRanked(int offset, int limit, std::vector<RankedScore>* scores,
+    StoreAnswer store(const ScoreUpload& upload, Clock::time_point deadline) override;
+    StoreAnswer storeReplay(const ScoreUpload& entry, const std::string& round,
+                            const std::string& replay, Clock::time_point deadline) override;
+    bool fetchRanked(int offset, int limit, bool verifiedOnly, std::vector<RankedScore>* scores,
                      Clock::time_point deadline) override;
+    StoreAnswer fetchReplay(int64_t id, std::string* replay, Clock::time_point deadline) override;
+    StoreAnswer remove(const ScoreUpload& entry, Clock::time_point deadline) override;
+    StoreAnswer setBanned(const std::string& name, bool banned,
+                          Clock::time_point deadline) override;
     void interrupt() override;
     PGconn* acquire(Clock::time_point deadline);
     PGconn* connectAgain(std::unique_lock<std::mutex>& lock);
     void release(PGconn* connection, bool broken);
-    template <typename Send, typename Read>
-    bool run(Clock::time_point deadline, Send send, Read read);
+    template <typename Read>
+    StoreAnswer run(Clock::time_point deadline, const char* sql, const Params& params, Read read);
 
     StoreSettings settings;
     std::atomic<bool> stopping{false};
@@ -242,70 +307,106 @@ void PostgresBackend::release(PGconn* connection, bool broken) {
     freed.notify_one();
 }
 
-// Sends a statement on a live connection and reads its result. A connection found broken is
-// replaced and the statement sent once more while time is left: both statements can be
-// repeated without changing their meaning.
-template <typename Send, typename Read>
-bool PostgresBackend::run(Clock::time_point deadline, Send send, Read read) {
+// Sends a statement on a live connection and reads its result, in binary. A connection found
+// broken is replaced and the statement sent once more while time is left: every statement
+// here can be repeated without changing its meaning.
+template <typename Read>
+StoreAnswer PostgresBackend::run(Clock::time_point deadline, const char* sql, const Params& params,
+                                 Read read) {
     for (int attempt = 0; attempt < 2 && Clock::now() < deadline; ++attempt) {
         PGconn* connection = acquire(deadline);
         if (connection == nullptr)
-            return false;
+            return StoreAnswer::unavailable;
         Clock::time_point until = Clock::now() + settings.statementTime + stuckDatabaseGrace;
-        Result result(send(connection) ? awaitResult(connection, until, stopping) : nullptr);
+        bool sent = PQsendQueryParams(connection, sql, int(params.values.size()), nullptr,
+                                      params.values.data(), params.lengths.data(),
+                                      params.formats.data(), binary);
+        Result result(sent ? awaitResult(connection, until, stopping) : nullptr);
         bool broken = result.result == nullptr || PQstatus(connection) != CONNECTION_OK;
-        bool done = !broken && read(result.result);
-        if (!done && !broken && !stopping)
+        StoreAnswer answer = broken ? StoreAnswer::unavailable : read(result.result);
+        if (answer == StoreAnswer::unavailable && !broken && !stopping)
             reportStoreFailure(failures, "database", trimmed(PQresultErrorMessage(result.result)));
         release(connection, broken);
         if (!broken)
-            return done;
+            return answer;
     }
-    return false;
+    return StoreAnswer::unavailable;
 }
 
-bool PostgresBackend::store(const ScoreUpload& upload, Clock::time_point deadline) {
-    std::string scoreText = std::to_string(upload.score);
-    const char* values[] = {upload.name.data(), scoreText.c_str()};
-    const int lengths[] = {int(upload.name.size()), 0};
-    const int formats[] = {binary, 0};
-    return run(
-        deadline,
-        [&](PGconn* connection) {
-            return PQsendQueryParams(connection, insertSql, 2, nullptr, values, lengths, formats,
-                                     0);
-        },
-        [](PGresult* result) { return PQresultStatus(result) == PGRES_COMMAND_OK; });
+uint64_t readNumber(const char* bytes, int length) {
+    uint64_t value = 0;
+    for (int i = 0; i < length; ++i)
+        value = value << 8 | static_cast<unsigned char>(bytes[i]);
+    return value;
 }
 
-int32_t readInt4(const char* bytes) {
-    uint32_t networkOrder = 0;
-    memcpy(&networkOrder, bytes, sizeof networkOrder);
-    return int32_t(ntohl(networkOrder));
+// The booleans that the inserts answer: whether the name is banned, and for a replay whether
+// its round is taken.
+StoreAnswer bannedOrDone(PGresult* result) {
+    if (PQresultStatus(result) != PGRES_TUPLES_OK || PQntuples(result) != 1)
+        return StoreAnswer::unavailable;
+    if (*PQgetvalue(result, 0, 0))
+        return StoreAnswer::banned;
+    return PQnfields(result) > 1 && *PQgetvalue(result, 0, 1) ? StoreAnswer::taken
+                                                              : StoreAnswer::done;
 }
 
-bool PostgresBackend::fetchRanked(int offset, int limit, std::vector<RankedScore>* scores,
-                                  Clock::time_point deadline) {
-    std::string limitText = std::to_string(limit), offsetText = std::to_string(offset);
-    const char* values[] = {limitText.c_str(), offsetText.c_str()};
-    return run(
-        deadline,
-        [&](PGconn* connection) {
-            return PQsendQueryParams(connection, rankSql, 2, nullptr, values, nullptr, nullptr,
-                                     binary);
-        },
-        [&](PGresult* rows) {
-            if (PQresultStatus(rows) != PGRES_TUPLES_OK)
-                return false;
-            scores->clear();
-            for (int row = 0; row < PQntuples(rows); ++row) {
-                std::string name(PQgetvalue(rows, row, 0), PQgetlength(rows, row, 0));
-                if (PQgetlength(rows, row, 1) != 4)
-                    return false;
-                scores->push_back({name, readInt4(PQgetvalue(rows, row, 1))});
-            }
-            return true;
-        });
+// done when the command changed a row, none when it changed nothing.
+StoreAnswer rowsChanged(PGresult* result) {
+    if (PQresultStatus(result) != PGRES_COMMAND_OK)
+        return StoreAnswer::unavailable;
+    return atoi(PQcmdTuples(result)) > 0 ? StoreAnswer::done : StoreAnswer::none;
+}
+
+StoreAnswer PostgresBackend::store(const ScoreUpload& upload, Clock::time_point deadline) {
+    return run(deadline, insertSql, Params().bytes(upload.name).number(upload.score), bannedOrDone);
+}
+
+StoreAnswer PostgresBackend::storeReplay(const ScoreUpload& entry, const std::string& round,
+                                         const std::string& replay, Clock::time_point deadline) {
+    Params params;
+    params.bytes(entry.name).number(entry.score).bytes(round).bytes(replay);
+    return run(deadline, replaySql, params, bannedOrDone);
+}
+
+bool PostgresBackend::fetchRanked(int offset, int limit, bool verifiedOnly,
+                                  std::vector<RankedScore>* scores, Clock::time_point deadline) {
+    auto read = [&](PGresult* rows) {
+        if (PQresultStatus(rows) != PGRES_TUPLES_OK)
+            return StoreAnswer::unavailable;
+        scores->clear();
+        for (int row = 0; row < PQntuples(rows); ++row) {
+            if (PQgetlength(rows, row, 1) != 4 || PQgetlength(rows, row, 2) != 8)
+                return StoreAnswer::unavailable;
+            scores->push_back({std::string(PQgetvalue(rows, row, 0), PQgetlength(rows, row, 0)),
+                               int32_t(readNumber(PQgetvalue(rows, row, 1), 4)),
+                               int64_t(readNumber(PQgetvalue(rows, row, 2), 8))});
+        }
+        return StoreAnswer::done;
+    };
+    return run(deadline, rankSql[verifiedOnly], Params().number(limit).number(offset), read) ==
+           StoreAnswer::done;
+}
+
+StoreAnswer PostgresBackend::fetchReplay(int64_t id, std::string* replay,
+                                         Clock::time_point deadline) {
+    return run(deadline, fetchReplaySql, Params().number(id), [&](PGresult* rows) {
+        if (PQresultStatus(rows) != PGRES_TUPLES_OK)
+            return StoreAnswer::unavailable;
+        if (PQntuples(rows) == 0)
+            return StoreAnswer::none;
+        replay->assign(PQgetvalue(rows, 0, 0), size_t(PQgetlength(rows, 0, 0)));
+        return StoreAnswer::done;
+    });
+}
+
+StoreAnswer PostgresBackend::remove(const ScoreUpload& entry, Clock::time_point deadline) {
+    return run(deadline, removeSql, Params().bytes(entry.name).number(entry.score), rowsChanged);
+}
+
+StoreAnswer PostgresBackend::setBanned(const std::string& name, bool banned,
+                                       Clock::time_point deadline) {
+    return run(deadline, banSql[banned], Params().bytes(name), rowsChanged);
 }
 
 void PostgresBackend::interrupt() {

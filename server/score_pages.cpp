@@ -6,29 +6,16 @@
 #include <strings.h>
 
 namespace {
-const char* const replacement = "\xEF\xBF\xBD";
+const char* const hexDigits = "0123456789abcdef";
 
-// The length of the valid UTF-8 sequence at text[at], or 0: no overlong forms, no
-// surrogates, nothing above U+10FFFF.
-size_t utf8SequenceLength(const std::string& text, size_t at) {
-    auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-    unsigned char lead = byte(at);
-    if (lead < 0x80)
-        return 1;
-    size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
-                    : lead >= 0xE0 && lead <= 0xEF ? 3
-                    : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                   : 0;
-    if (length == 0 || at + length > text.size())
-        return 0;
-    for (size_t i = 1; i < length; ++i)
-        if ((byte(at + i) & 0xC0) != 0x80)
-            return 0;
-    unsigned char second = byte(at + 1);
-    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) ||
-        (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F))
-        return 0;
-    return length;
+// A Latin-1 character as UTF-8.
+void appendLatin1(std::string& out, unsigned char byte) {
+    if (byte < 0x80) {
+        out += char(byte);
+    } else {
+        out += char(0xC0 | byte >> 6);
+        out += char(0x80 | (byte & 0x3F));
+    }
 }
 
 std::string trimmed(const std::string& text) {
@@ -51,22 +38,19 @@ double qualityOf(const std::string& parameters) {
     return 1;
 }
 
+// Shown names hold no control characters, so quotes and backslashes are all to escape.
 std::string jsonString(const std::string& text) {
     std::string out = "\"";
-    for (char c : repairedUtf8(text)) {
-        unsigned char byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
+    for (char c : text) {
+        if (c == '"' || c == '\\')
             out += '\\';
-            out += c;
-        } else if (byte < 0x20) {
-            char escaped[8];
-            snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-            out += escaped;
-        } else {
-            out += c;
-        }
+        out += c;
     }
     return out + "\"";
+}
+
+std::string replayPath(int64_t id) {
+    return std::string(replayPathPrefix) + std::to_string(id);
 }
 
 const char* const pageHead =
@@ -77,7 +61,9 @@ const char* const pageHead =
     "main{max-width:36em;margin:0 auto}\nh1{font-size:1.6em;text-align:center}\n"
     "table{width:100%;border-collapse:collapse}\n"
     "th,td{padding:.4em .6em;border-bottom:1px solid #2d5578;text-align:left}\n"
-    "td:first-child,td:last-child,th:first-child,th:last-child{text-align:right}\n"
+    "td:first-child,td:nth-child(3),th:first-child,th:nth-child(3){text-align:right}\n"
+    "td:nth-child(4),th:nth-child(4){text-align:center}\n"
+    "a{color:#8fd3ff;text-decoration:none}\n"
     "td:nth-child(2){white-space:pre-wrap;word-break:break-all}\n"
     "tbody tr:nth-child(odd){background:#123a5c}\n"
     "footer{margin-top:2em;text-align:center;font-size:.8em;color:#9cb8d0}\n"
@@ -98,16 +84,16 @@ bool acceptsHtml(const std::string& accept) {
     return false;
 }
 
-std::string repairedUtf8(const std::string& text) {
+std::string shownName(const std::string& name) {
     std::string out;
-    for (size_t at = 0; at < text.size();) {
-        size_t length = utf8SequenceLength(text, at);
-        if (length == 0) {
-            out += replacement;
-            ++at;
+    for (unsigned char byte : name) {
+        if (byte < 0x20 || (byte >= 0x7F && byte < 0xA0)) {
+            const char escape[] = {'\\', 'x', hexDigits[byte >> 4], hexDigits[byte & 0x0F]};
+            out.append(escape, sizeof(escape));
         } else {
-            out.append(text, at, length);
-            at += length;
+            if (byte == '\\')
+                out += '\\';
+            appendLatin1(out, byte);
         }
     }
     return out;
@@ -144,23 +130,34 @@ std::string leaderboardPage(const std::vector<RankedScore>& scores, const std::s
     if (scores.empty()) {
         page += "<p>No scores yet.</p>\n";
     } else {
-        page += "<table>\n<thead><tr><th>Rank</th><th>Name</th><th>Score</th></tr></thead>\n"
-                "<tbody>\n";
-        for (size_t i = 0; i < scores.size(); ++i)
+        page += "<table>\n<thead><tr><th>Rank</th><th>Name</th><th>Score</th><th>Verified</th>"
+                "</tr></thead>\n<tbody>\n";
+        for (size_t i = 0; i < scores.size(); ++i) {
+            const RankedScore& entry = scores[i];
+            std::string proof = entry.replayId == 0
+                                    ? ""
+                                    : "<a href=\"" + replayPath(entry.replayId) +
+                                          "\" title=\"Verified by its replay: download it\">"
+                                          "&#10003;</a>";
             page += "<tr><td>" + std::to_string(i + 1) + "</td><td>" +
-                    htmlEscaped(repairedUtf8(scores[i].name)) + "</td><td>" +
-                    std::to_string(scores[i].score) + "</td></tr>\n";
+                    htmlEscaped(shownName(entry.name)) + "</td><td>" + std::to_string(entry.score) +
+                    "</td><td>" + proof + "</td></tr>\n";
+        }
         page += "</tbody>\n</table>\n";
     }
-    return page + "</main>\n<footer>" + htmlEscaped(repairedUtf8(footer)) +
-           "</footer>\n</body>\n</html>\n";
+    return page + "</main>\n<footer>" + htmlEscaped(footer) + "</footer>\n</body>\n</html>\n";
 }
 
 std::string scoresJson(const std::vector<RankedScore>& scores) {
     std::string json = "[";
-    for (size_t i = 0; i < scores.size(); ++i)
+    for (size_t i = 0; i < scores.size(); ++i) {
+        const RankedScore& entry = scores[i];
         json += std::string(i ? "," : "") + "{\"rank\":" + std::to_string(i + 1) +
-                ",\"name\":" + jsonString(scores[i].name) +
-                ",\"score\":" + std::to_string(scores[i].score) + "}";
+                ",\"name\":" + jsonString(shownName(entry.name)) +
+                ",\"score\":" + std::to_string(entry.score) + ",\"verified\":" +
+                (entry.replayId == 0 ? "false"
+                                     : "true,\"replay\":\"" + replayPath(entry.replayId) + "\"") +
+                "}";
+    }
     return json + "]\n";
 }

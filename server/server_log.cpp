@@ -5,7 +5,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -111,4 +113,12 @@ void stopServerLog(int waitMillis) {
     state.finished.wait_for(lock, std::chrono::milliseconds(waitMillis), [] { return state.done; });
     // A writer still blocked on its output stays so; lines from now on are written at once.
     state.running = false;
+}
+
+bool standardErrorIsJournal() {
+    const char* stream = getenv("JOURNAL_STREAM");
+    unsigned long long device = 0, inode = 0;
+    struct stat error {};
+    return stream != nullptr && sscanf(stream, "%llu:%llu", &device, &inode) == 2 &&
+           fstat(STDERR_FILENO, &error) == 0 && error.st_dev == device && error.st_ino == inode;
 }

@@ -16,3 +16,6 @@ void logLine(const std::string& line);
 void logMessage(const std::string& text);
 // Writes what is buffered, waiting for at most waitMillis for the output to take it.
 void stopServerLog(int waitMillis);
+// True when standard error is the stream that systemd set up for the journal, which stamps
+// every line with its time itself (JOURNAL_STREAM names that stream's device and inode).
+bool standardErrorIsJournal();

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <getopt.h>
 
+#include "server/score_request.h"
 #include "server/score_store.h"
 
 #ifndef ORBELLE_VERSION
@@ -33,6 +34,13 @@ enum OptionId {
     optPasswordFile,
     optQuiet,
     optVersion,
+    optVerifiedOnly,
+    optReplayCpu,
+    optReplayQueue,
+    optList,
+    optRemove,
+    optBan,
+    optUnban,
 };
 
 const option longOptions[] = {
@@ -53,8 +61,22 @@ const option longOptions[] = {
     {"quiet", no_argument, nullptr, optQuiet},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, optVersion},
+    {"verified-only", no_argument, nullptr, optVerifiedOnly},
+    {"replay-cpu", required_argument, nullptr, optReplayCpu},
+    {"replay-queue", required_argument, nullptr, optReplayQueue},
+    {"list", required_argument, nullptr, optList},
+    {"remove", required_argument, nullptr, optRemove},
+    {"ban", required_argument, nullptr, optBan},
+    {"unban", required_argument, nullptr, optUnban},
     {nullptr, 0, nullptr, 0},
 };
+
+const char* optionName(int id) {
+    for (const option& known : longOptions)
+        if (known.val == id)
+            return known.name;
+    return "?";
+}
 
 void printHelp(const ServerOptions& d) {
     const ServerLimits& l = d.limits;
@@ -80,12 +102,23 @@ void printHelp(const ServerOptions& d) {
            "  --threads N              event loops, 0 for one per processor (%u)\n"
            "  --upload-limit N         uploads a minute per client, 0 for no limit (%u)\n"
            "  --page-size N            entries on the web page and in scores.json (%u)\n"
+           "  --verified-only          rank lines, page and scores.json list only entries\n"
+           "                           that a replay proves\n"
+           "  --replay-cpu MS          CPU time the check of one replay may take (%u)\n"
+           "  --replay-queue N         replays waiting for their check, 503 past it (%u)\n"
            "  --quiet                  no access log on standard error\n"
            "  --help                   this text\n"
-           "  --version                the version\n",
+           "  --version                the version\n\n"
+           "Acting on the database and exiting, also while a server runs on it:\n"
+           "  --list N                 the best N entries: rank, score, replay, name\n"
+           "  --remove NAME SCORE      takes out the entry and its replay\n"
+           "  --ban NAME               the name's uploads get 403 from now on\n"
+           "  --unban NAME             lets the name upload again\n"
+           "A NAME is taken byte for byte: $'J\\xfcrgen' in bash names a Latin-1 name.\n",
            program, d.listenAddress.c_str(), d.port, d.databasePath.c_str(), l.connections,
            l.connectionsPerAddress, l.idleSeconds, l.headerSeconds, d.storeMillis,
-           l.memoryPerConnection, l.requestLineLength, l.threads, d.uploadsPerMinute, d.pageSize);
+           l.memoryPerConnection, l.requestLineLength, l.threads, d.uploadsPerMinute, d.pageSize,
+           d.replayCpuMillis, d.replayQueue);
 }
 
 int badCommandLine(const char* what, const char* option, const char* value) {
@@ -128,6 +161,9 @@ const NumberRange numberRanges[] = {
     {optPageSize, 1, serverMaxListLength},
     {optHeaderTimeout, 1, 3600},
     {optStoreTimeout, 100, 60000},
+    {optReplayCpu, 10, 60000},
+    {optReplayQueue, 1, 4096},
+    {optList, 1, 1000000},
 };
 
 void storeNumber(int id, unsigned long value, ServerOptions* options) {
@@ -166,10 +202,53 @@ void storeNumber(int id, unsigned long value, ServerOptions* options) {
     case optStoreTimeout:
         options->storeMillis = unsigned(value);
         break;
+    case optReplayCpu:
+        options->replayCpuMillis = unsigned(value);
+        break;
+    case optReplayQueue:
+        options->replayQueue = unsigned(value);
+        break;
+    case optList:
+        options->listCount = unsigned(value);
+        break;
     }
 }
 
-int applyOption(int found, ServerOptions* options) {
+const struct {
+    int id;
+    ServerAction action;
+} actionOptions[] = {{optList, ServerAction::list},
+                     {optRemove, ServerAction::remove},
+                     {optBan, ServerAction::ban},
+                     {optUnban, ServerAction::unban}};
+
+// One action a run. --remove takes the score from the word after the name.
+int takeAction(int found, int argc, char** argv, ServerOptions* options) {
+    for (const auto& known : actionOptions) {
+        if (known.id != found)
+            continue;
+        if (options->action != ServerAction::serve)
+            return badCommandLine("only one of --list, --remove, --ban and --unban, not also",
+                                  ("--" + std::string(optionName(found))).c_str(), nullptr);
+        options->action = known.action;
+    }
+    if (found == optList)
+        return keepRunning;
+    options->moderated.name = optarg;
+    if (found != optRemove)
+        return keepRunning;
+    if (optind >= argc || !parseScoreText(argv[optind], &options->moderated.score))
+        return badCommandLine("a NAME and a SCORE (a whole number) for", "--remove",
+                              optind < argc ? argv[optind] : nullptr);
+    ++optind;
+    return keepRunning;
+}
+
+int applyOption(int found, int argc, char** argv, ServerOptions* options) {
+    int status = keepRunning;
+    for (const auto& known : actionOptions)
+        if (known.id == found && (status = takeAction(found, argc, argv, options)) != keepRunning)
+            return status;
     for (const NumberRange& range : numberRanges) {
         if (range.id != found)
             continue;
@@ -177,13 +256,21 @@ int applyOption(int found, ServerOptions* options) {
         if (!parseNumber(optarg, range.low, range.high, &value)) {
             char what[80];
             snprintf(what, sizeof(what), "bad value (%lu to %lu) for", range.low, range.high);
-            std::string name = std::string("--") + longOptions[found - optListen].name;
+            std::string name = std::string("--") + optionName(found);
             return badCommandLine(what, name.c_str(), optarg);
         }
         storeNumber(found, value, options);
         return keepRunning;
     }
     switch (found) {
+    case optList:
+    case optRemove:
+    case optBan:
+    case optUnban:
+        return keepRunning;
+    case optVerifiedOnly:
+        options->verifiedOnly = true;
+        return keepRunning;
     case optListen:
         if (!isNumericAddress(optarg))
             return badCommandLine("bad value (a numeric IPv4 or IPv6 address) for", "--listen",
@@ -214,12 +301,12 @@ int parseServerOptions(int argc, char** argv, ServerOptions* options) {
     opterr = 0;
     optind = 1;
     int found = 0;
-    while ((found = getopt_long(argc, argv, ":h", longOptions, nullptr)) != -1) {
+    while ((found = getopt_long(argc, argv, "+:h", longOptions, nullptr)) != -1) {
         if (found == '?')
             return badCommandLine("unknown option", argv[optind - 1], nullptr);
         if (found == ':')
             return badCommandLine("missing value for", argv[optind - 1], nullptr);
-        int status = applyOption(found, options);
+        int status = applyOption(found, argc, argv, options);
         if (status != keepRunning)
             return status;
     }

@@ -5,6 +5,9 @@
 
 #include "server/http_daemon.h"
 
+// What the program does: serve, or act on the database and exit.
+enum class ServerAction { serve, list, remove, ban, unban };
+
 struct ServerOptions {
     std::string listenAddress = "127.0.0.1";
     int port = 8765; // 0: any free port
@@ -15,6 +18,12 @@ struct ServerOptions {
     unsigned uploadsPerMinute = 120; // per client address; 0: no limit
     unsigned pageSize = 100;         // entries on the web page and in scores.json
     bool quiet = false;
+    bool verifiedOnly = false;       // the lists hold only entries proven by a replay
+    unsigned replayCpuMillis = 2000; // CPU time that the check of one replay may take
+    unsigned replayQueue = 16;       // replays waiting for their check; past it, 503
+    ServerAction action = ServerAction::serve;
+    unsigned listCount = 0; // for --list
+    ScoreUpload moderated;  // the name as bytes, and for --remove the score
 };
 
 const int keepRunning = -1;

@@ -21,30 +21,89 @@ const int readerCount = 3;
 const auto lockedPause = std::chrono::milliseconds(5);
 
 // Names are kept as blobs: the game's names are 8-bit texts, not necessarily UTF-8.
+// A replay belongs to its entry: the trigger takes it along when the entry goes, whatever
+// program deletes it (sqlite3 leaves foreign keys unenforced unless asked). AUTOINCREMENT
+// keeps a removed replay's number from ever naming another one.
+const char* const tablesSql =
+    "CREATE TABLE IF NOT EXISTS scores ("
+    " id INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " name BLOB NOT NULL,"
+    " score INTEGER NOT NULL,"
+    " UNIQUE (name, score));"
+    "CREATE INDEX IF NOT EXISTS scores_by_rank ON scores (score DESC, id);"
+    "CREATE TABLE IF NOT EXISTS replays ("
+    " id INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " entry INTEGER NOT NULL UNIQUE REFERENCES scores (id) ON DELETE CASCADE,"
+    " round BLOB NOT NULL UNIQUE,"
+    " body BLOB NOT NULL);"
+    "CREATE TRIGGER IF NOT EXISTS replays_follow_entries AFTER DELETE ON scores"
+    " BEGIN DELETE FROM replays WHERE entry = old.id; END;"
+    "CREATE TABLE IF NOT EXISTS bans (name BLOB PRIMARY KEY);";
 // In WAL mode a NORMAL sync keeps every commit through a crash of the server; only a power
 // cut can lose the last few, and it spares an fsync on every upload.
+const char* const openSql = "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;";
 // A database from before the version table is version 1: its scores table is the same.
-const std::string schema = "PRAGMA journal_mode=WAL;"
-                           "PRAGMA synchronous=NORMAL;"
-                           "BEGIN IMMEDIATE;"
-                           "CREATE TABLE IF NOT EXISTS scores ("
-                           " id INTEGER PRIMARY KEY AUTOINCREMENT,"
-                           " name BLOB NOT NULL,"
-                           " score INTEGER NOT NULL,"
-                           " UNIQUE (name, score));"
-                           "CREATE INDEX IF NOT EXISTS scores_by_rank ON scores (score DESC, id);"
-                           "CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL);"
-                           "INSERT INTO schema_version SELECT " +
-                           std::to_string(scoreSchemaVersion) +
-                           " WHERE NOT EXISTS (SELECT 1 FROM schema_version);"
-                           "COMMIT;";
-const char* const versionSql = "SELECT max(version) FROM schema_version";
-const char* const insertSql = "INSERT OR IGNORE INTO scores (name, score) VALUES (?, ?)";
-const char* const rankSql =
-    "SELECT name, score FROM scores ORDER BY score DESC, id ASC LIMIT ? OFFSET ?";
+const char* const versionTableSql =
+    "CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)";
+const char* const versionSql = "SELECT coalesce(max(version), 1) FROM schema_version";
+const char* const insertSql = "INSERT OR IGNORE INTO scores (name, score) SELECT ?1, ?2"
+                              " WHERE NOT EXISTS (SELECT 1 FROM bans WHERE name = ?1)";
+const char* const bannedSql = "SELECT 1 FROM bans WHERE name = ?";
+const char* const entrySql = "INSERT OR IGNORE INTO scores (name, score) VALUES (?, ?)";
+const char* const takenSql = "SELECT 1 FROM replays AS r JOIN scores AS s ON s.id = r.entry"
+                             " WHERE r.round = ?3 AND NOT (s.name = ?1 AND s.score = ?2)";
+const char* const replaySql = "INSERT OR IGNORE INTO replays (entry, round, body)"
+                              " SELECT id, ?3, ?4 FROM scores WHERE name = ?1 AND score = ?2";
+const char* const rankSql[] = {
+    "SELECT s.name, s.score, r.id FROM scores AS s LEFT JOIN replays AS r ON r.entry = s.id"
+    " ORDER BY s.score DESC, s.id LIMIT ? OFFSET ?",
+    "SELECT s.name, s.score, r.id FROM scores AS s JOIN replays AS r ON r.entry = s.id"
+    " ORDER BY s.score DESC, s.id LIMIT ? OFFSET ?"};
+const char* const fetchReplaySql = "SELECT body FROM replays WHERE id = ?";
+const char* const removeSql = "DELETE FROM scores WHERE name = ? AND score = ?";
+const char* const banSql[] = {"DELETE FROM bans WHERE name = ?",
+                              "INSERT OR IGNORE INTO bans (name) VALUES (?)"};
 
-bool prepareStatement(sqlite3* db, const char* sql, sqlite3_stmt** statement) {
-    return sqlite3_prepare_v2(db, sql, -1, statement, nullptr) == SQLITE_OK;
+// One statement, finalized when it goes out of scope.
+struct Statement {
+    Statement(sqlite3* db, const char* sql)
+        : prepared(sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK) {}
+    ~Statement() { sqlite3_finalize(statement); }
+    Statement& bytes(int index, const std::string& value) {
+        sqlite3_bind_blob(statement, index, value.data(), int(value.size()), SQLITE_TRANSIENT);
+        return *this;
+    }
+    Statement& number(int index, int64_t value) {
+        sqlite3_bind_int64(statement, index, value);
+        return *this;
+    }
+    int step() { return prepared ? sqlite3_step(statement) : SQLITE_ERROR; }
+    std::string columnBytes(int column) {
+        const void* data = sqlite3_column_blob(statement, column);
+        return std::string(data ? static_cast<const char*>(data) : "",
+                           size_t(sqlite3_column_bytes(statement, column)));
+    }
+    sqlite3_stmt* statement = nullptr;
+    bool prepared;
+};
+
+// done when the statement ran and changed a row, none when it ran and changed nothing.
+StoreAnswer changed(sqlite3* db, Statement& statement) {
+    if (statement.step() != SQLITE_DONE)
+        return StoreAnswer::unavailable;
+    return sqlite3_changes(db) > 0 ? StoreAnswer::done : StoreAnswer::none;
+}
+
+// banned when the name is, otherwise the answer given.
+StoreAnswer unlessBanned(sqlite3* db, const std::string& name, StoreAnswer otherwise) {
+    switch (Statement(db, bannedSql).bytes(1, name).step()) {
+    case SQLITE_ROW:
+        return StoreAnswer::banned;
+    case SQLITE_DONE:
+        return otherwise;
+    default:
+        return StoreAnswer::unavailable;
+    }
 }
 
 // One connection, and the deadline of the call it serves for its busy handler.
@@ -67,10 +126,10 @@ int waitWhileLocked(void* context, int) {
     return 1;
 }
 
-bool openConnection(SqliteConnection& connection, const std::string& path,
+bool openConnection(SqliteConnection& connection, const std::string& path, int flags,
                     const std::atomic<bool>& stopping, std::string* error) {
     connection.stopping = &stopping;
-    if (sqlite3_open(path.c_str(), &connection.db) != SQLITE_OK) {
+    if (sqlite3_open_v2(path.c_str(), &connection.db, flags, nullptr) != SQLITE_OK) {
         *error = connection.db ? sqlite3_errmsg(connection.db) : "out of memory";
         return false;
     }
@@ -106,14 +165,25 @@ void giveBack(ConnectionPool& pool, SqliteConnection* connection) {
     pool.freed.notify_one();
 }
 
-// One connection writes; a few others read. The file is held with an exclusive lock while it
-// is open, so that two servers never split the uploads between them.
+// One connection writes; a few others read. A server holds the file with an exclusive lock
+// while it is open, so that two servers never split the uploads between them. A command that
+// removes an entry or bans a name is no second server: it writes through SQLite's own locks,
+// which let it in between the server's statements, and leaves the server's lock alone.
 struct SqliteBackend : ScoreBackend {
     ~SqliteBackend() override;
-    bool store(const ScoreUpload& upload, StoreClock::time_point deadline) override;
-    bool fetchRanked(int offset, int limit, std::vector<RankedScore>* scores,
+    StoreAnswer store(const ScoreUpload& upload, StoreClock::time_point deadline) override;
+    StoreAnswer storeReplay(const ScoreUpload& entry, const std::string& round,
+                            const std::string& replay, StoreClock::time_point deadline) override;
+    bool fetchRanked(int offset, int limit, bool verifiedOnly, std::vector<RankedScore>* scores,
                      StoreClock::time_point deadline) override;
+    StoreAnswer fetchReplay(int64_t id, std::string* replay,
+                            StoreClock::time_point deadline) override;
+    StoreAnswer remove(const ScoreUpload& entry, StoreClock::time_point deadline) override;
+    StoreAnswer setBanned(const std::string& name, bool banned,
+                          StoreClock::time_point deadline) override;
     void interrupt() override;
+    template <typename Work>
+    StoreAnswer use(ConnectionPool& pool, StoreClock::time_point deadline, Work work);
     bool fail(SqliteConnection& connection);
 
     std::string path;
@@ -169,53 +239,77 @@ bool SqliteBackend::fail(SqliteConnection& connection) {
     return false;
 }
 
+// Runs work(db) on a connection of the pool; a failure is reported while the connection still
+// holds its reason.
+template <typename Work>
+StoreAnswer SqliteBackend::use(ConnectionPool& pool, StoreClock::time_point deadline, Work work) {
+    SqliteConnection* connection = take(pool, deadline, stopping);
+    if (connection == nullptr)
+        return StoreAnswer::unavailable;
+    StoreAnswer answer = work(connection->db);
+    if (answer == StoreAnswer::unavailable)
+        fail(*connection);
+    giveBack(pool, connection);
+    return answer;
+}
+
+bool execute(sqlite3* db, const char* sql) {
+    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+// work(db) inside one transaction, kept only when it is done.
+template <typename Work> StoreAnswer inTransaction(sqlite3* db, Work work) {
+    if (!execute(db, "BEGIN IMMEDIATE"))
+        return StoreAnswer::unavailable;
+    StoreAnswer answer = work(db);
+    if (answer == StoreAnswer::done && !execute(db, "COMMIT"))
+        answer = StoreAnswer::unavailable;
+    if (answer != StoreAnswer::done)
+        execute(db, "ROLLBACK");
+    return answer;
+}
+
 int storedVersion(sqlite3* db) {
-    sqlite3_stmt* statement = nullptr;
-    if (!prepareStatement(db, versionSql, &statement))
-        return -1;
-    int version = sqlite3_step(statement) == SQLITE_ROW ? sqlite3_column_int(statement, 0) : -1;
-    sqlite3_finalize(statement);
-    return version;
+    Statement version(db, versionSql);
+    return version.step() == SQLITE_ROW ? sqlite3_column_int(version.statement, 0) : -1;
+}
+
+// Brings an older database up to this server's tables; a newer one is left as it is.
+StoreAnswer upgradeSchema(sqlite3* db, std::string* error) {
+    int version = execute(db, versionTableSql) ? storedVersion(db) : -1;
+    if (version < 0 || version > scoreSchemaVersion) {
+        *error = version < 0
+                     ? sqlite3_errmsg(db)
+                     : "schema version " + std::to_string(version) +
+                           ", this server knows version " + std::to_string(scoreSchemaVersion);
+        return StoreAnswer::none;
+    }
+    if (version == scoreSchemaVersion)
+        return StoreAnswer::done;
+    std::string setVersion = "DELETE FROM schema_version; INSERT INTO schema_version VALUES (" +
+                             std::to_string(scoreSchemaVersion) + ");";
+    if (execute(db, tablesSql) && execute(db, setVersion.c_str()))
+        return StoreAnswer::done;
+    *error = sqlite3_errmsg(db);
+    return StoreAnswer::none;
 }
 
 bool prepareSchema(SqliteConnection& writer, std::string* error) {
-    char* message = nullptr;
-    if (sqlite3_exec(writer.db, schema.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
-        *error = message ? message : "cannot prepare the database";
-        sqlite3_free(message);
+    if (!execute(writer.db, openSql) || inTransaction(writer.db, [&](sqlite3* db) {
+                                            return upgradeSchema(db, error);
+                                        }) == StoreAnswer::unavailable) {
+        *error = sqlite3_errmsg(writer.db);
         return false;
     }
-    int version = storedVersion(writer.db);
-    if (version == scoreSchemaVersion)
-        return true;
-    *error = "schema version " + std::to_string(version) + ", this server knows version " +
-             std::to_string(scoreSchemaVersion);
-    return false;
-}
-
-bool readRanked(SqliteConnection& reader, int offset, int limit, std::vector<RankedScore>* scores) {
-    sqlite3_stmt* statement = nullptr;
-    if (!prepareStatement(reader.db, rankSql, &statement))
-        return false;
-    sqlite3_bind_int(statement, 1, limit);
-    sqlite3_bind_int(statement, 2, offset);
-    scores->clear();
-    int stepped = SQLITE_ROW;
-    while ((stepped = sqlite3_step(statement)) == SQLITE_ROW) {
-        const void* name = sqlite3_column_blob(statement, 0);
-        int nameLength = sqlite3_column_bytes(statement, 0);
-        std::string nameText(name ? static_cast<const char*>(name) : "", size_t(nameLength));
-        scores->push_back({nameText, int32_t(sqlite3_column_int64(statement, 1))});
-    }
-    sqlite3_finalize(statement);
-    return stepped == SQLITE_DONE;
+    return error->empty();
 }
 
 // A pool of count connections to the store's file.
-bool openPool(SqliteBackend& store, ConnectionPool& pool, int count, std::string* error) {
+bool openPool(SqliteBackend& store, ConnectionPool& pool, int count, int flags,
+              std::string* error) {
     for (int i = 0; i < count; ++i) {
         pool.all.push_back(std::make_unique<SqliteConnection>());
-        if (!openConnection(*pool.all.back(), store.path, store.stopping, error))
+        if (!openConnection(*pool.all.back(), store.path, flags, store.stopping, error))
             return false;
         pool.idle.push_back(pool.all.back().get());
     }
@@ -223,45 +317,98 @@ bool openPool(SqliteBackend& store, ConnectionPool& pool, int count, std::string
 }
 } // namespace
 
+// Beside a server the file must be there already: a mistyped name makes no new database.
 std::unique_ptr<ScoreBackend> openSqliteBackend(const StoreSettings& settings, std::string* error) {
     auto store = std::make_unique<SqliteBackend>();
     store->path = settings.location;
-    if (!lockDatabaseFile(*store, error) || !openPool(*store, store->writers, 1, error))
+    int flags = SQLITE_OPEN_READWRITE | (settings.besideServer ? 0 : SQLITE_OPEN_CREATE);
+    if ((!settings.besideServer && !lockDatabaseFile(*store, error)) ||
+        !openPool(*store, store->writers, 1, flags, error))
         return nullptr;
     SqliteConnection& writer = *store->writers.all[0];
     writer.deadline = StoreClock::now() + settings.statementTime;
-    if (!prepareSchema(writer, error) || !openPool(*store, store->readers, readerCount, error))
+    int readers = settings.besideServer ? 1 : readerCount;
+    if (!prepareSchema(writer, error) || !openPool(*store, store->readers, readers, flags, error))
         return nullptr;
     return store;
 }
 
-bool SqliteBackend::store(const ScoreUpload& upload, StoreClock::time_point deadline) {
-    SqliteConnection* writer = take(writers, deadline, stopping);
-    if (writer == nullptr)
-        return false;
-    sqlite3_stmt* statement = nullptr;
-    bool done = prepareStatement(writer->db, insertSql, &statement);
-    if (done) {
-        sqlite3_bind_blob(statement, 1, upload.name.data(), int(upload.name.size()),
-                          SQLITE_TRANSIENT);
-        sqlite3_bind_int64(statement, 2, upload.score);
-        done = sqlite3_step(statement) == SQLITE_DONE;
-    }
-    if (!done)
-        fail(*writer);
-    sqlite3_finalize(statement);
-    giveBack(writers, writer);
-    return done;
+StoreAnswer SqliteBackend::store(const ScoreUpload& upload, StoreClock::time_point deadline) {
+    return use(writers, deadline, [&](sqlite3* db) {
+        Statement insert(db, insertSql);
+        StoreAnswer answer = changed(db, insert.bytes(1, upload.name).number(2, upload.score));
+        // Nothing stored: the entry was there already, or the name is banned.
+        return answer == StoreAnswer::none ? unlessBanned(db, upload.name, StoreAnswer::done)
+                                           : answer;
+    });
 }
 
-bool SqliteBackend::fetchRanked(int offset, int limit, std::vector<RankedScore>* scores,
-                                StoreClock::time_point deadline) {
-    SqliteConnection* reader = take(readers, deadline, stopping);
-    if (reader == nullptr)
-        return false;
-    bool done = readRanked(*reader, offset, limit, scores) || fail(*reader);
-    giveBack(readers, reader);
-    return done;
+StoreAnswer SqliteBackend::storeReplay(const ScoreUpload& entry, const std::string& round,
+                                       const std::string& replay, StoreClock::time_point deadline) {
+    return use(writers, deadline, [&](sqlite3* db) {
+        return inTransaction(db, [&](sqlite3*) {
+            Statement taken(db, takenSql), insertEntry(db, entrySql), insertReplay(db, replaySql);
+            taken.bytes(1, entry.name).number(2, entry.score).bytes(3, round);
+            int seen = taken.step();
+            if (seen != SQLITE_DONE)
+                return seen == SQLITE_ROW ? StoreAnswer::taken : StoreAnswer::unavailable;
+            StoreAnswer answer = unlessBanned(db, entry.name, StoreAnswer::done);
+            if (answer != StoreAnswer::done)
+                return answer;
+            insertEntry.bytes(1, entry.name).number(2, entry.score);
+            insertReplay.bytes(1, entry.name).number(2, entry.score).bytes(3, round);
+            insertReplay.bytes(4, replay);
+            bool stored = insertEntry.step() == SQLITE_DONE && insertReplay.step() == SQLITE_DONE;
+            return stored ? StoreAnswer::done : StoreAnswer::unavailable;
+        });
+    });
+}
+
+bool SqliteBackend::fetchRanked(int offset, int limit, bool verifiedOnly,
+                                std::vector<RankedScore>* scores, StoreClock::time_point deadline) {
+    StoreAnswer answer = use(readers, deadline, [&](sqlite3* db) {
+        Statement rows(db, rankSql[verifiedOnly]);
+        rows.number(1, limit).number(2, offset);
+        scores->clear();
+        int stepped = SQLITE_ROW;
+        while ((stepped = rows.step()) == SQLITE_ROW)
+            scores->push_back({rows.columnBytes(0),
+                               int32_t(sqlite3_column_int64(rows.statement, 1)),
+                               sqlite3_column_int64(rows.statement, 2)});
+        return stepped == SQLITE_DONE ? StoreAnswer::done : StoreAnswer::unavailable;
+    });
+    return answer == StoreAnswer::done;
+}
+
+StoreAnswer SqliteBackend::fetchReplay(int64_t id, std::string* replay,
+                                       StoreClock::time_point deadline) {
+    return use(readers, deadline, [&](sqlite3* db) {
+        Statement row(db, fetchReplaySql);
+        switch (row.number(1, id).step()) {
+        case SQLITE_ROW:
+            *replay = row.columnBytes(0);
+            return StoreAnswer::done;
+        case SQLITE_DONE:
+            return StoreAnswer::none;
+        default:
+            return StoreAnswer::unavailable;
+        }
+    });
+}
+
+StoreAnswer SqliteBackend::remove(const ScoreUpload& entry, StoreClock::time_point deadline) {
+    return use(writers, deadline, [&](sqlite3* db) {
+        Statement removal(db, removeSql);
+        return changed(db, removal.bytes(1, entry.name).number(2, entry.score));
+    });
+}
+
+StoreAnswer SqliteBackend::setBanned(const std::string& name, bool banned,
+                                     StoreClock::time_point deadline) {
+    return use(writers, deadline, [&](sqlite3* db) {
+        Statement change(db, banSql[banned]);
+        return changed(db, change.bytes(1, name));
+    });
 }
 
 // Only waits for another program's lock can last; the busy handler ends those. An

@@ -6,8 +6,9 @@
 
 #include "server/score_store.h"
 
-// Raised with every change of the tables; a store holding a newer version is not touched.
-const int scoreSchemaVersion = 1;
+// Raised with every change of the tables; a store holding a newer version is not touched, an
+// older one is brought up to this one at start. Version 2 added the replays and the bans.
+const int scoreSchemaVersion = 2;
 
 std::unique_ptr<ScoreBackend> openSqliteBackend(const StoreSettings& settings, std::string* error);
 std::unique_ptr<ScoreBackend> openPostgresBackend(const StoreSettings& settings,

@@ -56,20 +56,21 @@ void closeScoreStore(ScoreStore& store) {
     store.backend.reset();
 }
 
-bool storeScore(ScoreStore& store, const ScoreUpload& upload, StoreClock::time_point deadline) {
+StoreAnswer storeScore(ScoreStore& store, const ScoreUpload& upload,
+                       StoreClock::time_point deadline) {
     return store.backend->store(upload, deadline);
 }
 
-bool fetchRankLine(ScoreStore& store, int rank, std::string* line,
+bool fetchRankLine(ScoreStore& store, int rank, bool verifiedOnly, std::string* line,
                    StoreClock::time_point deadline) {
     std::vector<RankedScore> scores;
-    if (!store.backend->fetchRanked(rank - 1, 1, &scores, deadline))
+    if (!store.backend->fetchRanked(rank - 1, 1, verifiedOnly, &scores, deadline))
         return false;
     *line = scores.empty() ? "" : rankLineText(scores[0].name, scores[0].score);
     return true;
 }
 
-bool fetchTopScores(ScoreStore& store, int limit, std::vector<RankedScore>* scores,
-                    StoreClock::time_point deadline) {
-    return store.backend->fetchRanked(0, limit, scores, deadline);
+bool fetchTopScores(ScoreStore& store, int limit, bool verifiedOnly,
+                    std::vector<RankedScore>* scores, StoreClock::time_point deadline) {
+    return store.backend->fetchRanked(0, limit, verifiedOnly, scores, deadline);
 }

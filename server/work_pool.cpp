@@ -1,7 +1,12 @@
 #include "server/work_pool.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace {
-void runJobs(WorkPool& pool) {
+void runJobs(WorkPool& pool, int niceness) {
+    if (niceness != 0)
+        setpriority(PRIO_PROCESS, id_t(gettid()), niceness);
     std::unique_lock<std::mutex> lock(pool.guard);
     for (;;) {
         pool.queued.wait(lock, [&] { return pool.stopping || !pool.jobs.empty(); });
@@ -16,11 +21,11 @@ void runJobs(WorkPool& pool) {
 }
 } // namespace
 
-void startWorkPool(WorkPool& pool, unsigned threads, size_t queueLimit) {
+void startWorkPool(WorkPool& pool, unsigned threads, size_t queueLimit, int niceness) {
     pool.queueLimit = queueLimit;
     pool.stopping = false;
     for (unsigned i = 0; i < threads; ++i)
-        pool.threads.emplace_back(runJobs, std::ref(pool));
+        pool.threads.emplace_back(runJobs, std::ref(pool), niceness);
 }
 
 bool submitWork(WorkPool& pool, std::function<void()> job) {

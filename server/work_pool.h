@@ -19,7 +19,9 @@ struct WorkPool {
     bool stopping = false;
 };
 
-void startWorkPool(WorkPool& pool, unsigned threads, size_t queueLimit);
+// A niceness above 0 lowers the threads' priority below the rest of the process (Linux sets it
+// per thread), for work that may take the CPU for a while.
+void startWorkPool(WorkPool& pool, unsigned threads, size_t queueLimit, int niceness = 0);
 // False, and job dropped, when the queue is full or the pool stopping: the caller answers at
 // once instead of waiting.
 bool submitWork(WorkPool& pool, std::function<void()> job);

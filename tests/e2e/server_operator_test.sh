@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The score server as its operator meets it: command lines, a second server on its port or
-# database, names with control characters, the upload limit per address, the access log,
+# database, names with control characters, the upload limit per address, the access log in UTC
+# (not to the journal),
 # SIGINT, a damaged database, a file-size limit and a standard error that nobody reads. On
 # SQLite only: one owner per file, damaged pages and file sizes are matters of SQLite files,
 # and the rest concerns no store.
@@ -22,7 +23,8 @@ status=0 && "$e2e_server" --db postgresql://nobody@/none --db-password-file "$e2
 [ "$status" = 1 ] && grep -qF "$e2e_work/none" err || e2e_fail "an unreadable password file: $status $(cat err)"
 "$e2e_server" --help >help || e2e_fail "--help did not exit 0"
 for option in listen port db db-password-file max-connections max-per-address timeout header-timeout \
-    store-timeout connection-memory max-request-line threads upload-limit quiet version; do
+    store-timeout connection-memory max-request-line threads upload-limit quiet version \
+    verified-only replay-cpu replay-queue list remove ban unban; do
     grep -q -- "--$option " help || e2e_fail "no --$option in --help"
 done
 grep -q -- "--port N .*(8765)" help || e2e_fail "--help does not give the default port"
@@ -60,7 +62,7 @@ done
 answers=$(ranks 4 5 6)
 [ "$answers" = $'200 B 5\n200 D 4\n200 ' ] || e2e_fail "ranks 4 to 6 after the limit: $answers"
 e2e_stop_server INT
-grep -qx '127.0.0.1 GET /velmo/orbelle/lisaaennatys.php?name=%43&score=5 429 [0-9]*' "$e2e_server_err" ||
+grep -qx '20[0-9][0-9]-[01][0-9]-[0-3][0-9]T[0-2][0-9]:[0-5][0-9]:[0-6][0-9]Z 127.0.0.1 GET /velmo/orbelle/lisaaennatys.php?name=%43&score=5 429 [0-9]*' "$e2e_server_err" ||
     e2e_fail "no access log line for the refused upload: $(cat "$e2e_server_err")"
 ! grep -q hashcheck "$e2e_server_err" || e2e_fail "the access log shows a hashcheck"
 
@@ -74,8 +76,8 @@ with open(sys.argv[1], "r+b") as f:
     f.write(b"\xff" * 16)
 PY
 e2e_start_server --db "$db"
-answers=$(ranks 1 2)
-[ "$answers" = $'503 \n503 ' ] || e2e_fail "a damaged database was answered: $answers"
+answers=$(ranks 1 2 && e2e_http "$e2e_server_port" /health)
+[ "$answers" = $'503 \n503 \n503 ' ] || e2e_fail "a damaged database was answered: $answers"
 [ "$(upload 127.0.0.1 9 45)" = 503 ] || e2e_fail "an upload into a damaged database was not 503"
 reports=$(grep -cF "$db" "$e2e_server_err" || true)
 [ "$reports" = 1 ] || e2e_fail "$reports reports of the damage: $(cat "$e2e_server_err")"
@@ -111,7 +113,8 @@ while chunk := os.read(pipe, 65536):
     sys.stdout.flush()' >log.out &
 e2e_track $!
 e2e_wait 10 "a reader of the pipe" grep -q open log.out
-"$e2e_server" --listen 127.0.0.1 --port 0 --db "$db" >server.out 2>log &
+# As systemd's journal, which stamps lines itself, it gets no times of the server's.
+JOURNAL_STREAM=$(stat -c %d:%i log) "$e2e_server" --listen 127.0.0.1 --port 0 --db "$db" >server.out 2>log &
 e2e_server_pid=$! && e2e_track "$e2e_server_pid" && e2e_server_err=log.out
 e2e_wait 10 "listening line" e2e_server_listens server.out
 read -r answered _ < <(python3 "$e2e_clients" ask "$e2e_server_port" 300 127.0.0.1)
@@ -119,6 +122,7 @@ read -r answered _ < <(python3 "$e2e_clients" ask "$e2e_server_port" 300 127.0.0
 touch read
 logged() { [ "$(grep -c ' GET /velmo/orbelle/haeennatykset.php?sija=1 200 ' log.out)" -ge 300 ]; }
 e2e_wait 10 "the 300 access log lines" logged
+! grep -q '^20[0-9][0-9]-' log.out || e2e_fail "access-log lines to the journal carry times"
 e2e_stop_server
 echo "PASS: bad options named, one server per port and database, Tab and Escape kept," \
     "limit held, access log without signatures, damage reported, file-size limit met with 503," \

@@ -10,22 +10,10 @@
 #include "engine/mp3_length.h"
 #include "game/replay_commands.h"
 #include "replay/verify_replay.h"
+#include "tests/support/reference_replays.h"
 #include "tests/support/test_game.h"
 
 namespace {
-std::string reference(const std::string& round) {
-    const std::string path = ScratchDirectory::sourceDirectory() + "/tests/replays/round-" + round;
-    return readWholeFile((path + ".orbr").c_str());
-}
-
-std::string changed(const std::string& round, const std::function<void(Replay&)>& change) {
-    Replay replay;
-    EXPECT_EQ(decodeReplay(reference(round), &replay), ReplayReadError::none) << round;
-    change(replay);
-    replay.checks.resize(replay.frames.size() / replayCheckInterval, 0);
-    return encodeReplay(replay);
-}
-
 // Sets the milliseconds of frames [from, to) and marks a music turn in the last of them.
 void turnAfter(Replay& replay, size_t from, size_t to, uint32_t millis, uint32_t lastMillis) {
     for (size_t i = from; i < to; ++i)
@@ -54,7 +42,7 @@ TEST(ReferenceReplays, PlayOutToTheirClaims) {
     } cases[] = {{"0", 226, 839},  {"1", 126, 623}, {"2", 562, 702},        {"3", 410, 1718},
                  {"4", 205, 1646}, {"5", 53, 302},  {"5-entered", 53, 301}, {"6", 0, 302}};
     for (const auto& c : cases) {
-        const ReplayVerdict verdict = verifyReplay(reference(c.round));
+        const ReplayVerdict verdict = verifyReplay(referenceReplay(c.round));
         EXPECT_EQ(std::make_tuple(verdict.kind, verdict.score, verdict.frames, verdict.reason),
                   std::make_tuple(ReplayVerdictKind::ok, c.score, c.frames, std::string()))
             << c.round;
@@ -70,43 +58,47 @@ TEST(VerifyCommand, RefusesEveryWayAFilePartsFromItsRound) {
         int status;
         const char* says;
     } cases[] = {
-        {"the round as recorded", reference("4"), 0, "score 205 frames 1646\n"},
-        {"one input changed", changed("4", [](Replay& r) { r.frames[10].input ^= replayHeldLeft; }),
-         1, "(first frame that parts: 63)"},
-        {"a higher score claimed", changed("4", [](Replay& r) { ++r.score; }), 1,
+        {"the round as recorded", referenceReplay("4"), 0, "score 205 frames 1646\n"},
+        {"one input changed",
+         changedReplay("4", [](Replay& r) { r.frames[10].input ^= replayHeldLeft; }), 1,
+         "(first frame that parts: 63)"},
+        {"a higher score claimed", changedReplay("4", [](Replay& r) { ++r.score; }), 1,
          "ends with 205 points, not the 206 claimed (first frame that parts: 1645)"},
-        {"frames cut off its end", changed("4", [](Replay& r) { r.frames.resize(1600); }), 1,
+        {"frames cut off its end", changedReplay("4", [](Replay& r) { r.frames.resize(1600); }), 1,
          "claimed (first frame that parts: 1599)"},
-        {"the file cut short", reference("4").substr(0, 300), 2, "a damaged replay"},
+        {"the file cut short", referenceReplay("4").substr(0, 300), 2, "a damaged replay"},
         {"another generator at the start",
-         changed("4", [](Replay& r) { r.start.randomState ^= 1; }), 1, "parts: 63)"},
+         changedReplay("4", [](Replay& r) { r.start.randomState ^= 1; }), 1, "parts: 63)"},
         {"a slower saved bubble speed",
-         changed("4", [](Replay& r) { r.start.savedBubbleSpeed = 0.99f; }), 1,
+         changedReplay("4", [](Replay& r) { r.start.savedBubbleSpeed = 0.99f; }), 1,
          "saved bubble speed is below the round's own start speed (first frame that parts: 0)"},
         {"a slower saved spike ball speed",
-         changed("4", [](Replay& r) { r.start.savedSpikeSpeed = 1.99f; }), 1,
+         changedReplay("4", [](Replay& r) { r.start.savedSpikeSpeed = 1.99f; }), 1,
          "saved spike ball speed is below"},
-        {"a bubble fewer", changed("4", [](Replay& r) { r.start.collectable.pop_back(); }), 1,
+        {"a bubble fewer", changedReplay("4", [](Replay& r) { r.start.collectable.pop_back(); }), 1,
          "another number of bubbles"},
         {"keys in the round's first frame",
-         changed("4", [](Replay& r) { r.frames[0].input = replayHeldUp; }), 1,
+         changedReplay("4", [](Replay& r) { r.frames[0].input = replayHeldUp; }), 1,
          "keys held in the frame that starts the round in frame 0"},
         {"a frame not steered, no name entry open",
-         changed("4", [](Replay& r) { r.frames[7].input = replayNotSteered; }), 1,
+         changedReplay("4", [](Replay& r) { r.frames[7].input = replayNotSteered; }), 1,
          "without a name entry open in frame 7"},
         {"keys in a frame not steered",
-         changed("5", [](Replay& r) { r.frames[101].input |= replayHeldDown; }), 1,
+         changedReplay("5", [](Replay& r) { r.frames[101].input |= replayHeldDown; }), 1,
          "keys held in a frame not steered in frame 101"},
         {"music turns 81.499 s apart",
-         changed("4", [](Replay& r) { turnAfter(r, 1450, 1550, 815, 814); }), 1,
+         changedReplay("4", [](Replay& r) { turnAfter(r, 1450, 1550, 815, 814); }), 1,
          "the music turning sooner than a track ends in frame 1549"},
         {"music turns 81.5 s apart (the first frame that parts is a steered one)",
-         changed("4", [](Replay& r) { turnAfter(r, 1450, 1550, 815, 815); }), 1,
+         changedReplay("4", [](Replay& r) { turnAfter(r, 1450, 1550, 815, 815); }), 1,
          "check value in frame 1471"},
         {"frames after Escape",
-         changed("2", [](Replay& r) { r.frames.resize(720, ReplayFrame{16, 0}); }), 1,
-         "goes on after the round ended in frame 701 (first frame that parts: 702)"},
-        {"no frames", changed("4", [](Replay& r) { r.frames.clear(); }), 1,
+         changedReplay("2",
+                       [](Replay& r) {
+                           r.frames.resize(720, ReplayFrame{16, 0});
+                       }),
+         1, "goes on after the round ended in frame 701 (first frame that parts: 702)"},
+        {"no frames", changedReplay("4", [](Replay& r) { r.frames.clear(); }), 1,
          "a round has at least the one it starts in"},
         {"no replay", "GIF89a", 2, "is not an Orbelle replay\n"},
     };
@@ -139,7 +131,7 @@ TEST(VerifyLimits, OverALimitIsTooCostly) {
         VerifyLimits limits;
         limits.maxFrames = c.maxFrames;
         limits.maxCpuMillis = c.maxCpuMillis;
-        const ReplayVerdict verdict = verifyReplay(reference("4"), limits);
+        const ReplayVerdict verdict = verifyReplay(referenceReplay("4"), limits);
         EXPECT_EQ(std::make_tuple(verdict.kind, verdict.frames == 1646, verdict.frames % 64),
                   std::make_tuple(c.kind, c.played, c.played ? 1646 % 64 : 0))
             << c.maxFrames << " frames, " << c.maxCpuMillis << " ms";

@@ -2,25 +2,20 @@
 
 #include "server/score_pages.h"
 
-// Worked out by hand from the UTF-8 tables: each byte outside a valid sequence is one U+FFFD.
-TEST(ScorePagesTest, InvalidUtf8BytesAreEachReplaced) {
-    const std::string fffd = "\xEF\xBF\xBD";
+// Worked out by hand from the Latin-1 and UTF-8 tables.
+TEST(ScorePagesTest, NamesAreReadAsLatin1WithControlCharactersEscaped) {
     const std::pair<std::string, std::string> cases[] = {
-        {"plain", "plain"},
-        {"\xC3\xA4 \xE2\x82\xAC \xF0\x9F\x98\x80", "\xC3\xA4 \xE2\x82\xAC \xF0\x9F\x98\x80"},
-        {"a\xE4o", "a" + fffd + "o"},                    // Latin-1 a-umlaut alone
-        {"\xC0\xAF", fffd + fffd},                       // overlong "/"
-        {"\xE0\x80\xAF", fffd + fffd + fffd},            // overlong "/" in three bytes
-        {"\xF0\x8F\xBF\xBF", fffd + fffd + fffd + fffd}, // overlong U+FFFF
-        {"\xF5\x80\x80\x80", fffd + fffd + fffd + fffd}, // no such lead byte
-        {"\xED\xA0\x80", fffd + fffd + fffd},            // a surrogate
-        {"\xF4\x90\x80\x80", fffd + fffd + fffd + fffd}, // above U+10FFFF
-        {"\xE2\x82", fffd + fffd},                       // cut short at the end
-        {"\xE2\x82x", fffd + fffd + "x"},
-        {"\xFF", fffd},
+        {"J\xFCrgen", "J\xC3\xBCrgen"},
+        {"\xE4\xF6\xE9 \xA0\xFF", "\xC3\xA4\xC3\xB6\xC3\xA9 \xC2\xA0\xC3\xBF"},
+        {"~ }", "~ }"},
+        {std::string("\x00\x1F\x20", 3), "\\x00\\x1f "},
+        {"\x7F\x80\x9F", "\\x7f\\x80\\x9f"},
+        {"\x1B[31m", "\\x1b[31m"},
+        {"a\\x1b", "a\\\\x1b"}, // typed, not the Escape byte: the two must differ
+        {"\xC3\xA4", "\xC3\x83\xC2\xA4"},
     };
-    for (const auto& [text, expected] : cases)
-        EXPECT_EQ(repairedUtf8(text), expected) << testing::PrintToString(text);
+    for (const auto& [name, shown] : cases)
+        EXPECT_EQ(shownName(name), shown) << testing::PrintToString(name);
 }
 
 TEST(ScorePagesTest, OnlyAnAcceptNamingHtmlGetsThePage) {
@@ -38,21 +33,26 @@ TEST(ScorePagesTest, OnlyAnAcceptNamingHtmlGetsThePage) {
         EXPECT_EQ(acceptsHtml(accept), expected) << accept;
 }
 
-TEST(ScorePagesTest, JsonHoldsRanksEscapedNamesAndScoresAsNumbers) {
-    const std::vector<RankedScore> scores = {{"a\"b\\c", 900}, {"\t\x1f<\xE4>", -5}, {"", 0}};
-    EXPECT_EQ(scoresJson(scores), "[{\"rank\":1,\"name\":\"a\\\"b\\\\c\",\"score\":900},"
-                                  "{\"rank\":2,\"name\":\"\\u0009\\u001f<\xEF\xBF\xBD>\","
-                                  "\"score\":-5},{\"rank\":3,\"name\":\"\",\"score\":0}]\n");
+TEST(ScorePagesTest, JsonHoldsRanksShownNamesScoresAndProof) {
+    const std::vector<RankedScore> scores = {{"a\"b\\c", 900, 0}, {"\t<\xE4>", -5, 12}, {"", 0, 0}};
+    EXPECT_EQ(scoresJson(scores),
+              "[{\"rank\":1,\"name\":\"a\\\"b\\\\\\\\c\",\"score\":900,\"verified\":false},"
+              "{\"rank\":2,\"name\":\"\\\\x09<\xC3\xA4>\",\"score\":-5,\"verified\":true,"
+              "\"replay\":\"/replays/12\"},"
+              "{\"rank\":3,\"name\":\"\",\"score\":0,\"verified\":false}]\n");
     EXPECT_EQ(scoresJson({}), "[]\n");
 }
 
-TEST(ScorePagesTest, PageEscapesNamesAndHasNoScript) {
-    const std::string page =
-        leaderboardPage({{"<script>x</script>", 7}, {"Tom & 'Jo' \"J\"", 3}}, "srv <1.0>");
+TEST(ScorePagesTest, PageEscapesNamesLinksReplaysAndHasNoScript) {
+    const std::string page = leaderboardPage(
+        {{"<script>x</script>", 7, 0}, {"Tom & 'Jo' \"J\"", 3, 5}, {"J\xFCrgen\x1B", 2, 0}},
+        "srv <1.0>");
     for (const char* part :
          {"<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">",
-          "<tr><td>1</td><td>&lt;script&gt;x&lt;/script&gt;</td><td>7</td></tr>",
-          "<tr><td>2</td><td>Tom &amp; &#39;Jo&#39; &quot;J&quot;</td><td>3</td></tr>",
+          "<tr><td>1</td><td>&lt;script&gt;x&lt;/script&gt;</td><td>7</td><td></td></tr>",
+          "<tr><td>2</td><td>Tom &amp; &#39;Jo&#39; &quot;J&quot;</td><td>3</td><td><a "
+          "href=\"/replays/5\"",
+          "<tr><td>3</td><td>J\xC3\xBCrgen\\x1b</td><td>2</td><td></td></tr>",
           "<footer>srv &lt;1.0&gt;</footer>"})
         EXPECT_NE(page.find(part), std::string::npos) << part;
     EXPECT_EQ(page.find("<script"), std::string::npos);

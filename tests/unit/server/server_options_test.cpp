@@ -106,3 +106,43 @@ TEST(ServerOptions, NumbersInTheirRangesAddressesAndFlags) {
     for (const auto& [args, expected] : cases)
         EXPECT_EQ(parsed(args), expected) << (args.empty() ? "" : args[0]);
 }
+
+namespace {
+// "status action name score list verified-only replay-cpu replay-queue | complaint".
+std::string action(std::vector<const char*> args) {
+    args.insert(args.begin(), "orbelle-score-server");
+    ServerOptions o;
+    testing::internal::CaptureStderr();
+    int status = parseServerOptions(int(args.size()), const_cast<char**>(args.data()), &o);
+    std::string err = testing::internal::GetCapturedStderr();
+    return std::to_string(status) + " " + std::to_string(int(o.action)) + " " +
+           testing::PrintToString(o.moderated.name) + " " + std::to_string(o.moderated.score) +
+           " " + std::to_string(o.listCount) + (o.verifiedOnly ? " v " : " ") +
+           std::to_string(o.replayCpuMillis) + " " + std::to_string(o.replayQueue) +
+           (err.empty() ? "" : " | " + err.substr(0, err.find('\n')));
+}
+} // namespace
+
+// Names come byte for byte, also ones that look like options or numbers.
+TEST(ServerOptions, ActionsTakeNamesAsBytes) {
+    const std::pair<std::vector<const char*>, std::string> cases[] = {
+        {{}, "-1 0 \"\" 0 0 2000 16"},
+        {{"--verified-only", "--replay-cpu", "10", "--replay-queue=4096"},
+         "-1 0 \"\" 0 0 v 10 4096"},
+        {{"--remove", "J\xFC\x1B", "-2147483648"}, "-1 2 \"J\\xFC\\x1B\" -2147483648 0 2000 16"},
+        {{"--remove=-x", "7", "--db", "x.db"}, "-1 2 \"-x\" 7 0 2000 16"},
+        {{"--ban", "--list"}, "-1 3 \"--list\" 0 0 2000 16"},
+        {{"--remove", "A"},
+         "2 2 \"A\" 0 0 2000 16 | orbelle-score-server: a NAME and a SCORE (a whole number) for "
+         "--remove"},
+        {{"--ban", "A", "--unban", "B"},
+         "2 3 \"A\" 0 0 2000 16 | orbelle-score-server: only one of --list, --remove, --ban and "
+         "--unban, not also --unban"},
+        {{"--list", "0"},
+         "2 1 \"\" 0 0 2000 16 | orbelle-score-server: bad value (1 to 1000000) for --list '0'"},
+        {{"--ban", "A", "B"},
+         "2 3 \"A\" 0 0 2000 16 | orbelle-score-server: unexpected argument B"},
+    };
+    for (const auto& [args, expected] : cases)
+        EXPECT_EQ(action(args), expected) << (args.empty() ? "" : args[0]);
+}

@@ -38,7 +38,7 @@ struct StoreStallTest : testing::Test {
         settings.location = freshScoreDatabase();
         settings.statementTime = milliseconds(200);
         ASSERT_TRUE(openScoreStore(store, settings, &error)) << error;
-        ASSERT_TRUE(storeScore(store, {"Ann", 5}, soon()));
+        ASSERT_EQ(storeScore(store, {"Ann", 5}, soon()), StoreAnswer::done);
     }
     void TearDown() override {
         closeScoreStore(store);
@@ -47,7 +47,7 @@ struct StoreStallTest : testing::Test {
     static StoreClock::time_point soon() { return StoreClock::now() + milliseconds(200); }
     std::string top() {
         std::vector<RankedScore> scores;
-        if (!fetchTopScores(store, 10, &scores, soon()))
+        if (!fetchTopScores(store, 10, false, &scores, soon()))
             return "unavailable";
         std::string text;
         for (const RankedScore& entry : scores)
@@ -65,10 +65,10 @@ TEST_F(StoreStallTest, CallsFailAtTheirDeadlineWhileLockedAndSucceedAfter) {
     {
         Locker locker(settings.location);
         ASSERT_TRUE(locker.locked);
-        EXPECT_FALSE(storeScore(store, {"Bo", 7}, soon()));
+        EXPECT_EQ(storeScore(store, {"Bo", 7}, soon()), StoreAnswer::unavailable);
         EXPECT_EQ(top(), isPostgresLocation(settings.location) ? "unavailable" : "Ann 5;");
     }
-    EXPECT_TRUE(storeScore(store, {"Bo", 7}, soon()));
+    EXPECT_EQ(storeScore(store, {"Bo", 7}, soon()), StoreAnswer::done);
     EXPECT_EQ(top(), "Bo 7;Ann 5;");
 }
 
@@ -83,7 +83,9 @@ TEST_F(StoreStallTest, AnInterruptEndsACallWaitingForTheLockAndAllAfterIt) {
         Locker locker(settings.location);
         ASSERT_TRUE(locker.locked);
         std::promise<bool> stored;
-        std::thread call([&] { stored.set_value(storeScore(store, {"Cy", 9}, deadline)); });
+        std::thread call([&] {
+            stored.set_value(storeScore(store, {"Cy", 9}, deadline) == StoreAnswer::done);
+        });
         std::future<bool> result = stored.get_future();
         EXPECT_EQ(result.wait_for(milliseconds(300)), std::future_status::timeout);
         interruptScoreStore(store);
@@ -91,6 +93,6 @@ TEST_F(StoreStallTest, AnInterruptEndsACallWaitingForTheLockAndAllAfterIt) {
         EXPECT_FALSE(result.get());
     }
     EXPECT_LT(StoreClock::now(), deadline);
-    EXPECT_FALSE(storeScore(store, {"Cy", 9}, deadline));
+    EXPECT_EQ(storeScore(store, {"Cy", 9}, deadline), StoreAnswer::unavailable);
     EXPECT_EQ(top(), "unavailable");
 }

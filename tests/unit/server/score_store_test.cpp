@@ -1,0 +1,129 @@
+// The store's tables on SQLite and PostgreSQL: a database of the first version brought up at
+// start, replays that go with their entries, and bans.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include "server/score_store.h"
+#include "tests/support/local_servers.h"
+
+namespace {
+// Runs SQL straight on the database, as an operator's tool would: the first field of the
+// last result, "" for none, or "error".
+std::string runSql(const std::string& location, const std::string& sql) {
+    std::string first;
+    if (isPostgresLocation(location)) {
+        PGconn* connection = PQconnectdb(location.c_str());
+        PGresult* result = PQexec(connection, sql.c_str());
+        ExecStatusType status = PQresultStatus(result);
+        first = status == PGRES_TUPLES_OK    ? PQgetvalue(result, 0, 0)
+                : status == PGRES_COMMAND_OK ? ""
+                                             : "error";
+        PQclear(result);
+        PQfinish(connection);
+        return first;
+    }
+    sqlite3* db = nullptr;
+    sqlite3_open(location.c_str(), &db);
+    auto keep = [](void* out, int, char** values, char**) {
+        return *static_cast<std::string*>(out) = values[0], 0;
+    };
+    if (sqlite3_exec(db, sql.c_str(), keep, &first, nullptr) != SQLITE_OK)
+        first = "error";
+    sqlite3_close(db);
+    return first;
+}
+
+StoreClock::time_point soon() {
+    return StoreClock::now() + std::chrono::seconds(2);
+}
+
+// The list as "name score +;" for verified entries, "name score -;" for the others, or
+// "unavailable".
+std::string listed(ScoreStore& store, bool verifiedOnly = false) {
+    std::vector<RankedScore> scores;
+    if (!fetchTopScores(store, 10, verifiedOnly, &scores, soon()))
+        return "unavailable";
+    std::string text;
+    for (const RankedScore& entry : scores)
+        text += entry.name + " " + std::to_string(entry.score) + (entry.replayId ? " +;" : " -;");
+    return text;
+}
+
+struct ScoreStoreTest : testing::Test {
+    void TearDown() override {
+        closeScoreStore(store);
+        if (!isPostgresLocation(settings.location))
+            std::remove(settings.location.c_str());
+    }
+    void SetUp() override { settings.location = freshScoreDatabase(); }
+    StoreSettings settings;
+    ScoreStore store;
+    std::string error;
+};
+} // namespace
+
+// The tables of the first version, as its servers made them: the entries stay, and the
+// entries can be proven once the database is opened. A newer version is left alone.
+TEST_F(ScoreStoreTest, AFirstVersionDatabaseIsBroughtUpWithItsEntries) {
+    bool pg = isPostgresLocation(settings.location);
+    std::string firstVersion = std::string("CREATE TABLE scores (id ") +
+                               (pg ? "bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY, name bytea"
+                                   : "INTEGER PRIMARY KEY AUTOINCREMENT, name BLOB") +
+                               " NOT NULL, score integer NOT NULL, UNIQUE (name, score));"
+                               "CREATE INDEX scores_by_rank ON scores (score DESC, id);"
+                               "CREATE TABLE schema_version (version integer NOT NULL);"
+                               "INSERT INTO schema_version VALUES (1);"
+                               "INSERT INTO scores (name, score) VALUES (" +
+                               (pg ? "'\\x4afc'::bytea" : "x'4afc'") + ", 10), (" +
+                               (pg ? "'Old'::bytea" : "x'4f6c64'") + ", 20);";
+    ASSERT_EQ(runSql(settings.location, firstVersion), "");
+    ASSERT_TRUE(openScoreStore(store, settings, &error)) << error;
+    EXPECT_EQ(listed(store), "Old 20 -;J\xFC 10 -;");
+    EXPECT_EQ(store.backend->storeReplay({"J\xFC", 10}, "round", "R", soon()), StoreAnswer::done);
+    EXPECT_EQ(listed(store), "Old 20 -;J\xFC 10 +;");
+    EXPECT_EQ(runSql(settings.location, "SELECT max(version) FROM schema_version"), "2");
+    closeScoreStore(store);
+    runSql(settings.location, "UPDATE schema_version SET version = 3");
+    EXPECT_FALSE(openScoreStore(store, settings, &error));
+    EXPECT_EQ(error, "schema version 3, this server knows version 2");
+}
+
+// Each step on the store in turn, with what it must answer and the list it leaves.
+TEST_F(ScoreStoreTest, ReplaysGoWithTheirEntriesAndBannedNamesStoreNothing) {
+    ASSERT_TRUE(openScoreStore(store, settings, &error)) << error;
+    ScoreBackend& b = *store.backend;
+    std::string replay;
+    const struct {
+        const char* step;
+        std::function<StoreAnswer()> act;
+        StoreAnswer answer;
+        const char* list;
+    } steps[] = {
+        // clang-format off
+        {"upload A", [&] { return b.store({"A", 5}, soon()); }, StoreAnswer::done, "A 5 -;"},
+        {"prove A", [&] { return b.storeReplay({"A", 5}, "a", "r1", soon()); }, StoreAnswer::done, "A 5 +;"},
+        {"prove A again", [&] { return b.storeReplay({"A", 5}, "a2", "r2", soon()); }, StoreAnswer::done, "A 5 +;"},
+        {"first replay kept", [&] { return b.fetchReplay(1, &replay, soon()); }, StoreAnswer::done, "A 5 +;"},
+        {"A's round for D", [&] { return b.storeReplay({"D", 5}, "a", "r1", soon()); }, StoreAnswer::taken, "A 5 +;"},
+        {"A's round for A 6", [&] { return b.storeReplay({"A", 6}, "a", "r1", soon()); }, StoreAnswer::taken, "A 5 +;"},
+        {"prove B unsigned", [&] { return b.storeReplay({"B", 9}, "b", "r3", soon()); }, StoreAnswer::done, "B 9 +;A 5 +;"},
+        {"ban C", [&] { return b.setBanned("C", true, soon()); }, StoreAnswer::done, "B 9 +;A 5 +;"},
+        {"upload C", [&] { return b.store({"C", 7}, soon()); }, StoreAnswer::banned, "B 9 +;A 5 +;"},
+        {"prove C", [&] { return b.storeReplay({"C", 8}, "c", "r4", soon()); }, StoreAnswer::banned, "B 9 +;A 5 +;"},
+        {"remove A", [&] { return b.remove({"A", 5}, soon()); }, StoreAnswer::done, "B 9 +;"},
+        {"A's replay", [&] { return b.fetchReplay(1, &replay, soon()); }, StoreAnswer::none, "B 9 +;"},
+        {"A's round, free again", [&] { return b.storeReplay({"D", 5}, "a", "r1", soon()); }, StoreAnswer::done, "B 9 +;D 5 +;"},
+        {"unban C", [&] { return b.setBanned("C", false, soon()); }, StoreAnswer::done, "B 9 +;D 5 +;"},
+        {"upload C", [&] { return b.store({"C", 7}, soon()); }, StoreAnswer::done, "B 9 +;C 7 -;D 5 +;"},
+        // clang-format on
+    };
+    for (const auto& s : steps) {
+        EXPECT_EQ(s.act(), s.answer) << s.step;
+        EXPECT_EQ(listed(store), s.list) << s.step;
+    }
+    EXPECT_EQ(replay, "r1");
+    EXPECT_EQ(listed(store, true), "B 9 +;D 5 +;");
+    // An operator deleting the entry by hand takes its replay along.
+    runSql(settings.location, "DELETE FROM scores WHERE score = 9");
+    EXPECT_EQ(runSql(settings.location, "SELECT count(*) FROM replays"), "1");
+}
