@@ -127,8 +127,9 @@ std::vector<TSLPolygon> sprites(const std::vector<Model::Sprite>& from, double r
 }
 } // namespace
 
-// An escape in the first frame, then a pop, a collect as the player steers up and right, the
-// spike that ends the round, and pops after it; compared field by field after every frame.
+// An escape in the first frame, then a pop, a pause (P in frame 6, passes that are no frames,
+// and P again), a collect as the player steers up and right, the spike that ends the round, and
+// pops after it; compared field by field after every frame.
 TEST(FramePass, StepsRunInTheirOrder) {
     resetGameForTest();
     game.inMenu = game.internetScoresEnabled = false;
@@ -147,11 +148,21 @@ TEST(FramePass, StepsRunInTheirOrder) {
     for (size_t i = 0; i < spikes.size(); ++i)
         game.spikes[i] = &spikes[i];
     char scoreLine[32];
+    uint32_t tick = 0;
     for (int frame = 1; frame <= 30; ++frame) {
         const int right = frame > 3, up = frame % 5 == 0;
         TSLKeyhandler::SetTestKey(SDLK_RIGHT, right);
         TSLKeyhandler::SetTestKey(SDLK_UP, up);
-        ASSERT_TRUE(runFramePass(uint32_t(frame) * 16));
+        if (frame == 7) { // paused in frame 6: passes of any length, none of them a frame
+            for (uint32_t pausedFor : {900u, 50000u, 16u})
+                ASSERT_TRUE(runFramePass(tick += pausedFor));
+            pushTestEvent(SDL_KEYDOWN, SDLK_p);
+            ASSERT_TRUE(runFramePass(tick += 16));
+        }
+        if (frame == 6)
+            pushTestEvent(SDL_KEYDOWN, SDLK_p);
+        ASSERT_TRUE(runFramePass(tick += 16));
+        EXPECT_EQ(game.paused, frame == 6) << frame;
         model.frame(right, up, 16);
         EXPECT_EQ(gameRandState(), model.seed) << frame;
         EXPECT_EQ(game.player.x, model.x) << frame;
