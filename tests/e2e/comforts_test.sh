@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # The comforts with real keys: F11 to full screen and back with the same picture; P holds a round
 # still (not a pixel moves) and resumes it; a name typed on a German keyboard shows its "ü" as the
-# letter, not as the box. ORBELLE_SCREENSHOT_DIR keeps the screenshots.
+# letter, not as the box, and the high-score screen shows. ORBELLE_SCREENSHOT_DIR keeps the
+# screenshots.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 e2e_setup comforts
 shots="${ORBELLE_SCREENSHOT_DIR:-$e2e_work/shots}"
 mkdir -p "$shots"
-e2e_write_scores "$e2e_run/hisc.dat" Low{1..10}:-1 # any finished round beats these
+e2e_write_lows
 e2e_start_display
 e2e_start_game
 
@@ -58,6 +59,7 @@ drawn=$("$e2e_convert" "$shots/name-umlaut.png" -crop 5x16+398+304 +repage txt: 
         END { for (y = 0; y < 16; y += 2) print row[y], row[y + 1] }')
 [ "$drawn" = "$umlaut" ] || e2e_fail "the name shows '$drawn' for ü, not '$umlaut'"
 e2e_press Return; e2e_wait_frame 30 scores=1 entry=0
+e2e_wait_frames 3 10; e2e_shot "$shots/highscores.png"; e2e_not_flat "$shots/highscores.png" >/dev/null
 grep -q "J$(printf '\xfc')pm" "$e2e_run/hisc.dat" || e2e_fail "hisc.dat holds no Jüpm"
 e2e_exit_from_score_screen
 echo "PASS: full screen and back, a still pause, ü typed and drawn"

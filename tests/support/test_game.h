@@ -67,10 +67,3 @@ inline std::string textAt(float x, float y) {
             return t.text;
     return "(nothing)";
 }
-
-inline bool wasPrinted(const std::string& text) {
-    for (const TSLPrintedText& t : TSLPrintedTexts())
-        if (t.text == text)
-            return true;
-    return false;
-}
