@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 
 #include "field/field_rules.h"
@@ -25,41 +26,13 @@ TEST(Ticks, AdvanceInWholeTimerSteps) {
     }
 }
 
-TEST(FramePass, AnUnchangedTickDoesNothingAtAll) {
-    resetGameForTest();
-    ensureFieldsForTest();
-    game.lastTick = 1000;
-    game.frameMillis = 16;
-    pushTestEvent(SDL_QUIT);
-    const float bubbleY = game.bubbles[0]->y, spikeY = game.spikes[0]->y;
-    EXPECT_FALSE(runFramePass(1000));
-    EXPECT_EQ(game.frameMillis, 16u);
-    EXPECT_EQ(game.bubbles[0]->y, bubbleY);
-    EXPECT_EQ(game.spikes[0]->y, spikeY);
-    EXPECT_EQ(game.running, 1); // the close request waits in the queue
-    EXPECT_TRUE(TSLPrintedTexts().empty());
-    EXPECT_EQ(gameRandState(), 1u); // nothing drawn from the generator
-}
-
-TEST(FramePass, ElapsedTimeSurvivesTheTickCountWrappingAround) {
-    resetGameForTest();
-    game.lastTick = 0xFFFFFFF0u;
-    EXPECT_TRUE(runFramePass(0x10));
-    EXPECT_EQ(game.frameMillis, 0x20u);
-    EXPECT_EQ(game.lastTick, 0x10u);
-}
-
 namespace {
 // A round of a few sprites as the rules tell it, step by step: bubbles rise (an escape speeds
 // both fields up before the spikes fall), spikes fall, the player moves by the old velocity
 // and then steers, bubbles are collected, a spike ends the round, spikes pop bubbles, and the
 // frame closes with the earthquake's two draws.
 struct Model {
-    struct Sprite {
-        float x, y, size;
-        bool visible;
-    };
-    std::vector<Sprite> bubbles, spikes;
+    std::vector<TSLPolygon> bubbles, spikes;
     uint32_t seed = 1;
     float x = 400, y = 300, width = 10, vx = 0, vy = 0, score = 0, bubbleSpeed = 1, spikeSpeed = 2;
     bool over = false;
@@ -78,15 +51,15 @@ struct Model {
     }
     void frame(int right, int up, uint32_t millis) {
         const float rise = bubbleSpeed;
-        for (Sprite& b : bubbles)
+        for (TSLPolygon& b : bubbles)
             if ((b.y += rise) > 900) {
                 b.y = float(-(draw() % 32000)), b.x = float(draw() % 800);
                 if (b.visible)
                     speedUp(0.009f, 0.01f);
                 b.visible = true;
             }
-        const float fall = spikeSpeed;
-        for (Sprite& s : spikes)
+        const float fall = spikeSpeed; // after the escapes
+        for (TSLPolygon& s : spikes)
             if ((s.y -= fall) < -100) {
                 int top = draw() % 32000;
                 for (s.x = float(draw() % 800); top < 900;)
@@ -95,60 +68,59 @@ struct Model {
             }
         y += vy, x += vx;
         vx += float(millis) * 0.007f * right, vy += float(millis) * 0.007f * up;
-        for (Sprite& b : bubbles)
+        for (TSLPolygon& b : bubbles)
             if (b.visible && !over &&
-                touch(b.x, b.y, bubbleRadius(b.size), x, y, bubbleRadius(width))) {
-                score += b.size;
-                width = float(width + b.size * 0.01);
+                touch(b.x, b.y, bubbleRadius(b.width), x, y, bubbleRadius(width))) {
+                score += b.width;
+                width = float(width + b.width * 0.01);
                 b.visible = false;
                 bubbleSpeed += 0.007f;
             }
         // Ending the round ends the event, which puts back the speeds a Bubbletime saved: with
         // none run yet, those of the run's start.
-        for (Sprite& s : spikes)
-            if (touch(s.x, s.y, spikeRadius(s.size), x, y, bubbleRadius(width)) && !over)
+        for (TSLPolygon& s : spikes)
+            if (touch(s.x, s.y, spikeRadius(s.width), x, y, bubbleRadius(width)) && !over)
                 ++blips, over = true, bubbleSpeed = 1, spikeSpeed = 2;
-        for (Sprite& b : bubbles)
-            for (Sprite& s : spikes)
-                if (b.visible && b.y <= 800 + b.size / 3 && b.y >= -b.size / 3 &&
-                    touch(b.x, b.y, bubbleRadius(b.size), s.x, s.y, spikeRadius(s.size)))
+        for (TSLPolygon& b : bubbles)
+            for (TSLPolygon& s : spikes)
+                if (b.visible && b.y <= 800 + b.width / 3 && b.y >= -b.width / 3 &&
+                    touch(b.x, b.y, bubbleRadius(b.width), s.x, s.y, spikeRadius(s.width)))
                     ++blips, speedUp(0.008f, 0.009f), b.visible = false;
         draw(), draw();
     }
 };
 
-std::vector<TSLPolygon> sprites(const std::vector<Model::Sprite>& from, double radiusFactor) {
+std::vector<TSLPolygon> sprites(std::initializer_list<std::array<float, 3>> placed) {
     std::vector<TSLPolygon> made;
-    for (const Model::Sprite& s : from) {
-        made.emplace_back(s.x, s.y, 1, s.size, s.size, 0);
-        made.back().radius = float(s.size * radiusFactor);
-    }
+    for (const auto& [x, y, size] : placed)
+        made.emplace_back(x, y, 1, size, size, 0);
     return made;
+}
+
+// The game's copies of the sprites, sized as the rules size them.
+void useSprites(std::vector<TSLPolygon>& bubbles, std::vector<TSLPolygon>& spikes) {
+    game.bubbleCount = game.spikeCount = 0;
+    for (TSLPolygon& b : bubbles)
+        game.bubbles[game.bubbleCount++] = &b, b.radius = float(Model::bubbleRadius(b.width));
+    for (TSLPolygon& s : spikes)
+        game.spikes[game.spikeCount++] = &s, s.radius = float(Model::spikeRadius(s.width));
 }
 } // namespace
 
 // An escape in the first frame, then a pop, a pause (P in frame 6, passes that are no frames,
 // and P again), a collect as the player steers up and right, the spike that ends the round, and
-// pops after it; compared field by field after every frame.
+// pops after it; compared field by field after every frame. The tick count wraps round in
+// frame 6, and a pass at an unchanged tick does nothing at all.
 TEST(FramePass, StepsRunInTheirOrder) {
     resetGameForTest();
     game.inMenu = game.internetScoresEnabled = false;
     formatScoreText();
     Model model;
-    model.bubbles = {
-        {100, 899.5f, 20, true}, {400, 284, 10, true}, {600, 200, 20, true}, {640, 200, 30, true}};
-    model.spikes = {
-        {50, -99, 20, true}, {600, 230, 20, true}, {404, 335, 20, true}, {640, 290, 40, true}};
-    std::vector<TSLPolygon> bubbles = sprites(model.bubbles, 5.0 / 11);
-    std::vector<TSLPolygon> spikes = sprites(model.spikes, 0.4);
-    game.bubbleCount = int(bubbles.size());
-    game.spikeCount = int(spikes.size());
-    for (size_t i = 0; i < bubbles.size(); ++i)
-        game.bubbles[i] = &bubbles[i];
-    for (size_t i = 0; i < spikes.size(); ++i)
-        game.spikes[i] = &spikes[i];
-    char scoreLine[32];
-    uint32_t tick = 0;
+    model.bubbles = sprites({{100, 899.5f, 20}, {400, 284, 10}, {600, 200, 20}, {640, 200, 30}});
+    model.spikes = sprites({{50, -99, 20}, {600, 230, 20}, {404, 335, 20}, {640, 290, 40}});
+    std::vector<TSLPolygon> bubbles = model.bubbles, spikes = model.spikes;
+    useSprites(bubbles, spikes);
+    uint32_t tick = game.lastTick = 0xFFFFFFA0u;
     for (int frame = 1; frame <= 30; ++frame) {
         const int right = frame > 3, up = frame % 5 == 0;
         TSLKeyhandler::SetTestKey(SDLK_RIGHT, right);
@@ -162,6 +134,9 @@ TEST(FramePass, StepsRunInTheirOrder) {
         if (frame == 6)
             pushTestEvent(SDL_KEYDOWN, SDLK_p);
         ASSERT_TRUE(runFramePass(tick += 16));
+        pushTestEvent(SDL_QUIT); // waits in the queue through a pass of the same tick
+        ASSERT_FALSE(runFramePass(tick));
+        ASSERT_EQ(takeQueuedEventTypes(), std::vector<int>{SDL_QUIT});
         EXPECT_EQ(game.paused, frame == 6) << frame;
         model.frame(right, up, 16);
         EXPECT_EQ(gameRandState(), model.seed) << frame;
@@ -175,18 +150,16 @@ TEST(FramePass, StepsRunInTheirOrder) {
         EXPECT_EQ(game.spikeSpeed, model.spikeSpeed) << frame;
         EXPECT_EQ(game.gameOver, model.over) << frame;
         EXPECT_EQ(game.blip.playCount, model.blips) << frame;
-        for (size_t i = 0; i < bubbles.size(); ++i) {
-            EXPECT_EQ(bubbles[i].x, model.bubbles[i].x) << frame << " bubble " << i;
-            EXPECT_EQ(bubbles[i].y, model.bubbles[i].y) << frame << " bubble " << i;
-            EXPECT_EQ(bubbles[i].visible, model.bubbles[i].visible) << frame << " bubble " << i;
-        }
-        for (size_t i = 0; i < spikes.size(); ++i)
-            EXPECT_EQ(std::make_pair(spikes[i].x, spikes[i].y),
-                      std::make_pair(model.spikes[i].x, model.spikes[i].y))
-                << frame << " spike " << i;
-        // The score line of the frame shows what this frame collected.
-        std::snprintf(scoreLine, sizeof scoreLine, "Score:%7d", int(model.score));
-        EXPECT_EQ(textAt(5, 2), scoreLine) << frame;
+        for (auto [mine, its] : {std::pair(&bubbles, &model.bubbles), {&spikes, &model.spikes}})
+            for (size_t i = 0; i < mine->size(); ++i) {
+                const TSLPolygon &a = (*mine)[i], &b = (*its)[i];
+                EXPECT_EQ(std::make_tuple(a.x, a.y, a.visible),
+                          std::make_tuple(b.x, b.y, b.visible))
+                    << frame << (mine == &bubbles ? " bubble " : " spike ") << i;
+            }
+        // The score line of the frame shows what this frame collected, in seven places.
+        const std::string points = std::to_string(int(model.score));
+        EXPECT_EQ(textAt(5, 2), "Score:" + std::string(7 - points.size(), ' ') + points) << frame;
     }
     EXPECT_TRUE(model.over && model.score > 0 && model.blips > 2);
     TSLKeyhandler::ClearTestKeys();
