@@ -27,6 +27,10 @@ struct FieldsOfStartUp {
     ~FieldsOfStartUp();
 };
 
+// Puts the generator in the first state whose next draws give the values asked for, each a
+// divisor and the remainder wanted (-1: any).
+void seedDraws(const std::vector<std::pair<int, int>>& draws);
+
 // Queues an SDL event of the given type; a key event when sym is given.
 void pushTestEvent(int type, int sym = 0, int mod = 0);
 
