@@ -82,15 +82,12 @@ TEST(Gamepad, SteersWhileHeldAndPressesMenuKeys) {
     const int hat = SDL_JOYHATMOTION, axis = SDL_JOYAXISMOTION, button = SDL_JOYBUTTONDOWN;
     // Down twice, once on the hat and once on the stick, then button 0, on the menu: held
     // directions, a third axis, the dead zone and the pause button choose nothing.
-    const int menuSteps[][3] = {{hat, 0, SDL_HAT_DOWN},
-                                {hat, 0, SDL_HAT_RIGHTDOWN},
-                                {hat, 0, SDL_HAT_CENTERED},
-                                {axis, 1, 20000},
-                                {axis, 1, 0},
-                                {axis, 1, -12000},
-                                {axis, 2, -30000},
-                                {button, 9, 0},
+    // clang-format off
+    const int menuSteps[][3] = {{hat, 0, SDL_HAT_DOWN}, {hat, 0, SDL_HAT_RIGHTDOWN},
+                                {hat, 0, SDL_HAT_CENTERED}, {axis, 1, 20000}, {axis, 1, 0},
+                                {axis, 1, -12000}, {axis, 2, -30000}, {button, 9, 0},
                                 {button, 0, 0}};
+    // clang-format on
     resetGameForTest();
     for (const auto& [type, index, value] : menuSteps) {
         joystick(type, index, value);

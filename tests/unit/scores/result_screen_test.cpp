@@ -10,14 +10,11 @@
 
 // Toward zero, and into the 32-bit range.
 TEST(ScoreToInt, CutsTowardZeroAndHoldsTheRange) {
-    const std::pair<float, int> cases[] = {{99.7f, 99},
-                                           {-99.7f, -99},
-                                           {2147483520.0f, 2147483520},
-                                           {-2147483648.0f, INT32_MIN},
-                                           {2147483648.0f, INT32_MAX},
-                                           {-INFINITY, INT32_MIN},
-                                           {INFINITY, INT32_MAX},
-                                           {NAN, 0}};
+    // clang-format off
+    const std::pair<float, int> cases[] = {
+        {99.7f, 99}, {-99.7f, -99}, {2147483520.0f, 2147483520}, {-2147483648.0f, INT32_MIN},
+        {2147483648.0f, INT32_MAX}, {-INFINITY, INT32_MIN}, {INFINITY, INT32_MAX}, {NAN, 0}};
+    // clang-format on
     for (const auto& [score, expected] : cases)
         EXPECT_EQ(scoreToInt(score), expected) << score;
 }
