@@ -60,15 +60,3 @@ TEST(CommitResult, PlacesTheResultAndSavesTheTable) {
             std::make_pair(game.localScores.entries[k].score, game.localScores.entries[k].name))
             << k;
 }
-
-// A result that could not be saved says so on the status line, and the commit says false.
-TEST(CommitResult, AFailedSaveIsReported) {
-    ScratchDirectory scratch;
-    resetGameForTest();
-    game.score = 70;
-    localScoreFile = "missing/hisc.dat";
-    EXPECT_FALSE(commitResult());
-    localScoreFile = "hisc.dat";
-    EXPECT_STREQ(game.statusMessage, "Your score could not be saved to hisc.dat.");
-    EXPECT_EQ(game.localScores.entries[0].score, 70);
-}
