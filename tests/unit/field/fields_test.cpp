@@ -86,10 +86,12 @@ TEST(FieldMotion, RecyclingAtTheEdgesAndEscapesSpeedUpOnlyInPlay) {
         TSLPolygon atLimit = sprite(5, 899, 20, 1), escaping = sprite(5, 899.5f, 20, 1);
         TSLPolygon spikeAtLimit = sprite(5, -99, 40, 1), leaving = sprite(5, -100, 40, 1);
         useSprites({&atLimit, &escaping}, {&spikeAtLimit, &leaving});
+        seedDraws({{32000, -1}, {800, -1}, {32000, 900}}); // the spike lands at 900 exactly
         moveBubbles(1);
         moveSpikes(-1);
         EXPECT_EQ(std::make_pair(atLimit.y, spikeAtLimit.y), std::make_pair(900.0f, -100.0f));
-        EXPECT_TRUE(escaping.y <= 0 && leaving.y >= 900) << escaping.y << " " << leaving.y;
+        EXPECT_EQ(leaving.y, 900);
+        EXPECT_LE(escaping.y, 0);
         EXPECT_FLOAT_EQ(game.bubbleSpeed, inMenu ? 1 : 1.009f);
         EXPECT_FLOAT_EQ(game.spikeSpeed, inMenu ? 2 : 2.01f);
     }

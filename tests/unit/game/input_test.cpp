@@ -21,6 +21,10 @@ void startNameEntry(float score = 0) {
     game.internetScoresEnabled = game.inMenu = game.player.visible = false;
     game.gameOver = game.nameEntryActive = game.namePromptVisible = true;
     game.score = score;
+    // Up held: each frame that steers adds a quarter to the velocity.
+    game.frameMillis = 1;
+    game.steerAcceleration = 0.25f;
+    TSLKeyhandler::SetTestKey(SDLK_UP, true);
 }
 
 // Play with the given keys held.
@@ -41,10 +45,12 @@ TEST(NameEntry, CharactersLimitBackspaceAndCommitKeys) {
     // The low byte of a key symbol is typed, also at 0x80 and above.
     press({'b', '0', '/', SDLK_LSHIFT, SDLK_RSHIFT, SDLK_LCTRL, SDLK_WORLD_0});
     EXPECT_EQ(std::string(game.playerName), "AZ1b2\xA0");
+    EXPECT_EQ(game.playerVelocityY, 6 * 0.25f); // steered in the frames of the six typed
     startNameEntry();
     press({SDLK_BACKSPACE}); // on an empty name
     for (int i = 0; i < 20; ++i)
         press({'z'});
+    EXPECT_EQ(game.playerVelocityY, 16 * 0.25f); // and not in those of the five refused
     press({SDLK_BACKSPACE, 'y'});
     EXPECT_EQ(std::string(game.playerName), std::string(14, 'z') + "y");
     press({SDLK_BACKSPACE});
