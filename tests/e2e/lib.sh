@@ -120,6 +120,17 @@ e2e_play_until_over() {
         xdotool keyup $keys
     done
 }
+# e2e_round_to_entry [HOOK]: from the menu, Return starts a round, played until a spike ball
+# ends it and the name entry opens; e2e_end_score is the score the frame log showed then.
+e2e_round_to_entry() {
+    e2e_wait_frame 10 menu=1 scores=0 selection=0
+    e2e_press Return; e2e_wait_frame 10 menu=0 over=0
+    e2e_play_until_over "$@"
+    e2e_wait_frame 10 over=1 entry=1
+    e2e_end_score=$(sed -n 's/.* over=1 .*score=\([0-9]*\)$/\1/p' "$e2e_frames" | sort -u)
+    # Collects stop once the round is over: every later frame shows the same score.
+    [[ "$e2e_end_score" =~ ^[0-9]+$ ]] || e2e_fail "scores after the end of the round: ${e2e_end_score:-none}"
+}
 # e2e_exit_from_score_screen: from the high-score screen, Down twice to "Exit" and Return.
 e2e_exit_from_score_screen() {
     e2e_press Down; e2e_wait_frame 10 scores=0 selection=2
@@ -184,6 +195,12 @@ e2e_bright_pixels() {
     echo "$count"
 }
 e2e_peak_kb() { grep '^VmHWM' "/proc/$1/status" | tr -dc '0-9'; } # PID's peak resident memory, kB
+# e2e_write_lows: the run's hisc.dat of ten negative scores (e2e_lows), which any round beats.
+e2e_write_lows() {
+    local k; e2e_lows=()
+    for k in {1..10}; do e2e_lows+=("Low$k:-$k"); done
+    e2e_write_scores "$e2e_run/hisc.dat" "${e2e_lows[@]}"
+}
 # e2e_write_scores FILE NAME:SCORE...: a hisc.dat of ten 32-byte records, best first.
 e2e_write_scores() {
     python3 -c 'import struct, sys

@@ -7,9 +7,7 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
 e2e_setup replay
-lows=()
-for k in {1..10}; do lows+=("Low$k:-$k"); done
-e2e_write_scores "$e2e_run/hisc.dat" "${lows[@]}"
+e2e_write_lows
 # A score server that takes everything and keeps each replay sent to it.
 mkdir "$e2e_work/received"
 python3 -c 'import http.server, sys, itertools
@@ -32,11 +30,8 @@ port=$(cat "$e2e_work/taker.port")
 
 e2e_start_display
 e2e_start_game ORBELLE_SCORE_SERVER="127.0.0.1:$port"
-e2e_wait_frame 10 menu=1 scores=0 selection=0
-e2e_press Return; e2e_wait_frame 10 menu=0 over=0
-e2e_play_until_over
-e2e_wait_frame 10 over=1 entry=1
-end_score=$(sed -n 's/.* over=1 .*score=\([0-9]*\)$/\1/p' "$e2e_frames" | sort -u)
+e2e_round_to_entry
+end_score=$e2e_end_score
 for key in r p Return; do e2e_press $key; done
 e2e_wait_frame 30 scores=1 entry=0
 

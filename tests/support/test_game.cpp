@@ -96,6 +96,17 @@ FieldsOfStartUp::~FieldsOfStartUp() {
         delete std::exchange(sprite, nullptr);
 }
 
+void seedDraws(const std::vector<std::pair<int, int>>& draws) {
+    for (uint32_t state = 1;; ++state) {
+        resetGameRand(state);
+        bool fits = true;
+        for (const auto& [divisor, wanted] : draws)
+            fits = fits && (gameRand() % divisor == wanted || wanted < 0);
+        if (fits)
+            return resetGameRand(state);
+    }
+}
+
 void pushTestEvent(int type, int sym, int mod) {
     SDL_Event event = {};
     event.type = Uint8(type);

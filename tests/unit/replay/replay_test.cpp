@@ -1,7 +1,9 @@
 // Recorded rounds: the reference replays (tools/replays/replay_maker.cpp: a scripted player
 // through the game's frame pass) play out to their claims in every build, and every way a file
 // parts from the round it claims is refused, by the check and by --verify.
+#include <SDL.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -9,6 +11,9 @@
 
 #include "engine/mp3_length.h"
 #include "game/replay_commands.h"
+#include "game/round_end.h"
+#include "replay/replay_play.h"
+#include "replay/round_state.h"
 #include "replay/verify_replay.h"
 #include "tests/support/reference_replays.h"
 #include "tests/support/test_game.h"
@@ -147,4 +152,40 @@ TEST(VerifyLimits, TheMusicTurnsNoSoonerThanTheShortestTrackLessASecond) {
         shortest = shortest ? std::min(shortest, length) : length;
     }
     EXPECT_EQ(replayMinTrackTurnMillis, uint32_t(shortest - 1000));
+}
+
+// Watching plays each recorded frame once, one a tick, then holds the last picture until Escape
+// or the window's close comes (here from a timer, long after the last frame); any other key
+// goes unheeded.
+TEST(WatchReplay, PlaysEveryFrameThenHoldsItUntilEscapeOrClose) {
+    Replay replay;
+    ASSERT_EQ(decodeReplay(referenceReplay("5"), &replay), ReplayReadError::none);
+    replay.frames.resize(8);
+    resetGameForTest();
+    ensureFieldsForTest();
+    setUpReplayedRound(replay);
+    for (size_t i = 0; i < replay.frames.size(); ++i)
+        playReplayedFrame(
+            replay, i, [] {}, [](int) {});
+    const uint32_t reached = roundStateCheck();
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_TIMER), 0);
+    for (int leave : {int(SDL_QUIT), int(SDLK_ESCAPE)}) {
+        resetGameForTest();
+        ensureFieldsForTest();
+        pushTestEvent(SDL_KEYDOWN, 'a');
+        static int leaving;
+        leaving = leave;
+        SDL_AddTimer(
+            2000,
+            [](Uint32, void*) -> Uint32 {
+                leaving == SDL_QUIT ? pushTestEvent(SDL_QUIT) : pushTestEvent(SDL_KEYDOWN, leaving);
+                return 0;
+            },
+            nullptr);
+        alarm(30); // a watch that never ends fails the test program
+        watchReplay(replay);
+        alarm(0);
+        EXPECT_EQ(roundStateCheck(), reached) << leave;
+    }
+    installRoundEnd();
 }
