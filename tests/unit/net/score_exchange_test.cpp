@@ -1,4 +1,4 @@
-// Downloading and uploading scores, against a recording server.
+// Downloading and uploading scores, against a stand-in server that logs every request.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -14,39 +14,40 @@
 #include "tests/support/test_game.h"
 
 namespace {
+const char* const noConnection = "Could not connect to server.";
+// Far longer than an exchange may take: only its deadline or a close ends such a wait.
+const int endlessMillis = 60000;
+const size_t oneMiB = 1024 * 1024; // the most a replay may be
+
 class ScoreExchangeTest : public testing::Test {
   protected:
     void SetUp() override {
         resetGameForTest();
         for (int i = 0; i < 10; ++i)
             game.internetScores[i] = "old " + std::to_string(i);
-        // Answers the first request of an exchange, then each with its rank (or hangs).
+        // Each rank's line, the root and every upload 200, unless a case says otherwise.
         local.server.Get(
             ".*", [this](const httplib::Request& request, httplib::Response& response) {
-                local.log(request);
                 if (closeWhileWaiting)
                     pushTestEvent(SDL_QUIT);
-                // Far longer than the exchange may take: only the deadline ends the wait.
-                if (closeWhileWaiting || (hang && local.requests().size() % 2 == 0))
-                    local.sleepUnlessStopping(60000);
-                if (request.has_param("name")) {
-                    const int upload = ++uploads;
-                    if (upload > 10 - unansweredUploads)
-                        local.sleepUnlessStopping(60000);
-                    response.status = upload <= refusedUploads ? refusedStatus : 200;
-                    return;
-                }
+                const bool upload = request.has_param("name");
+                const int uploaded = upload ? ++uploads : 0;
+                if (closeWhileWaiting || (hang && local.requests().size() % 2 == 0) ||
+                    uploaded > 10 - unansweredUploads)
+                    local.sleepUnlessStopping(endlessMillis);
                 const std::string rank = request.get_param_value("sija");
-                if (rank == failingRank)
-                    response.status = failingStatus;
-                response.set_content(rank == failingRank ? "Server oops" : "line " + rank,
-                                     "text/plain");
+                const bool failing = !upload && rank == failingRank;
+                const bool refused = upload && uploaded <= refusedUploads;
+                response.status = failing ? failingStatus : refused ? refusedStatus : 200;
+                if (!upload)
+                    response.set_content(failing ? "Server oops" : "line " + rank, "text/plain");
             });
         local.server.Post(
             scoreReplayPath, [this](const httplib::Request& request, httplib::Response& response) {
-                local.log(request);
+                // The lock is held for the whole statement.
+                std::lock_guard<std::mutex>(local.guard), replayBodies.push_back(request.body);
                 if (replayHang)
-                    local.sleepUnlessStopping(60000);
+                    local.sleepUnlessStopping(endlessMillis);
                 response.status = replayStatuses.empty() ? 200 : replayStatuses.front();
                 if (!replayStatuses.empty())
                     replayStatuses.erase(replayStatuses.begin());
@@ -60,26 +61,37 @@ class ScoreExchangeTest : public testing::Test {
         ASSERT_TRUE(local.start());
         setenv("ORBELLE_SCORE_SERVER", local.hostAndPort().c_str(), 1);
     }
-    bool hang = false;
-    bool closeWhileWaiting = false; // a close is asked for while the request waits
+    void expectLines(const std::vector<std::string>& lines) {
+        for (int i = 0; i < 10; ++i)
+            EXPECT_EQ(game.internetScores[i], lines[i]) << "line " << i + 1;
+    }
+    bool hang = false;              // every other request gets no answer
+    bool closeWhileWaiting = false; // a close is asked for while a request waits
     int uploads = 0;
     int refusedUploads = 0; // the first uploads are answered refusedStatus
     int refusedStatus = 429;
     int unansweredUploads = 0; // the last uploads get no answer
-    std::string failingRank;   // this rank answers an error page
+    std::string failingRank;   // this rank answers failingStatus and an error page
     int failingStatus = 500;
     std::vector<int> replayStatuses; // the answers to the replays, in turn; then 200
     bool replayHang = false;
+    std::vector<std::string> replayBodies; // as they arrived
     LocalHttpServer local;
 };
+
+std::vector<std::string> linesOf(const char* prefix, int first) {
+    std::vector<std::string> lines;
+    for (int i = 0; i < 10; ++i)
+        lines.push_back(prefix + std::to_string(i + first));
+    return lines;
+}
 } // namespace
 
 // The signatures are python3's hashlib.md5 of name, score and salt.
 TEST_F(ScoreExchangeTest, ElevenRequestsEachWay) {
     start();
     EXPECT_EQ(downloadInternetScores(), 1);
-    for (int i = 0; i < 10; ++i)
-        EXPECT_EQ(game.internetScores[i], "line " + std::to_string(i + 1));
+    expectLines(linesOf("line ", 1));
     game.localScores.entries[0] = HighScoreEntry(-5, "a&b %c~");
     game.localScores.entries[1] = HighScoreEntry(9, "\xE9\xFF");
     EXPECT_EQ(uploadLocalScores(), 1);
@@ -100,6 +112,18 @@ TEST_F(ScoreExchangeTest, ElevenRequestsEachWay) {
                   upload + "name=Tester&score=1&hashcheck=f3cb658bc71bd27d99349de985f5bf71");
 }
 
+TEST_F(ScoreExchangeTest, SwitchedOffNeitherExchangeAsksTheServer) {
+    start();
+    game.internetScoresEnabled = false;
+    for (int (*exchange)() : {downloadInternetScores, uploadLocalScores}) {
+        game.statusMessage = "";
+        EXPECT_EQ(exchange(), -2);
+        EXPECT_STREQ(game.statusMessage, "You have disabled internet highscores.");
+    }
+    EXPECT_EQ(local.requests().size(), 0u);
+    expectLines(linesOf("old ", 0));
+}
+
 TEST_F(ScoreExchangeTest, AServerThatHangsAfterOneAnswerIsBoundedByTheExchangeDeadline) {
     // The first answer of each exchange comes well within this however loaded the machine;
     // the hang outlasts it by far, so a slow machine cannot pass for a hang.
@@ -115,42 +139,51 @@ TEST_F(ScoreExchangeTest, AServerThatHangsAfterOneAnswerIsBoundedByTheExchangeDe
         const auto begin = std::chrono::steady_clock::now();
         EXPECT_EQ(exchange(), result);
         EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(30));
-        EXPECT_STREQ(game.statusMessage, "Could not connect to server.");
+        EXPECT_STREQ(game.statusMessage, noConnection);
     }
     EXPECT_EQ(local.requests().size(), 4u) << "no request is made once the deadline has passed";
-    for (int i = 0; i < 10; ++i)
-        EXPECT_EQ(game.internetScores[i], "old " + std::to_string(i));
+    expectLines(linesOf("old ", 0));
 }
 
+// Only a 2xx answer is a line of the list; an error page for rank 1, the test request, means
+// no server worth the name.
 TEST_F(ScoreExchangeTest, AnErrorPageIsNoLineOfTheList) {
     start();
-    failingRank = "3";
-    failingStatus = 300; // the first status past success
-    EXPECT_EQ(downloadInternetScores(), 1);
-    failingStatus = 500;
-    failingRank = "1"; // the test request: no server worth the name
-    EXPECT_EQ(downloadInternetScores(), -1);
-    EXPECT_STREQ(game.statusMessage, "Could not connect to server.");
-    const char* const expected[10] = {"line 1", "line 2", "old 2",  "line 4", "line 5",
-                                      "line 6", "line 7", "line 8", "line 9", "line 10"};
-    for (int i = 0; i < 10; ++i)
-        EXPECT_EQ(game.internetScores[i], expected[i]) << "line " << i + 1;
+    const struct {
+        const char* rank;
+        int status, result;
+        const char *line3, *message;
+    } cases[] = {{"3", 299, 1, "Server oops", ""},
+                 {"3", 300, 1, "old 2", ""},
+                 {"1", 500, -1, "old 2", noConnection}};
+    for (const auto& c : cases) {
+        for (int i = 0; i < 10; ++i)
+            game.internetScores[i] = "old " + std::to_string(i);
+        failingRank = c.rank, failingStatus = c.status;
+        EXPECT_EQ(downloadInternetScores(), c.result) << c.status;
+        std::vector<std::string> lines = c.result < 0 ? linesOf("old ", 0) : linesOf("line ", 1);
+        lines[2] = c.line3;
+        expectLines(lines);
+        EXPECT_STREQ(game.statusMessage, c.message);
+    }
 }
 
 TEST_F(ScoreExchangeTest, UploadsTheServerDidNotTakeAreCounted) {
     httpLimits.requestMillis = 400; // what an upload without an answer costs
     start();
     const struct {
-        int refused, status, unanswered;
+        int refused, status, unanswered, result;
         const char* message;
-    } cases[] = {{3, 429, 0, "3 of 10 scores were refused by the server."},
-                 {10, 503, 0, "10 of 10 scores were refused by the server."},
-                 {1, 302, 0, "1 of 10 scores were refused by the server."},
-                 {1, 429, 2, "3 of 10 scores did not get through to the server."}};
+    } cases[] = {{3, 429, 0, 1, "3 of 10 scores were refused by the server."},
+                 {10, 503, 0, 1, "10 of 10 scores were refused by the server."},
+                 {1, 300, 0, 1, "1 of 10 scores were refused by the server."},
+                 {1, 299, 0, 1, ""},
+                 {0, 200, 1, 0, "1 of 10 scores did not get through to the server."},
+                 {1, 429, 2, 0, "3 of 10 scores did not get through to the server."}};
     for (const auto& c : cases) {
         uploads = 0;
         refusedUploads = c.refused, refusedStatus = c.status, unansweredUploads = c.unanswered;
-        uploadLocalScores();
+        EXPECT_EQ(uploadLocalScores(), c.result) << c.message;
         EXPECT_STREQ(game.statusMessage, c.message) << c.refused << " refused " << c.status;
     }
     // Return on the score screen: the download after the upload leaves the count in place.
@@ -164,33 +197,34 @@ TEST_F(ScoreExchangeTest, UploadsTheServerDidNotTakeAreCounted) {
 }
 
 // After the ten signed uploads, each local entry's replay goes to /replays as it lies beside
-// hisc.dat; the status line says when replays were refused, and why, unless scores were.
+// hisc.dat, unless it is larger than any replay may be; the status line says when replays were
+// refused, and why, unless scores were.
 TEST_F(ScoreExchangeTest, ReplaysFollowTheSignedUploads) {
     httpLimits.requestMillis = 400; // what a replay without an answer costs
     ScratchDirectory scratch;
     commitToFile(game.localScores, HighScoreEntry(50, "A"), localScoreFile, std::string("r\0A", 3));
-    commitToFile(game.localScores, HighScoreEntry(40, "B"), localScoreFile, "rB");
+    commitToFile(game.localScores, HighScoreEntry(45, "big"), localScoreFile,
+                 std::string(oneMiB + 1, 'x'));
+    commitToFile(game.localScores, HighScoreEntry(40, "B"), localScoreFile,
+                 std::string(oneMiB, 'B'));
     start();
+    const auto refused = [](int count, const char* reason) {
+        return std::to_string(count) + " of 2 replays were refused by the server" + reason + ".";
+    };
     const struct {
         std::vector<int> statuses;
         int refusedScores;
         bool hang;
-        const char* message;
+        std::string message;
     } cases[] = {
-        {{200, 200}, 0, false, ""},
-        {{422},
-         0,
-         false,
-         "1 of 2 replays were refused by the server (they do not play out as they claim)."},
-        {{413, 429}, 0, false, "2 of 2 replays were refused by the server (too large)."},
-        {{200, 429},
-         0,
-         false,
-         "1 of 2 replays were refused by the server (over the upload limit)."},
-        {{400}, 0, false, "1 of 2 replays were refused by the server (damaged)."},
-        {{403}, 0, false, "1 of 2 replays were refused by the server (the name is banned)."},
-        {{503}, 0, false, "1 of 2 replays were refused by the server (the server is busy)."},
-        {{500}, 0, false, "1 of 2 replays were refused by the server."},
+        {{200, 299}, 0, false, ""},
+        {{422}, 0, false, refused(1, " (they do not play out as they claim)")},
+        {{413, 429}, 0, false, refused(2, " (too large)")},
+        {{200, 429}, 0, false, refused(1, " (over the upload limit)")},
+        {{400}, 0, false, refused(1, " (damaged)")},
+        {{403}, 0, false, refused(1, " (the name is banned)")},
+        {{503}, 0, false, refused(1, " (the server is busy)")},
+        {{300}, 0, false, refused(1, "")},
         {{}, 0, true, "2 of 2 replays did not get through to the server."},
         {{422}, 3, false, "3 of 10 scores were refused by the server."},
     };
@@ -199,23 +233,26 @@ TEST_F(ScoreExchangeTest, ReplaysFollowTheSignedUploads) {
         uploads = 0, refusedUploads = c.refusedScores;
         const size_t before = local.requests().size();
         uploadLocalScores();
-        EXPECT_STREQ(game.statusMessage, c.message);
+        EXPECT_EQ(game.statusMessage, c.message);
         const auto requests = local.requests();
         ASSERT_EQ(requests.size(), before + 13) << c.message;
-        for (size_t i = 0; i < 2; ++i) {
-            const httplib::Request& sent = requests[before + 11 + i];
-            EXPECT_EQ(std::make_tuple(sent.method, sent.path, sent.get_header_value("Content-Type"),
-                                      sent.body),
-                      std::make_tuple("POST", "/replays", "application/octet-stream",
-                                      i == 0 ? std::string("r\0A", 3) : "rB"));
-        }
+        for (size_t i = before + 11; i < requests.size(); ++i)
+            EXPECT_EQ(requests[i].method + requests[i].path +
+                          requests[i].get_header_value("Content-Type"),
+                      "POST/replaysapplication/octet-stream");
     }
+    std::lock_guard<std::mutex> lock(local.guard);
+    ASSERT_EQ(replayBodies.size(), 2 * std::size(cases));
+    for (size_t i = 0; i < replayBodies.size(); ++i) // compared in part: a failure prints them
+        EXPECT_EQ(std::make_pair(replayBodies[i].size(), replayBodies[i].substr(0, 3)),
+                  i % 2 ? std::make_pair(oneMiB, std::string("BBB"))
+                        : std::make_pair(size_t(3), std::string("r\0A", 3)));
 }
 
 // A close (SIGTERM comes as one) ends the exchange at once, before or during a request, and
 // stays queued for the frame loop; keys pressed during the wait are dropped.
 TEST_F(ScoreExchangeTest, ACloseEndsTheExchangeAndStaysQueuedKeysAreDropped) {
-    httpLimits.requestMillis = httpLimits.exchangeMillis = 60000; // only the close ends the wait
+    httpLimits.requestMillis = httpLimits.exchangeMillis = endlessMillis;
     closeWhileWaiting = true;
     start();
     pushTestEvent(SDL_KEYDOWN, '\r');

@@ -1,19 +1,8 @@
-// The ten-entry table, hisc.dat as it is written and read, the result entry and the score
-// screen. Tests that touch files run in a folder of their own.
+// The result entry and the score screen. Tests that touch files run in a folder of their own.
 #include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/file.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <fstream>
 
 #include "hiscore/high_score_table.h"
 #include "record/game_state.h"
@@ -21,17 +10,9 @@
 #include "tests/support/test_game.h"
 
 namespace {
-using Bytes = std::string;
 const char* const file = "hisc.dat";
 // Score 12345, "Al", length 2, capacity 15, worked out from the file's layout by hand.
-const Bytes alRecord("\x39\x30\0\0\0\0\0\0Al\0\0\0\0\0\0\0\0\0\0\0\0\0\0\x02\0\0\0\x0F\0\0\0", 32);
-
-HighScoreTable tableOf(const std::vector<int32_t>& scores, std::vector<std::string> names = {}) {
-    HighScoreTable table;
-    for (size_t k = 0; k < scores.size(); ++k)
-        table.entries[k] = {scores[k], k < names.size() ? names[k] : "old" + std::to_string(k)};
-    return table;
-}
+const std::string alRecord("\x39\x30\0\0\0\0\0\0Al\0\0\0\0\0\0\0\0\0\0\0\0\0\0\x02\0\0\0\x0F\0\0\0", 32);
 
 std::string describe(const HighScoreTable& table) {
     std::string text;
@@ -45,211 +26,6 @@ struct Scores : testing::Test {
     ScratchDirectory scratch;
 };
 } // namespace
-
-TEST(HighScoreTable, NewcomerGoesAboveEqualsAndTheTenthIsTheBar) {
-    // A newcomer goes above its equals; an equal of the tenth takes tenth place and one below
-    // is refused, leaving the table as it was; negative scores compare signed.
-    HighScoreTable table = tableOf({50, 40, 40, 40, 30, 20, 10, 5, -7, -9});
-    EXPECT_EQ(table.insert(HighScoreEntry(40, "new")), 0);
-    EXPECT_EQ(table.insert(HighScoreEntry(-7, "tenth")), 0);
-    EXPECT_EQ(table.insert(HighScoreEntry(-8, "low")), -1);
-    EXPECT_EQ(describe(table), "50:old0 40:new 40:old1 40:old2 40:old3 30:old4 20:old5 10:old6 "
-                               "5:old7 -7:tenth ");
-    // As a hand-edited file might leave it: the first place not above the newcomer is taken.
-    HighScoreTable unordered = tableOf({30, 100, 2, 50, 1, 40, 0, 30, -1, 20});
-    EXPECT_EQ(unordered.insert(HighScoreEntry(19, "below tenth")), -1);
-    EXPECT_EQ(unordered.insert(HighScoreEntry(25, "y")), 0);
-    EXPECT_EQ(describe(unordered), "30:old0 100:old1 25:y 2:old2 50:old3 1:old4 40:old5 0:old6 "
-                                   "30:old7 -1:old8 ");
-}
-
-TEST_F(Scores, RecordsRoundTripOddFilesAreReadSafelyAndFailedSavesChangeNothing) {
-    // A temp file that a killed save left behind is harmless and cleared by the next save.
-    const char* const leftover = "hisc.dat.saving-Ab12Cd";
-    writeWholeFile(leftover, Bytes(50, '\xEE'));
-    const HighScoreTable saved = tableOf({12345, -2, 15, INT32_MIN, INT32_MAX, 0, -1, 7, 8, 9},
-                                         {"Al", "", "ABCDEFGHIJKLMNO", "\xC3\xA9t\xFF"});
-    saved.save(file);
-    EXPECT_NE(access(leftover, F_OK), 0);
-    const Bytes full = readWholeFile(file);
-    ASSERT_EQ(full.size(), 320u);
-    EXPECT_EQ(full.substr(0, 32), alRecord);
-    // A file size limit stops the write after 100 bytes, as a full disk would.
-    rlimit limit;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
-    signal(SIGXFSZ, SIG_IGN);
-    const rlimit small{100, limit.rlim_max};
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    tableOf({77}).save(file);
-    setrlimit(RLIMIT_FSIZE, &limit);
-    EXPECT_EQ(readWholeFile(file), full);
-    // A directory in the way: the rename fails and the temp file goes away.
-    ASSERT_EQ(mkdir("taken.dat", 0755), 0);
-    tableOf({77}).save("taken.dat");
-    EXPECT_EQ(std::system("test $(ls -A | wc -l) -eq 2"), 0);
-    // Odd files: whole records are taken in order, the rest keeps the defaults.
-    HighScoreTable shortened, garbledTable = saved;
-    std::copy_n(saved.entries, 3, shortened.entries);
-    garbledTable.entries[1].name = std::string(15, 'N');
-    Bytes garbled = full;
-    garbled.resize(400, '\xAB');
-    garbled[4] = '\xFF';                           // reserved slot after the score
-    std::fill(&garbled[24], &garbled[28], '\xFF'); // length beyond any name
-    std::fill(&garbled[40], &garbled[57], 'N');    // 16 name bytes unterminated, a length of 'N'
-    const std::pair<Bytes, HighScoreTable> cases[] = {
-        {full, saved}, {{}, {}}, {full.substr(0, 100), shortened}, {garbled, garbledTable}};
-    for (const auto& [bytes, expected] : cases) {
-        writeWholeFile(file, bytes);
-        HighScoreTable table;
-        table.load(file);
-        table.load("missing.dat");
-        EXPECT_EQ(describe(table), describe(expected)) << bytes.size();
-    }
-}
-
-TEST_F(Scores, SaveGoesThroughLinksKeepsModesLiveSavesAndWorksInAReadOnlyFolder) {
-    const HighScoreTable table = tableOf({42, 41});
-    auto savedHere = [&](const char* path) {
-        HighScoreTable loaded;
-        loaded.load(path);
-        return describe(loaded) == describe(table);
-    };
-    // A hisc.dat of a mode no fresh temp file has, beside another game's save in progress,
-    // which holds its temp file.
-    writeWholeFile(file, Bytes(320, '\0'));
-    ASSERT_EQ(chmod(file, 0640), 0);
-    const char* const live = "hisc.dat.saving-Live01";
-    const int held = open(live, O_CREAT | O_WRONLY, 0600);
-    ASSERT_EQ(flock(held, LOCK_EX), 0);
-    table.save(file);
-    struct stat info;
-    ASSERT_EQ(stat(file, &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0640u);
-    EXPECT_TRUE(savedHere(file));
-    EXPECT_EQ(access(live, F_OK), 0) << "a live save's temp file was removed";
-    close(held);
-    // A link: it stays, and the file behind it takes the table.
-    ASSERT_EQ(mkdir("real", 0755) + symlink("real/scores", "linked.dat"), 0);
-    writeWholeFile("real/scores", Bytes(320, '\0'));
-    table.save("linked.dat");
-    ASSERT_EQ(lstat("linked.dat", &info), 0);
-    EXPECT_TRUE(S_ISLNK(info.st_mode) && savedHere("real/scores"));
-    // A writable hisc.dat in a folder that is not: for root, through an account that may
-    // write the file only.
-    ASSERT_EQ(mkdir("locked", 0755) + chmod(".", 0755), 0);
-    writeWholeFile("locked/hisc.dat", Bytes(320, '\0'));
-    ASSERT_EQ(chown("locked/hisc.dat", 65534, 65534) == 0 || geteuid() != 0, true);
-    const pid_t child = fork();
-    if (child == 0) {
-        const bool dropped =
-            geteuid() == 0 ? setgid(65534) == 0 && setuid(65534) == 0 : chmod("locked", 0555) == 0;
-        const bool saved = dropped && table.save("locked/hisc.dat");
-        _exit(saved && access("locked/x", F_OK) != 0 && creat("locked/x", 0644) < 0 ? 0 : 1);
-    }
-    int status = -1;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    chmod("locked", 0755);
-    EXPECT_EQ(status, 0) << "the folder was writable after all, or the save said it failed";
-    EXPECT_TRUE(savedHere("locked/hisc.dat"));
-}
-
-// Each commit puts its result into the table as the file holds it then, under a lock.
-TEST_F(Scores, TwoGamesInOneFolderKeepBothResults) {
-    writeWholeFile(file, alRecord);
-    HighScoreTable first, second; // both started with that file
-    first.load(file);
-    second.load(file);
-    EXPECT_TRUE(commitToFile(first, HighScoreEntry(50, "Aa"), file).saved);
-    const CommitOutcome outcome = commitToFile(second, HighScoreEntry(40, "Bb"), file);
-    EXPECT_TRUE(outcome.placed && outcome.saved);
-    HighScoreTable onDisk;
-    onDisk.load(file);
-    EXPECT_EQ(describe(onDisk), "12345:Al 50:Aa 40:Bb 1:Tester 1:Tester 1:Tester 1:Tester "
-                                "1:Tester 1:Tester 1:Tester ");
-    EXPECT_EQ(describe(second), describe(onDisk)) << "the table shown is not the one saved";
-    // Two games saving at the same time, five results each, all of which have a place.
-    std::remove(file);
-    pid_t games[2];
-    for (int g = 0; g < 2; ++g)
-        if ((games[g] = fork()) == 0) {
-            HighScoreTable table;
-            for (int i = 0; i < 5; ++i)
-                commitToFile(table, HighScoreEntry(100 + 2 * i + g, "g" + std::to_string(g)), file);
-            _exit(0);
-        }
-    for (pid_t game : games)
-        waitpid(game, nullptr, 0);
-    onDisk.load(file);
-    EXPECT_EQ(describe(onDisk), "109:g1 108:g0 107:g1 106:g0 105:g1 104:g0 103:g1 102:g0 101:g1 "
-                                "100:g0 ");
-}
-
-// A placed result's replay lies in replays/ beside hisc.dat while its entry stays (of equal
-// entries the higher takes the newer replay); a result without a place keeps none; a killed
-// save's leftover goes, other files stay; with two games in one folder the replays follow the
-// table saved.
-TEST_F(Scores, ReplaysFollowTheSavedTable) {
-    const auto replaysOf = [](const HighScoreTable& table) {
-        std::string text;
-        for (const std::string& path : replayFilesOf(table, file))
-            text += (path.empty() ? "-" : readWholeFile(path.c_str())) + " ";
-        return text;
-    };
-    ASSERT_EQ(mkdir("replays", 0755), 0);
-    writeWholeFile("replays/notes.txt", "mine");
-    writeWholeFile("replays/5_41_00000000000000aa.orbr.saving-Xy12Zq", "a killed save's");
-    HighScoreTable first, second; // second started before first saved anything
-    const struct {
-        HighScoreTable* game;
-        int32_t score;
-        const char *name, *replay, *kept;
-    } commits[] = {
-        {&first, 50, "A", "r1", "r1 - - - - - - - - - "},
-        {&first, 40, "Bÿ/", "r2", "r1 r2 - - - - - - - - "},
-        {&first, 50, "A", "r3", "r3 r1 r2 - - - - - - - "},
-        {&first, 0, "Z", "rz", "r3 r1 r2 - - - - - - - "},
-        {&second, 67, "C", "r4", "r4 r3 r1 r2 - - - - - - "},
-        {&second, 60, "C", "", "r4 - r3 r1 r2 - - - - - "},
-    };
-    for (const auto& c : commits) {
-        commitToFile(*c.game, HighScoreEntry(c.score, c.name), file, c.replay);
-        EXPECT_EQ(replaysOf(*c.game), c.kept) << c.score << c.name;
-    }
-    for (int i = 0; i < 7; ++i) // pushes B, then the lower A, out of the table
-        commitToFile(second, HighScoreEntry(61 + i, "C"), file);
-    EXPECT_EQ(replaysOf(second), "r4 - - - - - - - - r3 ");
-    EXPECT_EQ(std::system("test $(ls replays | wc -l) = 3 && test $(cat replays/notes.txt) = mine"),
-              0);
-}
-
-// A result a save could not keep stays in the table and goes to the file with the next one.
-TEST_F(Scores, UnsavedResultsAreSavedWithTheNextAndSpecialFilesAreLeftAlone) {
-    HighScoreTable table;
-    const char* const inMissingFolder = "later/hisc.dat";
-    for (int score : {30, 20})
-        EXPECT_FALSE(commitToFile(table, HighScoreEntry(score, "u"), inMissingFolder).saved);
-    ASSERT_EQ(mkdir("later", 0755), 0);
-    EXPECT_TRUE(commitToFile(table, HighScoreEntry(10, "s"), inMissingFolder).saved);
-    HighScoreTable onDisk;
-    onDisk.load(inMissingFolder);
-    EXPECT_EQ(describe(onDisk), "30:u 20:u 10:s 1:Tester 1:Tester 1:Tester 1:Tester 1:Tester "
-                                "1:Tester 1:Tester ");
-    EXPECT_EQ(describe(table), describe(onDisk));
-    // Nothing but a regular file is read (a FIFO would hold up start-up) or replaced.
-    ASSERT_EQ(mkfifo("fifo", 0644) + symlink("fifo", "link") + mkdir("folder", 0755), 0);
-    alarm(60); // a load that waits on the FIFO fails the test rather than hanging it
-    for (const char* special : {"fifo", "link", "folder"}) {
-        HighScoreTable loaded = tableOf({5});
-        loaded.load(special);
-        EXPECT_EQ(describe(loaded), describe(tableOf({5}))) << special;
-        EXPECT_FALSE(commitToFile(loaded, HighScoreEntry(9, "x"), special).saved) << special;
-    }
-    alarm(0);
-    struct stat info;
-    EXPECT_TRUE(lstat("fifo", &info) == 0 && S_ISFIFO(info.st_mode));
-    EXPECT_TRUE(lstat("link", &info) == 0 && S_ISLNK(info.st_mode));
-    EXPECT_EQ(std::system("test $(ls -A | wc -l) -eq 4"), 0) << "a file was left behind";
-}
 
 TEST_F(Scores, ScoreScreenColumnsAndCommittedResults) {
     game.inMenu = false;
