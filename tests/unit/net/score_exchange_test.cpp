@@ -18,6 +18,7 @@ const char* const noConnection = "Could not connect to server.";
 // Far longer than an exchange may take: only its deadline or a close ends such a wait.
 const int endlessMillis = 60000;
 const size_t oneMiB = 1024 * 1024; // the most a replay may be
+const int noAnswer = -1;
 
 class ScoreExchangeTest : public testing::Test {
   protected:
@@ -46,20 +47,19 @@ class ScoreExchangeTest : public testing::Test {
             scoreReplayPath, [this](const httplib::Request& request, httplib::Response& response) {
                 // The lock is held for the whole statement.
                 std::lock_guard<std::mutex>(local.guard), replayBodies.push_back(request.body);
-                if (replayHang)
+                const int answer = replayAnswers.empty() ? 200 : replayAnswers.front();
+                if (!replayAnswers.empty())
+                    replayAnswers.erase(replayAnswers.begin());
+                if (answer == noAnswer)
                     local.sleepUnlessStopping(endlessMillis);
-                response.status = replayStatuses.empty() ? 200 : replayStatuses.front();
-                if (!replayStatuses.empty())
-                    replayStatuses.erase(replayStatuses.begin());
+                response.status = answer;
             });
+        ASSERT_TRUE(local.start());
+        setenv("ORBELLE_SCORE_SERVER", local.hostAndPort().c_str(), 1);
     }
     void TearDown() override {
         httpLimits = HttpLimits();
         unsetenv("ORBELLE_SCORE_SERVER");
-    }
-    void start() {
-        ASSERT_TRUE(local.start());
-        setenv("ORBELLE_SCORE_SERVER", local.hostAndPort().c_str(), 1);
     }
     void expectLines(const std::vector<std::string>& lines) {
         for (int i = 0; i < 10; ++i)
@@ -73,8 +73,7 @@ class ScoreExchangeTest : public testing::Test {
     int unansweredUploads = 0; // the last uploads get no answer
     std::string failingRank;   // this rank answers failingStatus and an error page
     int failingStatus = 500;
-    std::vector<int> replayStatuses; // the answers to the replays, in turn; then 200
-    bool replayHang = false;
+    std::vector<int> replayAnswers;        // to the replays, in turn; then 200
     std::vector<std::string> replayBodies; // as they arrived
     LocalHttpServer local;
 };
@@ -89,7 +88,6 @@ std::vector<std::string> linesOf(const char* prefix, int first) {
 
 // The signatures are python3's hashlib.md5 of name, score and salt.
 TEST_F(ScoreExchangeTest, ElevenRequestsEachWay) {
-    start();
     EXPECT_EQ(downloadInternetScores(), 1);
     expectLines(linesOf("line ", 1));
     game.localScores.entries[0] = HighScoreEntry(-5, "a&b %c~");
@@ -113,7 +111,6 @@ TEST_F(ScoreExchangeTest, ElevenRequestsEachWay) {
 }
 
 TEST_F(ScoreExchangeTest, SwitchedOffNeitherExchangeAsksTheServer) {
-    start();
     game.internetScoresEnabled = false;
     for (int (*exchange)() : {downloadInternetScores, uploadLocalScores}) {
         game.statusMessage = "";
@@ -129,7 +126,6 @@ TEST_F(ScoreExchangeTest, AServerThatHangsAfterOneAnswerIsBoundedByTheExchangeDe
     // the hang outlasts it by far, so a slow machine cannot pass for a hang.
     httpLimits.exchangeMillis = 3000;
     hang = true;
-    start();
     // The download got its first answer; the upload never sent its tenth entry. Cut short,
     // each says so.
     const std::pair<int (*)(), int> exchanges[] = {{downloadInternetScores, -1},
@@ -148,7 +144,6 @@ TEST_F(ScoreExchangeTest, AServerThatHangsAfterOneAnswerIsBoundedByTheExchangeDe
 // Only a 2xx answer is a line of the list; an error page for rank 1, the test request, means
 // no server worth the name.
 TEST_F(ScoreExchangeTest, AnErrorPageIsNoLineOfTheList) {
-    start();
     const struct {
         const char* rank;
         int status, result;
@@ -168,71 +163,45 @@ TEST_F(ScoreExchangeTest, AnErrorPageIsNoLineOfTheList) {
     }
 }
 
-TEST_F(ScoreExchangeTest, UploadsTheServerDidNotTakeAreCounted) {
+// Each local entry goes up signed, then its replay as it lies beside hisc.dat (unless larger
+// than any replay may be) as the body of a POST to /replays. The status line counts what the
+// server did not take: scores first, else replays, with the reason for the first refusal.
+TEST_F(ScoreExchangeTest, UploadsAndReplaysTheServerDidNotTakeAreCounted) {
     httpLimits.requestMillis = 400; // what an upload without an answer costs
-    start();
-    const struct {
-        int refused, status, unanswered, result;
-        const char* message;
-    } cases[] = {{3, 429, 0, 1, "3 of 10 scores were refused by the server."},
-                 {10, 503, 0, 1, "10 of 10 scores were refused by the server."},
-                 {1, 300, 0, 1, "1 of 10 scores were refused by the server."},
-                 {1, 299, 0, 1, ""},
-                 {0, 200, 1, 0, "1 of 10 scores did not get through to the server."},
-                 {1, 429, 2, 0, "3 of 10 scores did not get through to the server."}};
-    for (const auto& c : cases) {
-        uploads = 0;
-        refusedUploads = c.refused, refusedStatus = c.status, unansweredUploads = c.unanswered;
-        EXPECT_EQ(uploadLocalScores(), c.result) << c.message;
-        EXPECT_STREQ(game.statusMessage, c.message) << c.refused << " refused " << c.status;
-    }
-    // Return on the score screen: the download after the upload leaves the count in place.
-    uploads = unansweredUploads = 0;
-    game.scoreScreenVisible = game.inMenu = true;
-    game.menuSelection = 1;
-    pushTestEvent(SDL_KEYDOWN, SDLK_RETURN);
-    handleInput();
-    EXPECT_STREQ(game.statusMessage, "1 of 10 scores were refused by the server.");
-    EXPECT_EQ(game.internetScores[9], "line 10");
-}
-
-// After the ten signed uploads, each local entry's replay goes to /replays as it lies beside
-// hisc.dat, unless it is larger than any replay may be; the status line says when replays were
-// refused, and why, unless scores were.
-TEST_F(ScoreExchangeTest, ReplaysFollowTheSignedUploads) {
-    httpLimits.requestMillis = 400; // what a replay without an answer costs
     ScratchDirectory scratch;
     commitToFile(game.localScores, HighScoreEntry(50, "A"), localScoreFile, std::string("r\0A", 3));
     commitToFile(game.localScores, HighScoreEntry(45, "big"), localScoreFile,
                  std::string(oneMiB + 1, 'x'));
     commitToFile(game.localScores, HighScoreEntry(40, "B"), localScoreFile,
                  std::string(oneMiB, 'B'));
-    start();
     const auto refused = [](int count, const char* reason) {
         return std::to_string(count) + " of 2 replays were refused by the server" + reason + ".";
     };
     const struct {
-        std::vector<int> statuses;
-        int refusedScores;
-        bool hang;
+        int refused, status, unanswered, result;
+        std::vector<int> replayAnswers;
         std::string message;
     } cases[] = {
-        {{200, 299}, 0, false, ""},
-        {{422}, 0, false, refused(1, " (they do not play out as they claim)")},
-        {{413, 429}, 0, false, refused(2, " (too large)")},
-        {{200, 429}, 0, false, refused(1, " (over the upload limit)")},
-        {{400}, 0, false, refused(1, " (damaged)")},
-        {{403}, 0, false, refused(1, " (the name is banned)")},
-        {{503}, 0, false, refused(1, " (the server is busy)")},
-        {{300}, 0, false, refused(1, "")},
-        {{}, 0, true, "2 of 2 replays did not get through to the server."},
-        {{422}, 3, false, "3 of 10 scores were refused by the server."},
+        {3, 429, 0, 1, {}, "3 of 10 scores were refused by the server."},
+        {10, 503, 0, 1, {}, "10 of 10 scores were refused by the server."},
+        {1, 300, 0, 1, {422}, "1 of 10 scores were refused by the server."},
+        {0, 200, 1, 0, {}, "1 of 10 scores did not get through to the server."},
+        {1, 429, 2, 0, {}, "3 of 10 scores did not get through to the server."},
+        {0, 200, 0, 1, {200, 299}, ""},
+        {0, 200, 0, 1, {422}, refused(1, " (they do not play out as they claim)")},
+        {0, 200, 0, 1, {413, 429}, refused(2, " (too large)")},
+        {0, 200, 0, 1, {200, 429}, refused(1, " (over the upload limit)")},
+        {0, 200, 0, 1, {400}, refused(1, " (damaged)")},
+        {0, 200, 0, 1, {403}, refused(1, " (the name is banned)")},
+        {0, 200, 0, 1, {503}, refused(1, " (the server is busy)")},
+        {0, 200, 0, 1, {300}, refused(1, "")},
+        {0, 200, 0, 1, {noAnswer, noAnswer}, "2 of 2 replays did not get through to the server."},
     };
     for (const auto& c : cases) {
-        replayStatuses = c.statuses, replayHang = c.hang;
-        uploads = 0, refusedUploads = c.refusedScores;
+        uploads = 0, refusedUploads = c.refused, refusedStatus = c.status;
+        unansweredUploads = c.unanswered, replayAnswers = c.replayAnswers;
         const size_t before = local.requests().size();
-        uploadLocalScores();
+        EXPECT_EQ(uploadLocalScores(), c.result) << c.message;
         EXPECT_EQ(game.statusMessage, c.message);
         const auto requests = local.requests();
         ASSERT_EQ(requests.size(), before + 13) << c.message;
@@ -241,12 +210,22 @@ TEST_F(ScoreExchangeTest, ReplaysFollowTheSignedUploads) {
                           requests[i].get_header_value("Content-Type"),
                       "POST/replaysapplication/octet-stream");
     }
-    std::lock_guard<std::mutex> lock(local.guard);
-    ASSERT_EQ(replayBodies.size(), 2 * std::size(cases));
-    for (size_t i = 0; i < replayBodies.size(); ++i) // compared in part: a failure prints them
-        EXPECT_EQ(std::make_pair(replayBodies[i].size(), replayBodies[i].substr(0, 3)),
-                  i % 2 ? std::make_pair(oneMiB, std::string("BBB"))
-                        : std::make_pair(size_t(3), std::string("r\0A", 3)));
+    {
+        std::lock_guard<std::mutex> lock(local.guard);
+        ASSERT_EQ(replayBodies.size(), 2 * std::size(cases));
+        for (size_t i = 0; i < replayBodies.size(); ++i) // compared in part: a failure prints them
+            EXPECT_EQ(std::make_pair(replayBodies[i].size(), replayBodies[i].substr(0, 3)),
+                      i % 2 ? std::make_pair(oneMiB, std::string("BBB"))
+                            : std::make_pair(size_t(3), std::string("r\0A", 3)));
+    }
+    // Return on the score screen: the download after the upload leaves the count in place.
+    uploads = unansweredUploads = 0, refusedUploads = 1, refusedStatus = 429;
+    game.scoreScreenVisible = game.inMenu = true;
+    game.menuSelection = 1;
+    pushTestEvent(SDL_KEYDOWN, SDLK_RETURN);
+    handleInput();
+    EXPECT_STREQ(game.statusMessage, "1 of 10 scores were refused by the server.");
+    EXPECT_EQ(game.internetScores[9], "line 10");
 }
 
 // A close (SIGTERM comes as one) ends the exchange at once, before or during a request, and
@@ -254,7 +233,6 @@ TEST_F(ScoreExchangeTest, ReplaysFollowTheSignedUploads) {
 TEST_F(ScoreExchangeTest, ACloseEndsTheExchangeAndStaysQueuedKeysAreDropped) {
     httpLimits.requestMillis = httpLimits.exchangeMillis = endlessMillis;
     closeWhileWaiting = true;
-    start();
     pushTestEvent(SDL_KEYDOWN, '\r');
     const auto begin = std::chrono::steady_clock::now();
     EXPECT_EQ(downloadInternetScores(), -1);
@@ -269,11 +247,12 @@ TEST_F(ScoreExchangeTest, ACloseEndsTheExchangeAndStaysQueuedKeysAreDropped) {
 
 // Nothing that could carry the request elsewhere or cut the URL gets through.
 TEST(ScoreServerChoice, AddressesAndWhichChoiceWins) {
-    for (const char* valid : {"a-b.example.org:1", "10.0.0.1:65535", "[::1]:8765", "[fe80::1]"})
+    for (const char* valid :
+         {"a-b.example.org:1", "10.0.0.1:65535", "[::1]:8765", "[fe80::1]", "[::]"})
         EXPECT_TRUE(isScoreServerAddress(valid)) << valid;
     for (const char* bad :
          {"", ":80", "example.org:", "example.org:0", "example.org:65536", "a b", "evil.org/x",
-          "evil.org#", "user@host", "[::1", "::1", "h:80:90", "[g::1]", "h:+80"})
+          "evil.org#", "user@host", "[::1", "[:]", "::1", "h:80:90", "[g::1]", "h:+80"})
         EXPECT_FALSE(isScoreServerAddress(bad)) << bad;
     EXPECT_TRUE(isScoreServerAddress(std::string(253, 'a')));
     EXPECT_FALSE(isScoreServerAddress(std::string(254, 'a')));

@@ -202,22 +202,3 @@ TEST(ReplayFormat, RefusesWhatIsNoSoundReplay) {
         EXPECT_EQ(decodeReplay(c.bytes, &read), c.expected) << c.what;
     }
 }
-
-// A minute at 64 frames a second with the steady 15, 16, 16 ms beat of the game's clock, a key
-// changed every 12 frames and the check values: the file stays within 2 KB.
-TEST(ReplayFormat, AMinuteOfPlayTakesAtMostTwoKilobytes) {
-    Replay replay;
-    replay.start.collectable.assign(200, true);
-    const uint32_t beat[8] = {15, 16, 15, 16, 16, 15, 16, 16};
-    uint32_t held = 0, state = 12345;
-    for (uint32_t i = 0; i < 64 * 60; ++i) {
-        if (i % 12 == 0) {
-            state = state * 1103515245 + 12345;
-            held = (state >> 16) & 0x1F & ~replayHeldEscape;
-        }
-        replay.frames.push_back({beat[i % 8], uint8_t(held)});
-        if ((i + 1) % replayCheckInterval == 0)
-            replay.checks.push_back(state ^ i);
-    }
-    EXPECT_LE(encodeReplay(replay).size(), 2048u);
-}
