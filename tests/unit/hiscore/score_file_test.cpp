@@ -36,6 +36,19 @@ std::string describe(const HighScoreTable& table) {
     return text;
 }
 
+// What saving does when a file size limit stops every write after 100 bytes, as a full disk
+// would.
+template <typename Save> bool onAFullDisk(Save save) {
+    rlimit limit;
+    getrlimit(RLIMIT_FSIZE, &limit);
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit small{100, limit.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &small);
+    const bool saved = save();
+    setrlimit(RLIMIT_FSIZE, &limit);
+    return saved;
+}
+
 struct ScoreFile : testing::Test {
     ScratchDirectory scratch;
 };
@@ -61,24 +74,20 @@ TEST(HighScoreTable, NewcomerGoesAboveEqualsAndTheTenthIsTheBar) {
 }
 
 TEST_F(ScoreFile, RecordsRoundTripOddFilesAreReadSafelyAndFailedSavesChangeNothing) {
-    // A temp file that a killed save left behind is harmless and cleared by the next save.
+    // A temp file that a killed save left behind is harmless and cleared by the next save; a
+    // file of the player's that only looks like one stays.
     const char* const leftover = "hisc.dat.saving-Ab12Cd";
     writeWholeFile(leftover, Bytes(50, '\xEE'));
+    writeWholeFile("hisc.dat.saving-notes", "mine");
     const HighScoreTable saved = tableOf({12345, -2, 15, INT32_MIN, INT32_MAX, 0, -1, 7, 8, 9},
                                          {"Al", "", "ABCDEFGHIJKLMNO", "\xC3\xA9t\xFF"});
     saved.save(file);
     EXPECT_NE(access(leftover, F_OK), 0);
+    EXPECT_EQ(readWholeFile("hisc.dat.saving-notes"), "mine");
     const Bytes full = readWholeFile(file);
     ASSERT_EQ(full.size(), 320u);
     EXPECT_EQ(full.substr(0, 32), alRecord);
-    // A file size limit stops the write after 100 bytes, as a full disk would.
-    rlimit limit;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
-    signal(SIGXFSZ, SIG_IGN);
-    const rlimit small{100, limit.rlim_max};
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    EXPECT_FALSE(tableOf({77}).save(file)) << "a failed write passed for a save";
-    setrlimit(RLIMIT_FSIZE, &limit);
+    EXPECT_FALSE(onAFullDisk([] { return tableOf({77}).save(file); })) << "passed for saved";
     EXPECT_EQ(readWholeFile(file), full);
     // Odd files: whole records are taken in order, the rest keeps the defaults.
     HighScoreTable shortened, garbledTable = saved;
@@ -203,19 +212,31 @@ TEST_F(ScoreFile, ReplaysFollowTheSavedTable) {
               0);
 }
 
-// A result a save could not keep stays in the table and goes to the file with the next one.
+// A result a save could not keep stays in the table and goes to the file with the next one,
+// whether the file was missing (its folder too) or there to read but not to write.
 TEST_F(ScoreFile, UnsavedResultsAreSavedWithTheNextAndSpecialFilesAreLeftAlone) {
-    HighScoreTable table;
-    const char* const inMissingFolder = "later/hisc.dat";
-    for (int score : {30, 20})
-        EXPECT_FALSE(commitToFile(table, HighScoreEntry(score, "u"), inMissingFolder).saved);
-    ASSERT_EQ(mkdir("later", 0755), 0);
-    EXPECT_TRUE(commitToFile(table, HighScoreEntry(10, "s"), inMissingFolder).saved);
-    HighScoreTable onDisk;
-    onDisk.load(inMissingFolder);
-    EXPECT_EQ(describe(onDisk), "30:u 20:u 10:s 1:Tester 1:Tester 1:Tester 1:Tester 1:Tester "
-                                "1:Tester 1:Tester ");
-    EXPECT_EQ(describe(table), describe(onDisk));
+    HighScoreTable before;
+    ASSERT_TRUE(commitToFile(before, HighScoreEntry(12345, "Al"), file).saved);
+    const std::string testers = "1:Tester 1:Tester 1:Tester 1:Tester 1:Tester 1:Tester ";
+    const struct {
+        const char* path;
+        bool fullDisk;
+        std::string saved;
+    } cases[] = {{"later/hisc.dat", false, "30:u 20:u 10:s 1:Tester " + testers},
+                 {file, true, "12345:Al 30:u 20:u 10:s " + testers}};
+    for (const auto& c : cases) {
+        HighScoreTable table;
+        for (int score : {30, 20}) {
+            const auto commit = [&] { return commitToFile(table, {score, "u"}, c.path).saved; };
+            EXPECT_FALSE(c.fullDisk ? onAFullDisk(commit) : commit()) << c.path;
+        }
+        mkdir("later", 0755);
+        EXPECT_TRUE(commitToFile(table, HighScoreEntry(10, "s"), c.path).saved);
+        HighScoreTable onDisk;
+        onDisk.load(c.path);
+        EXPECT_EQ(describe(onDisk), c.saved);
+        EXPECT_EQ(describe(table), c.saved);
+    }
     // Nothing but a regular file is read (a FIFO would hold up start-up) or replaced.
     ASSERT_EQ(mkfifo("fifo", 0644) + symlink("fifo", "link") + mkdir("folder", 0755), 0);
     alarm(60); // a load that waits on the FIFO fails the test rather than hanging it
@@ -229,5 +250,5 @@ TEST_F(ScoreFile, UnsavedResultsAreSavedWithTheNextAndSpecialFilesAreLeftAlone) 
     struct stat info;
     EXPECT_TRUE(lstat("fifo", &info) == 0 && S_ISFIFO(info.st_mode));
     EXPECT_TRUE(lstat("link", &info) == 0 && S_ISLNK(info.st_mode));
-    EXPECT_EQ(std::system("test $(ls -A | wc -l) -eq 4"), 0) << "a file was left behind";
+    EXPECT_EQ(std::system("test $(ls -A | wc -l) -eq 5"), 0) << "a file was left behind";
 }
