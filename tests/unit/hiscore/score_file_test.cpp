@@ -195,7 +195,7 @@ TEST_F(ScoreFile, ReplaysFollowTheSavedTable) {
         const char *name, *replay, *kept;
     } commits[] = {
         {&first, 50, "A", "r1", "r1 - - - - - - - - - "},
-        {&first, 40, "Bÿ/", "r2", "r1 r2 - - - - - - - - "},
+        {&first, 40, "Bÿ/ of fifteen", "r2", "r1 r2 - - - - - - - - "},
         {&first, 50, "A", "r3", "r3 r1 r2 - - - - - - - "},
         {&first, 0, "Z", "rz", "r3 r1 r2 - - - - - - - "},
         {&second, 67, "C", "r4", "r4 r3 r1 r2 - - - - - - "},

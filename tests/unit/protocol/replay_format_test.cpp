@@ -21,8 +21,8 @@ Replay sampleReplay() {
     replay.start.savedSpikeSpeed = 2.25f;
     replay.start.musicTrack = 1;
     replay.start.nameEntryOpen = true;
-    replay.start.collectable.assign(200, true);
-    for (int i : {0, 7, 8, 199})
+    replay.start.collectable.assign(260, true);
+    for (int i : {0, 7, 8, 259})
         replay.start.collectable[i] = false;
     const uint32_t millis[] = {1, 15, 16, 127, 128, 16383, 16384, 0xFFFFFFFF};
     for (uint32_t i = 0; i < 130; ++i)
@@ -110,9 +110,9 @@ std::string encodedWith(void (*change)(Replay&)) {
 // What is read back, written again, is what was written: the reader takes every field.
 TEST(ReplayFormat, LayoutAsAnIndependentReaderSeesItAndReadBack) {
     const std::string expected = "4afc7267656e1b\n"
-                                 "-7 130 0x89abcdef 2 1.5 2.25 1 1 200\n" +
+                                 "-7 130 0x89abcdef 2 1.5 2.25 1 1 260\n" +
                                  std::string("0") + std::string(6, '1') + "00" +
-                                 std::string(190, '1') + "0\n" +
+                                 std::string(250, '1') + "0\n" +
                                  "[0, 1, 2, 3, 4, 5, 6, 7, 8, 9]\n"
                                  "[1, 15, 16, 127, 128, 16383, 16384, 4294967295, 1] 130\n"
                                  "['0xdeadbeef', '0x1020304']\n";
