@@ -110,37 +110,6 @@ TEST_F(ScoreExchangeTest, ElevenRequestsEachWay) {
                   upload + "name=Tester&score=1&hashcheck=f3cb658bc71bd27d99349de985f5bf71");
 }
 
-TEST_F(ScoreExchangeTest, SwitchedOffNeitherExchangeAsksTheServer) {
-    game.internetScoresEnabled = false;
-    for (int (*exchange)() : {downloadInternetScores, uploadLocalScores}) {
-        game.statusMessage = "";
-        EXPECT_EQ(exchange(), -2);
-        EXPECT_STREQ(game.statusMessage, "You have disabled internet highscores.");
-    }
-    EXPECT_EQ(local.requests().size(), 0u);
-    expectLines(linesOf("old ", 0));
-}
-
-TEST_F(ScoreExchangeTest, AServerThatHangsAfterOneAnswerIsBoundedByTheExchangeDeadline) {
-    // The first answer of each exchange comes well within this however loaded the machine;
-    // the hang outlasts it by far, so a slow machine cannot pass for a hang.
-    httpLimits.exchangeMillis = 3000;
-    hang = true;
-    // The download got its first answer; the upload never sent its tenth entry. Cut short,
-    // each says so.
-    const std::pair<int (*)(), int> exchanges[] = {{downloadInternetScores, -1},
-                                                   {uploadLocalScores, 0}};
-    for (auto [exchange, result] : exchanges) {
-        game.statusMessage = "";
-        const auto begin = std::chrono::steady_clock::now();
-        EXPECT_EQ(exchange(), result);
-        EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(30));
-        EXPECT_STREQ(game.statusMessage, noConnection);
-    }
-    EXPECT_EQ(local.requests().size(), 4u) << "no request is made once the deadline has passed";
-    expectLines(linesOf("old ", 0));
-}
-
 // Only a 2xx answer is a line of the list; an error page for rank 1, the test request, means
 // no server worth the name.
 TEST_F(ScoreExchangeTest, AnErrorPageIsNoLineOfTheList) {
@@ -228,21 +197,44 @@ TEST_F(ScoreExchangeTest, UploadsAndReplaysTheServerDidNotTakeAreCounted) {
     EXPECT_EQ(game.internetScores[9], "line 10");
 }
 
-// A close (SIGTERM comes as one) ends the exchange at once, before or during a request, and
-// stays queued for the frame loop; keys pressed during the wait are dropped.
-TEST_F(ScoreExchangeTest, ACloseEndsTheExchangeAndStaysQueuedKeysAreDropped) {
-    httpLimits.requestMillis = httpLimits.exchangeMillis = endlessMillis;
-    closeWhileWaiting = true;
-    pushTestEvent(SDL_KEYDOWN, '\r');
-    const auto begin = std::chrono::steady_clock::now();
-    EXPECT_EQ(downloadInternetScores(), -1);
-    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(30));
-    EXPECT_EQ(takeQueuedEventTypes(), std::vector<int>{SDL_QUIT});
-    pushTestEvent(SDL_QUIT);
-    pushTestEvent(SDL_KEYUP, '\r');
-    EXPECT_EQ(uploadLocalScores(), -1);
-    EXPECT_EQ(local.requests().size(), 1u) << "a request was made with a close queued";
-    EXPECT_EQ(takeQueuedEventTypes(), std::vector<int>{SDL_QUIT});
+// Switched off, or cut short by the deadline of a server that hangs after one answer or by a
+// close asked for while a request waits (SIGTERM comes as one): each exchange says why, the list
+// stays as it was, and no request is made that could not help. A close stays queued for the
+// frame loop; keys pressed while an exchange waited are dropped.
+TEST_F(ScoreExchangeTest, SwitchedOffOrCutShortTheListStaysAsItWas) {
+    const std::vector<int> none, key{SDL_KEYDOWN}, close{SDL_QUIT};
+    const struct {
+        bool enabled, hang, closeWhileWaiting;
+        long exchangeMillis; // each request may take as long as it likes
+        int download, upload;
+        const char* message;
+        size_t requests;
+        std::vector<int> queued; // after each exchange
+    } cases[] = {
+        {false, false, false, 10000, -2, -2, "You have disabled internet highscores.", 0, key},
+        // The first answer comes well within 3 s however loaded the machine.
+        {true, true, false, 3000, -1, 0, noConnection, 4, none},
+        {true, false, true, endlessMillis, -1, -1, noConnection, 1, close}};
+    for (const auto& c : cases) {
+        game.internetScoresEnabled = c.enabled, hang = c.hang;
+        closeWhileWaiting = c.closeWhileWaiting;
+        httpLimits.requestMillis = endlessMillis, httpLimits.exchangeMillis = c.exchangeMillis;
+        const size_t before = local.requests().size();
+        for (auto [exchange, result] : {std::make_pair(downloadInternetScores, c.download),
+                                        std::make_pair(uploadLocalScores, c.upload)}) {
+            game.statusMessage = "";
+            pushTestEvent(SDL_KEYDOWN, '\r');
+            const auto begin = std::chrono::steady_clock::now();
+            EXPECT_EQ(exchange(), result) << c.message;
+            EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(30));
+            EXPECT_STREQ(game.statusMessage, c.message);
+            EXPECT_EQ(takeQueuedEventTypes(), c.queued) << c.message;
+            if (c.closeWhileWaiting) // still asked for when the upload begins
+                pushTestEvent(SDL_QUIT);
+        }
+        EXPECT_EQ(local.requests().size() - before, c.requests) << c.message;
+        expectLines(linesOf("old ", 0));
+    }
 }
 
 // Nothing that could carry the request elsewhere or cut the URL gets through.
