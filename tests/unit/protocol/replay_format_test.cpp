@@ -50,13 +50,10 @@ std::string readWithPython(const std::string& bytes) {
         "size=struct.unpack('<I',b[p:p+4])[0]; p+=4\n"
         "cols=zlib.decompress(b[p:p+size]); p+=size\n"
         "print(list(cols[:frames])[:10])\n"
-        "m=[];q=frames\n"
-        "while q<len(cols):\n"
-        "  v=0;s=0\n"
-        "  while True:\n"
-        "    c=cols[q];q+=1;v|=(c&127)<<s;s+=7\n"
-        "    if c<128: break\n"
-        "  m.append(v)\n"
+        "m=[];v=s=0\n"
+        "for c in cols[frames:]:\n"
+        "  v|=(c&127)<<s;s+=7\n"
+        "  if c<128: m.append(v);v=s=0\n"
         "print(m[:9],len(m))\n"
         "print([hex(x) for x in struct.unpack('<%dI'%(frames//64),b[p:-4])])\n\" 2>&1",
         "r");
@@ -129,6 +126,7 @@ TEST(ReplayFormat, RefusesWhatIsNoSoundReplay) {
     const size_t afterName = 6 + sampleReplay().name.size();
     std::string bigger = good;
     bigger.resize(replayMaxFileBytes + 1);
+    const ReplayReadError damaged = ReplayReadError::damaged;
     struct Case {
         const char* what;
         std::string bytes;
@@ -137,38 +135,29 @@ TEST(ReplayFormat, RefusesWhatIsNoSoundReplay) {
         {"nothing", "", ReplayReadError::notReplay},
         {"another file", "GIF89a........", ReplayReadError::notReplay},
         {"a newer version", withByte(good, 4, 2), ReplayReadError::newerVersion},
-        {"version 0", withByte(good, 4, 0), ReplayReadError::damaged},
+        {"version 0", withByte(good, 4, 0), damaged},
         {"over 1 MiB", bigger, ReplayReadError::tooLarge},
-        {"cut short", good.substr(0, good.size() - 1), ReplayReadError::damaged},
-        {"one byte more", good + "x", ReplayReadError::damaged},
-        {"a byte changed, sum not", std::string(good).replace(afterName + 2, 1, "\x55"),
-         ReplayReadError::damaged},
-        {"a name of 16", withByte(good, 5, 16), ReplayReadError::damaged},
-        {"a NUL in the name", withByte(good, 7, 0), ReplayReadError::damaged},
-        {"event kind 3", withByte(good, afterName + 12, 3), ReplayReadError::damaged},
-        {"music track 3", withByte(good, afterName + 21, 3), ReplayReadError::damaged},
-        {"name entry flag 2", withByte(good, afterName + 22, 2), ReplayReadError::damaged},
+        {"cut short", good.substr(0, good.size() - 1), damaged},
+        {"one byte more", good + "x", damaged},
+        {"a byte changed, sum not", std::string(good).replace(afterName + 2, 1, "\x55"), damaged},
+        {"a name of 16", withByte(good, 5, 16), damaged},
+        {"a NUL in the name", withByte(good, 7, 0), damaged},
+        {"event kind 3", withByte(good, afterName + 12, 3), damaged},
+        {"music track 3", withByte(good, afterName + 21, 3), damaged},
+        {"name entry flag 2", withByte(good, afterName + 22, 2), damaged},
         {"a speed not a number",
-         withByte(withByte(good, afterName + 16, 0x7F), afterName + 15, 0xC0),
-         ReplayReadError::damaged},
-        {"more frames than packed", withByte(good, afterName + 4, 131), ReplayReadError::damaged},
-        {"a frame of 0 ms", encodedWith([](Replay& r) { r.frames[3].millis = 0; }),
-         ReplayReadError::damaged},
-        {"an unknown input bit", encodedWith([](Replay& r) { r.frames[3].input = 0x80; }),
-         ReplayReadError::damaged},
-        {"a check too few", encodedWith([](Replay& r) { r.checks.pop_back(); }),
-         ReplayReadError::damaged},
-        {"a check too many", encodedWith([](Replay& r) { r.checks.push_back(1); }),
-         ReplayReadError::damaged},
+         withByte(withByte(good, afterName + 16, 0x7F), afterName + 15, 0xC0), damaged},
+        {"more frames than packed", withByte(good, afterName + 4, 131), damaged},
+        {"a frame of 0 ms", encodedWith([](Replay& r) { r.frames[3].millis = 0; }), damaged},
+        {"an unknown input bit", encodedWith([](Replay& r) { r.frames[3].input = 0x80; }), damaged},
+        {"a check too few", encodedWith([](Replay& r) { r.checks.pop_back(); }), damaged},
+        {"a check too many", encodedWith([](Replay& r) { r.checks.push_back(1); }), damaged},
         {"milliseconds past 32 bits", withColumns(std::string("\0\0\x10\xFF\xFF\xFF\xFF\x10", 8)),
-         ReplayReadError::damaged},
-        {"milliseconds unended", withColumns(std::string("\0\0\x10\x90", 4)),
-         ReplayReadError::damaged},
-        {"a byte after the milliseconds", withColumns(std::string("\0\0\x10\x10\x10", 5)),
-         ReplayReadError::damaged},
-        {"fewer inputs than frames", withColumns(std::string("\0", 1)), ReplayReadError::damaged},
-        {"more frames than any round", encodedWith(framesOf<replayMaxFrames + 1>),
-         ReplayReadError::damaged},
+         damaged},
+        {"milliseconds unended", withColumns(std::string("\0\0\x10\x90", 4)), damaged},
+        {"a byte after the milliseconds", withColumns(std::string("\0\0\x10\x10\x10", 5)), damaged},
+        {"fewer inputs than frames", withColumns(std::string("\0", 1)), damaged},
+        {"more frames than any round", encodedWith(framesOf<replayMaxFrames + 1>), damaged},
         {"as many frames as any round", encodedWith(framesOf<replayMaxFrames>),
          ReplayReadError::none},
     };
