@@ -93,8 +93,8 @@ std::vector<std::string> linesOf(const char* prefix, int first) {
 TEST_F(ScoreExchangeTest, ElevenRequestsEachWay) {
     EXPECT_EQ(downloadInternetScores(), 1);
     expectLines(linesOf("line ", 1));
-    game.localScores.entries[0] = HighScoreEntry(-5, "a&b %c~");
-    game.localScores.entries[1] = HighScoreEntry(9, "\xE9\xFF");
+    game.localScores.entries[0] = HighScoreEntry(-5, "AZaz09-._~");
+    game.localScores.entries[1] = HighScoreEntry(9, "a&b %\xE9\xFF");
     EXPECT_EQ(uploadLocalScores(), 1);
     EXPECT_STREQ(game.statusMessage, "");
     const auto requests = local.requests();
@@ -105,9 +105,9 @@ TEST_F(ScoreExchangeTest, ElevenRequestsEachWay) {
     EXPECT_EQ(requests[11].target, "/"); // the upload probes the root first
     const std::string upload = "/velmo/orbelle/lisaaennatys.php?";
     EXPECT_EQ(requests[12].target,
-              upload + "name=a%26b%20%25c~&score=-5&hashcheck=16611b46fb52bd31a9a6856f5627d8cb");
+              upload + "name=AZaz09-._~&score=-5&hashcheck=aacd61f63e42e8ba4a9665fa3a3778b7");
     EXPECT_EQ(requests[13].target,
-              upload + "name=%E9%FF&score=9&hashcheck=7d2849bd33741163a4c7b58e080e2544");
+              upload + "name=a%26b%20%25%E9%FF&score=9&hashcheck=50a1db7939cb7109c00b5703e76e7a33");
     for (size_t i = 14; i < 22; ++i)
         EXPECT_EQ(requests[i].target,
                   upload + "name=Tester&score=1&hashcheck=f3cb658bc71bd27d99349de985f5bf71");
