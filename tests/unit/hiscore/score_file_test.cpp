@@ -12,11 +12,13 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 
 #include "hiscore/high_score_table.h"
 #include "tests/support/test_game.h"
 
 namespace {
+namespace fs = std::filesystem;
 using Bytes = std::string;
 const char* const file = "hisc.dat";
 // Score 12345, "Al", length 2, capacity 15, worked out from the file's layout by hand.
@@ -88,7 +90,7 @@ TEST_F(ScoreFile, RecordsRoundTripOddFilesAreReadSafelyAndFailedSavesChangeNothi
     writeWholeFile("hisc.dat.saving-notes", "mine");
     const HighScoreTable saved = tableOf({12345, -2, 15, INT32_MIN, INT32_MAX, 0, -1, 7, 8, 9},
                                          {"Al", "", "ABCDEFGHIJKLMNO", "\xC3\xA9t\xFF"});
-    saved.save(file);
+    EXPECT_TRUE(saved.save(file));
     EXPECT_NE(access(leftover, F_OK), 0);
     EXPECT_EQ(readWholeFile("hisc.dat.saving-notes"), "mine");
     const Bytes full = readWholeFile(file);
@@ -125,19 +127,15 @@ TEST_F(ScoreFile, SaveGoesThroughLinksKeepsModesLiveSavesAndWorksInAReadOnlyFold
     const char* const live = "hisc.dat.saving-Live01";
     const int held = open(live, O_CREAT | O_WRONLY, 0600);
     ASSERT_EQ(flock(held, LOCK_EX), 0);
-    table.save(file);
-    struct stat info;
-    ASSERT_EQ(stat(file, &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_TRUE(table.save(file));
+    EXPECT_EQ(fs::status(file).permissions(), fs::perms(0640));
     EXPECT_EQ(describeFile(file), describe(table));
     EXPECT_EQ(access(live, F_OK), 0) << "a live save's temp file was removed";
     close(held);
     // A link: it stays, and the file behind it takes the table.
     ASSERT_EQ(mkdir("real", 0755) + symlink("real/scores", "linked.dat"), 0);
     writeWholeFile("real/scores", Bytes(320, '\0'));
-    table.save("linked.dat");
-    ASSERT_EQ(lstat("linked.dat", &info), 0);
-    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    EXPECT_TRUE(table.save("linked.dat") && fs::is_symlink("linked.dat"));
     EXPECT_EQ(describeFile("real/scores"), describe(table));
     // A writable hisc.dat in a folder that is not: for root, through an account that may
     // write the file only.
@@ -246,8 +244,6 @@ TEST_F(ScoreFile, UnsavedResultsAreSavedWithTheNextAndSpecialFilesAreLeftAlone) 
         EXPECT_FALSE(commitToFile(loaded, HighScoreEntry(9, "x"), special).saved) << special;
     }
     alarm(0);
-    struct stat info;
-    EXPECT_TRUE(lstat("fifo", &info) == 0 && S_ISFIFO(info.st_mode));
-    EXPECT_TRUE(lstat("link", &info) == 0 && S_ISLNK(info.st_mode));
+    EXPECT_TRUE(fs::is_fifo(fs::symlink_status("fifo")) && fs::is_symlink("link"));
     EXPECT_EQ(std::system("test $(ls -A | wc -l) -eq 5"), 0) << "a file was left behind";
 }
