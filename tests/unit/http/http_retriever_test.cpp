@@ -157,14 +157,10 @@ TEST(HttpPost, PlainHttpOnPort80HttpsElsewhereAndTheCertificateIsVerified) {
     EXPECT_EQ(postTargetUrl("http://example.org:8080/x"), "https://example.org:8080/x");
     EXPECT_EQ(postTargetUrl("https://example.org:80/p#frag"), "http://example.org:80/p");
     EXPECT_EQ(postTargetUrl("http://example.org"), "http://example.org:80/");
-    // A self-signed certificate for 127.0.0.1: a verifying client must turn it down.
-    ScratchDirectory scratch; // the pair is removed afterwards, and other runs have their own
-    const std::string cert = scratch.path + "/cert.pem", key = scratch.path + "/key.pem";
-    const std::string command = "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "
-                                "/CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 -keyout " +
-                                key + " -out " + cert + " >/dev/null 2>&1";
-    ASSERT_EQ(system(command.c_str()), 0) << "openssl is needed for this test";
-    LocalHttpServer local(new httplib::SSLServer(cert.c_str(), key.c_str()));
+    // A self-signed certificate for 127.0.0.1, with its key: a verifying client turns it down.
+    const std::string pem =
+        ScratchDirectory::sourceDirectory() + "/tests/unit/http/self-signed.pem";
+    LocalHttpServer local(new httplib::SSLServer(pem.c_str(), pem.c_str()));
     local.server.Post("/form", [](const httplib::Request&, httplib::Response&) {});
     ASSERT_TRUE(local.start());
     HttpRetriever retriever; // any port but 80 means HTTPS, so this goes to the TLS server
