@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 
 #include "hiscore/high_score_table.h"
 #include "tests/support/test_game.h"
@@ -171,6 +172,39 @@ TEST_F(ScoreFile, TwoGamesInOneFolderKeepBothResults) {
         waitpid(game, nullptr, 0);
     EXPECT_EQ(describeFile(file), "109:g1 108:g0 107:g1 106:g0 105:g1 104:g0 103:g1 102:g0 101:g1 "
                                   "100:g0 ");
+}
+
+// A game killed at any moment of its saves leaves hisc.dat a table one of its commits meant to
+// write, never a mix of two, with at most the killed save's temp file beside it. Each commit
+// adds a new best named by its score, so after k of them the file holds those k above the
+// best ones it held before.
+TEST_F(ScoreFile, AGameKilledWhileSavingLeavesAWholeTable) {
+    std::minstd_rand delays(20);
+    for (int round = 0; round < 30; ++round) {
+        HighScoreTable before, after, expected;
+        before.load(file);
+        const int32_t best = before.entries[0].score;
+        const pid_t game = fork();
+        if (game == 0) {
+            for (int32_t score = best + 1; score < best + 100000; ++score)
+                commitToFile(after, HighScoreEntry(score, std::to_string(score)), file);
+            _exit(0);
+        }
+        // The first commit of the round shows, then the kill lands among the ones after it.
+        for (int waited = 0; waited < 5000 && describeFile(file) == describe(before); ++waited)
+            usleep(1000);
+        usleep(delays() % 20000);
+        kill(game, SIGKILL);
+        waitpid(game, nullptr, 0);
+        after.load(file);
+        const int32_t k = after.entries[0].score - best;
+        for (int i = 0; i < HighScoreTable::entryCount; ++i)
+            expected.entries[i] = i < k ? HighScoreEntry(best + k - i, std::to_string(best + k - i))
+                                        : before.entries[i - k];
+        ASSERT_GE(k, 1) << "round " << round << ": no commit before the kill";
+        ASSERT_EQ(describe(after), describe(expected)) << "round " << round;
+        ASSERT_EQ(std::system("test $(ls -A | grep -c saving) -le 1"), 0) << "round " << round;
+    }
 }
 
 // A placed result's replay lies in replays/ beside hisc.dat while its entry stays (of equal
