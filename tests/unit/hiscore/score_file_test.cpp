@@ -130,6 +130,11 @@ TEST_F(ScoreFile, SaveGoesThroughLinksKeepsModesLiveSavesAndWorksInAReadOnlyFold
     ASSERT_EQ(flock(held, LOCK_EX), 0);
     EXPECT_TRUE(table.save(file));
     EXPECT_EQ(fs::status(file).permissions(), fs::perms(0640));
+    // A new file gets what creating it plainly would give, not a temp file's private mode.
+    const mode_t mask = umask(0);
+    umask(mask);
+    EXPECT_TRUE(table.save("new.dat"));
+    EXPECT_EQ(fs::status("new.dat").permissions(), fs::perms(0666 & ~mask));
     EXPECT_EQ(describeFile(file), describe(table));
     EXPECT_EQ(access(live, F_OK), 0) << "a live save's temp file was removed";
     close(held);
@@ -231,7 +236,7 @@ TEST_F(ScoreFile, ReplaysFollowTheSavedTable) {
         {&first, 40, "Bÿ/ of fifteen", "r2", "r1 r2 - - - - - - - - "},
         {&first, 50, "", "r3", "r3 r1 r2 - - - - - - - "},
         {&first, 0, "Z", "rz", "r3 r1 r2 - - - - - - - "},
-        {&second, 67, "C", "r4", "r4 r3 r1 r2 - - - - - - "},
+        {&second, INT32_MAX, "C", "r4", "r4 r3 r1 r2 - - - - - - "},
         {&second, 60, "C", "", "r4 - r3 r1 r2 - - - - - "},
     };
     for (const auto& c : commits) {
