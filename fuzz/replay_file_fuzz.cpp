@@ -16,20 +16,6 @@ std::string withRightSum(const std::string& body) {
         bytes += char(crc >> (8 * i));
     return bytes;
 }
-
-bool sameReplay(const Replay& a, const Replay& b) {
-    if (a.frames.size() != b.frames.size())
-        return false;
-    for (size_t i = 0; i < a.frames.size(); ++i)
-        if (a.frames[i].millis != b.frames[i].millis || a.frames[i].input != b.frames[i].input)
-            return false;
-    const ReplayStart &x = a.start, &y = b.start;
-    return a.name == b.name && a.score == b.score && a.checks == b.checks &&
-           x.randomState == y.randomState && x.eventKind == y.eventKind &&
-           x.savedBubbleSpeed == y.savedBubbleSpeed && x.savedSpikeSpeed == y.savedSpikeSpeed &&
-           x.musicTrack == y.musicTrack && x.nameEntryOpen == y.nameEntryOpen &&
-           x.collectable == y.collectable;
-}
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
@@ -44,6 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
     FUZZ_CHECK(replay.frames.size() <= replayMaxFrames);
     Replay again;
     FUZZ_CHECK(decodeReplay(encodeReplay(replay), &again) == ReplayReadError::none);
-    FUZZ_CHECK(sameReplay(replay, again));
+    // Every field is in the file, so equal files mean equal replays.
+    FUZZ_CHECK(encodeReplay(again) == encodeReplay(replay));
     return 0;
 }

@@ -27,7 +27,12 @@ struct LocalHttpServer {
     explicit LocalHttpServer(httplib::Server* given = new httplib::Server)
         : owned(given), server(*given) {}
     ~LocalHttpServer() { stop(); }
+    // Every request is logged in order of arrival, whatever its answer.
     bool start() {
+        server.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response&) {
+            log(request);
+            return httplib::Server::HandlerResponse::Unhandled;
+        });
         port = server.bind_to_any_port("127.0.0.1");
         // An idle kept-alive connection would hold up stop() for the whole keep-alive time.
         server.set_keep_alive_max_count(1);
