@@ -64,10 +64,30 @@ const char* const removeSql = "DELETE FROM scores WHERE name = ? AND score = ?";
 const char* const banSql[] = {"DELETE FROM bans WHERE name = ?",
                               "INSERT OR IGNORE INTO bans (name) VALUES (?)"};
 
+// What the last call of SQLite that failed on this thread said. A store call reports it once
+// it is over: the statements finalized after the failure, or a rollback, leave the connection
+// itself saying "not an error".
+struct Failure {
+    int code = SQLITE_OK;
+    std::string reason;
+};
+thread_local Failure lastFailure;
+
+int noted(sqlite3* db, int result) {
+    if (result != SQLITE_OK && result != SQLITE_ROW && result != SQLITE_DONE)
+        lastFailure = {sqlite3_errcode(db), sqlite3_errmsg(db)};
+    return result;
+}
+
+bool execute(sqlite3* db, const char* sql) {
+    return noted(db, sqlite3_exec(db, sql, nullptr, nullptr, nullptr)) == SQLITE_OK;
+}
+
 // One statement, finalized when it goes out of scope.
 struct Statement {
     Statement(sqlite3* db, const char* sql)
-        : prepared(sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK) {}
+        : db(db),
+          prepared(noted(db, sqlite3_prepare_v2(db, sql, -1, &statement, nullptr)) == SQLITE_OK) {}
     ~Statement() { sqlite3_finalize(statement); }
     Statement& bytes(int index, const std::string& value) {
         sqlite3_bind_blob(statement, index, value.data(), int(value.size()), SQLITE_TRANSIENT);
@@ -77,13 +97,14 @@ struct Statement {
         sqlite3_bind_int64(statement, index, value);
         return *this;
     }
-    int step() { return prepared ? sqlite3_step(statement) : SQLITE_ERROR; }
+    int step() { return prepared ? noted(db, sqlite3_step(statement)) : SQLITE_ERROR; }
     std::string columnBytes(int column) {
         const void* data = sqlite3_column_blob(statement, column);
         return std::string(data ? static_cast<const char*>(data) : "",
                            size_t(sqlite3_column_bytes(statement, column)));
     }
     sqlite3_stmt* statement = nullptr;
+    sqlite3* db;
     bool prepared;
 };
 
@@ -232,8 +253,9 @@ std::string fileSizeLimitNote() {
 bool SqliteBackend::fail(SqliteConnection& connection) {
     if (stopping)
         return false;
-    std::string reason = sqlite3_errmsg(connection.db);
-    if (sqlite3_errcode(connection.db) == SQLITE_IOERR)
+    std::string reason =
+        lastFailure.reason.empty() ? sqlite3_errmsg(connection.db) : lastFailure.reason;
+    if (lastFailure.code == SQLITE_IOERR)
         reason += fileSizeLimitNote();
     reportStoreFailure(failures, path, reason);
     return false;
@@ -246,15 +268,12 @@ StoreAnswer SqliteBackend::use(ConnectionPool& pool, StoreClock::time_point dead
     SqliteConnection* connection = take(pool, deadline, stopping);
     if (connection == nullptr)
         return StoreAnswer::unavailable;
+    lastFailure = Failure();
     StoreAnswer answer = work(connection->db);
     if (answer == StoreAnswer::unavailable)
         fail(*connection);
     giveBack(pool, connection);
     return answer;
-}
-
-bool execute(sqlite3* db, const char* sql) {
-    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
 // work(db) inside one transaction, kept only when it is done.
@@ -298,7 +317,7 @@ bool prepareSchema(SqliteConnection& writer, std::string* error) {
     if (!execute(writer.db, openSql) || inTransaction(writer.db, [&](sqlite3* db) {
                                             return upgradeSchema(db, error);
                                         }) == StoreAnswer::unavailable) {
-        *error = sqlite3_errmsg(writer.db);
+        *error = lastFailure.reason;
         return false;
     }
     return error->empty();

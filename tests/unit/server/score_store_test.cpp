@@ -127,3 +127,63 @@ TEST_F(ScoreStoreTest, ReplaysGoWithTheirEntriesAndBannedNamesStoreNothing) {
     runSql(settings.location, "DELETE FROM scores WHERE score = 9");
     EXPECT_EQ(runSql(settings.location, "SELECT count(*) FROM replays"), "1");
 }
+
+// The database refuses every write, as a full disk or an operator's trigger would, then every
+// read: each call is unavailable, nothing changes, and each reason is reported once.
+TEST_F(ScoreStoreTest, WhatTheDatabaseRefusesIsUnavailableAndReportedOnce) {
+    ASSERT_TRUE(openScoreStore(store, settings, &error)) << error;
+    ScoreBackend& b = *store.backend;
+    ASSERT_EQ(b.store({"A", 5}, soon()), StoreAnswer::done);
+    const bool pg = isPostgresLocation(settings.location);
+    std::string refuse = pg ? "CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS "
+                              "$$ BEGIN RAISE EXCEPTION 'refused'; END $$;"
+                            : "";
+    for (std::string table : {"scores", "replays", "bans"})
+        refuse += pg ? "CREATE TRIGGER refuse BEFORE INSERT OR DELETE ON " + table +
+                           " FOR EACH ROW EXECUTE FUNCTION refuse();"
+                     : "CREATE TRIGGER i_" + table + " BEFORE INSERT ON " + table +
+                           " BEGIN SELECT RAISE(ABORT, 'refused'); END; CREATE TRIGGER d_" + table +
+                           " BEFORE DELETE ON " + table +
+                           " BEGIN SELECT RAISE(ABORT, 'refused'); END;";
+    ASSERT_EQ(runSql(settings.location, refuse), "");
+    testing::internal::CaptureStderr();
+    const std::function<StoreAnswer()> writes[] = {
+        [&] {
+            return b.store({"B", 6}, soon());
+        },
+        [&] {
+            return b.store({"A", 5}, soon());
+        },
+        [&] {
+            return b.storeReplay({"B", 6}, "b", "r", soon());
+        },
+        [&] {
+            return b.storeReplay({"A", 5}, "a", "r", soon());
+        },
+        [&] {
+            return b.remove({"A", 5}, soon());
+        },
+        [&] { return b.setBanned("C", true, soon()); },
+    };
+    for (size_t i = 0; i < std::size(writes); ++i) {
+        EXPECT_EQ(writes[i](), StoreAnswer::unavailable) << "write " << i;
+        EXPECT_EQ(listed(store), "A 5 -;") << "write " << i;
+    }
+    ASSERT_EQ(runSql(settings.location, "ALTER TABLE scores RENAME TO kept"), "");
+    EXPECT_EQ(listed(store), "unavailable");
+    EXPECT_EQ(listed(store), "unavailable");
+    std::string reported = testing::internal::GetCapturedStderr();
+    ASSERT_EQ(runSql(settings.location, "ALTER TABLE kept RENAME TO scores"), "");
+    const std::string told = "; requests are answered with 503\n",
+                      subject = "orbelle-score-server: " +
+                                (pg ? std::string("database") : settings.location) + ": ";
+    std::vector<std::string> reports;
+    for (size_t at = 0, end; (end = reported.find(told, at)) != std::string::npos;
+         at = end + told.size())
+        reports.push_back(reported.substr(at, end - at));
+    ASSERT_EQ(reports.size(), 2u) << reported;
+    ASSERT_EQ(2 * told.size() + reports[0].size() + reports[1].size(), reported.size()) << reported;
+    for (const std::string& report : reports)
+        EXPECT_EQ(report.rfind(subject, 0), 0u) << report;
+    EXPECT_NE(reports[0].find("refused"), std::string::npos) << reports[0];
+}
