@@ -65,7 +65,8 @@ std::string fileNameOf(const HighScoreEntry& entry, uint64_t keptAt) {
     return name;
 }
 
-// Only names this folder gives; anything else is someone else's.
+// Only names this folder gives; anything else is someone else's. A score beyond 32 bits fails
+// the round trip at the end, as does any other spelling of a name we would write.
 bool readFileName(const std::string& name, ReplayFile* file) {
     const size_t first = name.find('_'), second = name.find('_', first + 1);
     if (second == std::string::npos)
@@ -76,7 +77,7 @@ bool readFileName(const std::string& name, ReplayFile* file) {
     const std::string rest = name.substr(second + 1);
     if (std::sscanf(name.c_str(), "%lld", &score) != 1 ||
         std::sscanf(rest.c_str(), "%16llx%63s", &keptAt, tail) != 2 ||
-        std::string(tail) != replaySuffix || score < INT32_MIN || score > INT32_MAX ||
+        std::string(tail) != replaySuffix ||
         !textOfHex(name.substr(first + 1, second - first - 1), &file->entry.name))
         return false;
     file->entry.score = int32_t(score);
