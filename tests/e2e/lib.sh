@@ -102,15 +102,16 @@ e2e_press() {
     for key in "$1" "${@:2}"; do xdotool keyup "$key" && e2e_settle; done
 }
 
-# e2e_play_until_over [HOOK]: sweeps the field diagonally one way, then the other, with short
-# straight stretches, across the falling spikes and rising bubbles until a spike ball ends
-# the round (120 s at most). HOOK gets the latest frame every 50 ms.
-e2e_play_until_over() {
-    local sweeps=("Right Up" "Left" "Left Down" "Up" "Right Down" "Left Up") deadline=$((SECONDS + 120)) keys tick
-    e2e_sweeps=0
+# e2e_play_to_entry [HOOK]: sweeps the field diagonally one way, then the other, with short
+# straight stretches, across the falling spikes and rising bubbles until a spike ball ends the
+# round (120 s at most) and the name entry opens; HOOK gets the latest frame every 50 ms.
+# e2e_end_score is the score the frame log showed then.
+e2e_play_to_entry() {
+    local sweeps=("Right Up" "Left" "Left Down" "Up" "Right Down" "Left Up") keys tick sweep=0
+    local deadline=$((SECONDS + 120))
     while ! e2e_frame_has "$(e2e_last_frame)" over=1; do
         [ "$SECONDS" -lt "$deadline" ] || e2e_fail "no spike ball ended the round within 120 s"
-        keys=${sweeps[$((e2e_sweeps++ % ${#sweeps[@]}))]}
+        keys=${sweeps[$((sweep++ % ${#sweeps[@]}))]}
         xdotool keydown $keys # one word per key
         for tick in $(seq 24); do
             sleep 0.05
@@ -119,16 +120,6 @@ e2e_play_until_over() {
         done
         xdotool keyup $keys
     done
-}
-# e2e_round_to_entry: from the menu, Return starts a round; e2e_play_to_entry [HOOK] plays it
-# until a spike ball ends it and the name entry opens; e2e_end_score is the score shown then.
-e2e_round_to_entry() {
-    e2e_wait_frame 10 menu=1 scores=0 selection=0
-    e2e_press Return; e2e_wait_frame 10 menu=0 over=0
-    e2e_play_to_entry
-}
-e2e_play_to_entry() {
-    e2e_play_until_over "$@"
     e2e_wait_frame 10 over=1 entry=1
     e2e_end_score=$(sed -n 's/.* over=1 .*score=\([0-9]*\)$/\1/p' "$e2e_frames" | sort -u)
     # Collects stop once the round is over: every later frame shows the same score.

@@ -14,7 +14,9 @@ e2e_write_lows
 e2e_start_server --db "$e2e_work/scores.db" --quiet && port=$e2e_server_port
 e2e_start_display
 e2e_start_game ORBELLE_SCORE_SERVER="127.0.0.1:$port"
-e2e_round_to_entry
+e2e_wait_frame 10 menu=1 scores=0 selection=0
+e2e_press Return; e2e_wait_frame 10 menu=0 over=0
+e2e_play_to_entry
 end_score=$e2e_end_score
 setxkbmap -display "$DISPLAY" de
 for key in J udiaeresis Return; do e2e_press "$key"; done

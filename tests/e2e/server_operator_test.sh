@@ -62,8 +62,8 @@ with open(sys.argv[1], "r+b") as f:
     f.write(b"\xff" * 16)
 PY
 e2e_start_server --db "$db"
-answers=$(ranks 1 2 && e2e_http "$e2e_server_port" /health)
-[ "$answers" = $'503 \n503 \n503 ' ] || e2e_fail "a damaged database was answered: $answers"
+answers=$(ranks 1 && e2e_http "$e2e_server_port" /health)
+[ "$answers" = $'503 \n503 ' ] || e2e_fail "a damaged database was answered: $answers"
 [ "$(upload 127.0.0.1 9 45)" = 503 ] || e2e_fail "an upload into a damaged database was not 503"
 reports=$(grep -cF "$db" "$e2e_server_err" || true)
 [ "$reports" = 1 ] || e2e_fail "$reports reports of the damage: $(cat "$e2e_server_err")"

@@ -9,7 +9,10 @@ e2e_setup server-replays
 db=$(e2e_score_db "$e2e_work") || e2e_fail "no database"
 replays="$ORBELLE_SOURCE_DIR/tests/replays"
 e2e_start_server --db "$db" --quiet && port=$e2e_server_port
-post() { e2e_http "$port" /replays -H 'Content-Type: application/octet-stream' --data-binary "@$1" | head -c 3; }
+post() {
+    local answer && answer=$(e2e_http "$port" /replays -H 'Content-Type: application/octet-stream' --data-binary "@$1")
+    echo "${answer%% *}"
+}
 [ "$(e2e_upload "$port" 127.0.0.1 99999 4375726c)" = 200 ] || e2e_fail "the signed upload was refused"
 answers="$(post "$replays/round-3.orbr") $(post "$replays/round-0.orbr")"
 [ "$answers" = "200 200" ] || e2e_fail "replays answered $answers"
