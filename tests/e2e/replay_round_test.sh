@@ -5,7 +5,7 @@
 # after the signed uploads of the table, and the server checks it, lists the entry as verified
 # under the name as typed and serves the replay back byte for byte; the game draws the list it
 # then fetches; `orbelle --replay` shows the same round to its end, until Escape. On SQLite only:
-# the stores meet replays in server_replays_test.sh. ORBELLE_SCREENSHOT_DIR keeps the shots.
+# the stores meet replays in server_page_test.sh. ORBELLE_SCREENSHOT_DIR keeps the shots.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 e2e_setup replay
