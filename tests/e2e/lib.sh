@@ -102,30 +102,24 @@ e2e_press() {
     for key in "$1" "${@:2}"; do xdotool keyup "$key" && e2e_settle; done
 }
 
-# e2e_play_until_over [HOOK]: sweeps the field diagonally one way, then the other, with short
-# straight stretches, across the falling spikes and rising bubbles until a spike ball ends
-# the round (120 s at most). HOOK gets the latest frame, the sweep and its tick every 50 ms.
-e2e_play_until_over() {
-    local sweeps=("Right Up" "Left" "Left Down" "Up" "Right Down" "Left Up") deadline=$((SECONDS + 120)) keys tick
-    e2e_sweeps=0
+# e2e_play_to_entry [HOOK]: sweeps the field diagonally one way, then the other, with short
+# straight stretches, across the falling spikes and rising bubbles until a spike ball ends the
+# round (120 s at most) and the name entry opens; HOOK gets the latest frame every 50 ms.
+# e2e_end_score is the score the frame log showed then.
+e2e_play_to_entry() {
+    local sweeps=("Right Up" "Left" "Left Down" "Up" "Right Down" "Left Up") keys tick sweep=0
+    local deadline=$((SECONDS + 120))
     while ! e2e_frame_has "$(e2e_last_frame)" over=1; do
         [ "$SECONDS" -lt "$deadline" ] || e2e_fail "no spike ball ended the round within 120 s"
-        keys=${sweeps[$((e2e_sweeps++ % ${#sweeps[@]}))]}
+        keys=${sweeps[$((sweep++ % ${#sweeps[@]}))]}
         xdotool keydown $keys # one word per key
         for tick in $(seq 24); do
             sleep 0.05
             ! e2e_shows over=1 || break
-            if [ $# -gt 0 ]; then "$1" "$(e2e_last_frame)" "$e2e_sweeps" "$tick"; fi
+            if [ $# -gt 0 ]; then "$1" "$(e2e_last_frame)"; fi
         done
         xdotool keyup $keys
     done
-}
-# e2e_round_to_entry [HOOK]: from the menu, Return starts a round, played until a spike ball
-# ends it and the name entry opens; e2e_end_score is the score the frame log showed then.
-e2e_round_to_entry() {
-    e2e_wait_frame 10 menu=1 scores=0 selection=0
-    e2e_press Return; e2e_wait_frame 10 menu=0 over=0
-    e2e_play_until_over "$@"
     e2e_wait_frame 10 over=1 entry=1
     e2e_end_score=$(sed -n 's/.* over=1 .*score=\([0-9]*\)$/\1/p' "$e2e_frames" | sort -u)
     # Collects stop once the round is over: every later frame shows the same score.
@@ -231,24 +225,19 @@ for name, score in sqlite3.connect(f"file:{sys.argv[1]}?mode=ro", uri=True).exec
 # e2e_lock_database DB: another program takes the lock that stalls the server on DB: the write
 # lock of an SQLite file, or LOCK TABLE scores in PostgreSQL; e2e_unlock_database ends it.
 e2e_lock_database() {
-    rm -f "$e2e_work/locker" && mkfifo "$e2e_work/locker"
+    rm -f "$e2e_work"/locker* && mkfifo "$e2e_work/locker"
     case "$1" in
-    postgres*) psql -q "$1" <"$e2e_work/locker" >/dev/null & ;;
+    postgres*) psql -Atq "$1" ;;
     *) python3 -c 'import sqlite3, sys
 db = sqlite3.connect(sys.argv[1], isolation_level=None)
 db.execute("BEGIN IMMEDIATE")
 print("locked", flush=True)
-sys.stdin.read()' "$1" <"$e2e_work/locker" >"$e2e_work/locker.out" & ;;
-    esac
+sys.stdin.read()' "$1" ;;
+    esac <"$e2e_work/locker" >"$e2e_work/locker.out" &
     e2e_locker=$! && e2e_track $e2e_locker
     exec 7>"$e2e_work/locker"
-    case "$1" in
-    postgres*) echo "BEGIN; LOCK TABLE scores;" >&7 && e2e_wait 10 "the table locked" e2e_table_locked "$1" ;;
-    *) e2e_wait 10 "the write lock taken" grep -q locked "$e2e_work/locker.out" ;;
-    esac
-}
-e2e_table_locked() {
-    [ "$(psql -At "$1" -c "SELECT count(*) FROM pg_locks WHERE granted AND relation = 'scores'::regclass AND mode = 'AccessExclusiveLock'")" = 1 ]
+    [[ "$1" != postgres* ]] || echo "BEGIN; LOCK TABLE scores; SELECT 'locked';" >&7
+    e2e_wait 10 "the database locked" grep -q locked "$e2e_work/locker.out"
 }
 e2e_unlock_database() { exec 7>&- && wait "$e2e_locker"; }
 

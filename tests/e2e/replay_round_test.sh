@@ -1,54 +1,55 @@
 #!/usr/bin/env bash
-# A round played with key presses is recorded: its replay lies in replays/ beside hisc.dat once
-# the name is entered, `orbelle --verify` finds it reaches the score the round ended with,
-# Return on the high-score screen sends it to the server (POST /replays) after the signed
-# uploads, and `orbelle --replay` shows the same round to its end, until Escape.
+# A round played with key presses against the real score server: its replay lies in replays/
+# beside hisc.dat once a name typed on a German keyboard ("Jü") is entered, `orbelle --verify`
+# finds it reaches the score the round ended with, Return on the high-score screen sends it
+# after the signed uploads of the table, and the server checks it, lists the entry as verified
+# under the name as typed and serves the replay back byte for byte; the game draws the list it
+# then fetches; `orbelle --replay` shows the same round to its end, until Escape. On SQLite only:
+# the stores meet replays in server_page_test.sh. ORBELLE_SCREENSHOT_DIR keeps the shots.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
-
 e2e_setup replay
+shots="${ORBELLE_SCREENSHOT_DIR:-$e2e_work}"
 e2e_write_lows
-# A score server that takes everything and keeps each replay sent to it.
-mkdir "$e2e_work/received"
-python3 -c 'import http.server, sys, itertools
-count = itertools.count(1)
-class Taker(http.server.BaseHTTPRequestHandler):
-    def do_GET(self):
-        self.send_response(200); self.send_header("Content-Length", "2"); self.end_headers(); self.wfile.write(b"ok")
-    def do_POST(self):
-        body = self.rfile.read(int(self.headers["Content-Length"]))
-        if self.path == "/replays" and self.headers["Content-Type"] == "application/octet-stream":
-            open(f"{sys.argv[1]}/{next(count)}.orbr", "wb").write(body)
-        self.send_response(200); self.send_header("Content-Length", "0"); self.end_headers()
-    def log_message(self, *args): pass
-server = http.server.HTTPServer(("127.0.0.1", 0), Taker)
-print(server.server_port, flush=True)
-server.serve_forever()' "$e2e_work/received" >"$e2e_work/taker.port" 2>"$e2e_work/taker.err" &
-e2e_track $!
-e2e_wait 10 "score server" test -s "$e2e_work/taker.port"
-port=$(cat "$e2e_work/taker.port")
-
+e2e_start_server --db "$e2e_work/scores.db" --quiet && port=$e2e_server_port
 e2e_start_display
 e2e_start_game ORBELLE_SCORE_SERVER="127.0.0.1:$port"
-e2e_round_to_entry
+e2e_wait_frame 10 menu=1 scores=0 selection=0
+e2e_press Return; e2e_wait_frame 10 menu=0 over=0
+e2e_play_to_entry
 end_score=$e2e_end_score
-for key in r p Return; do e2e_press $key; done
+setxkbmap -display "$DISPLAY" de
+for key in J udiaeresis Return; do e2e_press "$key"; done
 e2e_wait_frame 30 scores=1 entry=0
+e2e_wait_frames 3 10; e2e_shot "$shots/highscores.png"; e2e_not_flat "$shots/highscores.png" >/dev/null
+# The column of internet lines to the right of the rank numbers, ranks 1 to 10.
+internet=215x210+585+320 && listed=$(e2e_bright_pixels "$shots/highscores.png" $internet)
 
 replays=("$e2e_run"/replays/*.orbr)
 [ ${#replays[@]} = 1 ] && [ -f "${replays[0]}" ] || e2e_fail "not one replay beside hisc.dat: $(ls -A "$e2e_run/replays" 2>&1)"
 replay=${replays[0]}
 verdict=$("$ORBELLE_BUILD_DIR/orbelle" --verify "$replay" 2>&1) || e2e_fail "--verify refused the replay: $verdict"
 # The frame log rounds the score, the table cuts it.
-[[ "$verdict" =~ ^score\ ($end_score|$((end_score - 1)))\ frames\ [0-9]+$ ]] ||
+[[ "$verdict" =~ ^score\ ($end_score|$((end_score - 1)))\ frames\ ([0-9]+)$ ]] ||
     e2e_fail "--verify says '$verdict' of a round that ended at $end_score"
-frames=${verdict##* }
+score=${BASH_REMATCH[1]} frames=${BASH_REMATCH[2]}
 
 e2e_press Return
-e2e_wait 20 "replay sent to the server" test -s "$e2e_work/received/1.orbr"
-cmp -s "$e2e_work/received/1.orbr" "$replay" || e2e_fail "the server got other bytes than the replay file"
+# The lows uploaded beside it are signed only.
+entry="{\"rank\":1,\"name\":\"Jü\",\"score\":$score,\"verified\":true,\"replay\":\"/replays/1\"}"
+verified() { [[ "$(e2e_http "$port" /scores.json)" == *"$entry"* ]]; }
+e2e_wait 20 "$entry in scores.json" verified
+[ "$(grep -o '"verified":true' "$e2e_work/body" | wc -l)" = 1 ] || e2e_fail "more than the round verified: $(cat "$e2e_work/body")"
+e2e_http "$port" /replays/1 >/dev/null && cmp -s "$e2e_work/body" "$replay" ||
+    e2e_fail "the server keeps other bytes than the replay file"
+expected=$(printf '200 J\xfc %s\n' "$score" && printf '200 %s\n' "${e2e_lows[@]:0:9}" | tr : ' ')
+[ "$(e2e_rank_lines "$port")" = "$expected" ] || e2e_fail "the server lists: $(e2e_rank_lines "$port")"
 e2e_wait_frame 20 scores=1 menu=1
+e2e_wait_frames 3 10; e2e_shot "$shots/internet.png"
+drawn=$(e2e_bright_pixels "$shots/internet.png" $internet)
+[ "$drawn" -gt $((listed + 300)) ] || e2e_fail "the ten entries are not drawn ($drawn bright pixels, $listed before)"
 e2e_exit_from_score_screen
+e2e_stop_server
 
 # Watched, the round runs its frames again, the spike ball hits as it did, and Escape ends it.
 printf '#!/bin/sh\nexec "%s" --replay "%s"\n' "$ORBELLE_BUILD_DIR/orbelle" "$replay" >"$e2e_work/watch"
@@ -60,4 +61,4 @@ watched=$(e2e_frame_count)
 [ "$watched" -ge "$frames" ] || e2e_fail "the round was over after $watched frames, not $frames"
 grep -q " over=1 .*score=$end_score$" "$e2e_frames" || e2e_fail "the watched round did not end at $end_score"
 e2e_press Escape; e2e_wait_exit 15 "after Escape"
-echo "PASS: a round of $frames frames at $end_score recorded, verified, sent and watched"
+echo "PASS: a round of $frames frames at $score recorded, verified by the game and the server, sent and watched"

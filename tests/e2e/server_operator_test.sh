@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
 # The score server as its operator meets it: command lines, a second server on its port or
-# database, names with control characters, the upload limit per address, the access log in UTC
-# (not to the journal),
-# SIGINT, a damaged database, a file-size limit and a standard error that nobody reads. On
-# SQLite only: one owner per file, damaged pages and file sizes are matters of SQLite files,
-# and the rest concerns no store.
+# database, names with control characters, SIGINT, a damaged database, a file-size limit and a
+# standard error that nobody reads (the access log, without times for the journal). On SQLite
+# only: one owner per file, damaged pages and file sizes are matters of SQLite files, and the
+# rest concerns no store.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 e2e_setup server-operator
@@ -22,9 +21,8 @@ done
 status=0 && "$e2e_server" --db postgresql://nobody@/none --db-password-file "$e2e_work/none" 2>err || status=$?
 [ "$status" = 1 ] && grep -qF "$e2e_work/none" err || e2e_fail "an unreadable password file: $status $(cat err)"
 "$e2e_server" --help >help || e2e_fail "--help did not exit 0"
-for option in listen port db db-password-file max-connections max-per-address timeout header-timeout \
-    store-timeout connection-memory max-request-line threads upload-limit quiet version \
-    verified-only replay-cpu replay-queue list remove ban unban; do
+for option in listen port db db-password-file max-connections max-per-address timeout header-timeout store-timeout \
+    connection-memory max-request-line threads upload-limit quiet version verified-only replay-cpu replay-queue list remove ban unban; do
     grep -q -- "--$option " help || e2e_fail "no --$option in --help"
 done
 grep -q -- "--port N .*(8765)" help || e2e_fail "--help does not give the default port"
@@ -33,7 +31,7 @@ grep -q -- "--port N .*(8765)" help || e2e_fail "--help does not give the defaul
 db="$e2e_work/scores.db"
 upload() { e2e_upload "$e2e_server_port" "$@"; }
 ranks() { for k in "$@"; do e2e_http "$e2e_server_port" "/velmo/orbelle/haeennatykset.php?sija=$k" && echo; done; }
-e2e_start_server --db "$db" --upload-limit 2 && port=$e2e_server_port
+e2e_start_server --db "$db" && port=$e2e_server_port
 
 # A second server: on the same port it must not get the database; on the same database it
 # must not touch it. Each says which it found taken.
@@ -46,25 +44,12 @@ done
 [ ! -e other.db ] || e2e_fail "the second server created its database"
 [ "$(md5sum "$db"*)" = "$before" ] || e2e_fail "the second server changed the database"
 
-# Tab ("Tab\tX") and Escape ("\e[31mRed") are stored; NUL, CR and LF are refused, and do
-# not count against the limit of 2 uploads a minute.
-[ "$(upload 127.0.0.3 77 5461620958)" = 200 ] || e2e_fail "a name with a Tab was refused"
+# Escape is stored and comes back byte for byte; NUL, CR and LF are refused. SIGINT ends the
+# server as SIGTERM does.
 [ "$(upload 127.0.0.4 76 1b5b33316d526564 410042 410d42 410a42)" = "200 400 400 400" ] ||
     e2e_fail "names with Escape, NUL, CR, LF were not answered 200 400 400 400"
-[ "$(ranks 1 2)" = $'200 Tab\tX 77\n200 \e[31mRed 76' ] ||
-    e2e_fail "the names did not come back byte for byte"
-
-# Two uploads from one address reach the limit (the next token comes 30 s later); the third
-# ("C") is refused and not stored, while another address may still upload and downloads go
-# on: rank 4 is "B 5", rank 5 "D 4".
-[ "$(upload 127.0.0.1 5 41 42 43)" = "200 200 429" ] || e2e_fail "the upload limit did not hold"
-[ "$(upload 127.0.0.2 4 44)" = 200 ] || e2e_fail "another address was limited too"
-answers=$(ranks 4 5 6)
-[ "$answers" = $'200 B 5\n200 D 4\n200 ' ] || e2e_fail "ranks 4 to 6 after the limit: $answers"
+[ "$(ranks 1 2)" = $'200 \e[31mRed 76\n200 ' ] || e2e_fail "the name did not come back byte for byte"
 e2e_stop_server INT
-grep -qx '20[0-9][0-9]-[01][0-9]-[0-3][0-9]T[0-2][0-9]:[0-5][0-9]:[0-6][0-9]Z 127.0.0.1 GET /velmo/orbelle/lisaaennatys.php?name=%43&score=5 429 [0-9]*' "$e2e_server_err" ||
-    e2e_fail "no access log line for the refused upload: $(cat "$e2e_server_err")"
-! grep -q hashcheck "$e2e_server_err" || e2e_fail "the access log shows a hashcheck"
 
 # The page of the scores table damaged (its first bytes give the page's kind).
 python3 - "$db" <<'PY'
@@ -76,8 +61,8 @@ with open(sys.argv[1], "r+b") as f:
     f.write(b"\xff" * 16)
 PY
 e2e_start_server --db "$db"
-answers=$(ranks 1 2 && e2e_http "$e2e_server_port" /health)
-[ "$answers" = $'503 \n503 \n503 ' ] || e2e_fail "a damaged database was answered: $answers"
+answers=$(ranks 1 && e2e_http "$e2e_server_port" /health)
+[ "$answers" = $'503 \n503 ' ] || e2e_fail "a damaged database was answered: $answers"
 [ "$(upload 127.0.0.1 9 45)" = 503 ] || e2e_fail "an upload into a damaged database was not 503"
 reports=$(grep -cF "$db" "$e2e_server_err" || true)
 [ "$reports" = 1 ] || e2e_fail "$reports reports of the damage: $(cat "$e2e_server_err")"
@@ -101,16 +86,15 @@ e2e_stop_server
 # Standard error a pipe that nobody reads (4 kB of it, filled by about 60 lines): requests are
 # answered all the same, and their lines come once the pipe is read again.
 mkfifo log
-python3 -c 'import fcntl, os, sys, time
+python3 -c 'import fcntl, os, time
 pipe = os.open("log", os.O_RDONLY | os.O_NONBLOCK)
 fcntl.fcntl(pipe, 1031, 4096)  # F_SETPIPE_SZ
 print("open", flush=True)
 while not os.path.exists("read"):
     time.sleep(0.05)
 os.set_blocking(pipe, True)
-while chunk := os.read(pipe, 65536):
-    sys.stdout.buffer.write(chunk)
-    sys.stdout.flush()' >log.out &
+os.dup2(pipe, 0)
+os.execvp("cat", ["cat"])' >log.out &
 e2e_track $!
 e2e_wait 10 "a reader of the pipe" grep -q open log.out
 # As systemd's journal, which stamps lines itself, it gets no times of the server's.
@@ -124,6 +108,5 @@ logged() { [ "$(grep -c ' GET /velmo/orbelle/haeennatykset.php?sija=1 200 ' log.
 e2e_wait 10 "the 300 access log lines" logged
 ! grep -q '^20[0-9][0-9]-' log.out || e2e_fail "access-log lines to the journal carry times"
 e2e_stop_server
-echo "PASS: bad options named, one server per port and database, Tab and Escape kept," \
-    "limit held, access log without signatures, damage reported, file-size limit met with 503," \
-    "served while stderr was not read"
+echo "PASS: bad options named, one server per port and database, Escape kept, damage reported," \
+    "file-size limit met with 503, served while stderr was not read"

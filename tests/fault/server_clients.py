@@ -1,16 +1,14 @@
 #!/usr/bin/env python3
 """Clients of the score server, most of them misbehaving, for the server tests under tests/e2e
 and the benchmarks, on PORT of 127.0.0.1 (::1 from an IPv6 SOURCE) from the address SOURCE.
-  hold PORT COUNT FIRST_SOURCE PER_SOURCE INTERVAL [idle|renew]: COUNT connections, PER_SOURCE
+  hold PORT COUNT FIRST_SOURCE PER_SOURCE INTERVAL [renew]: COUNT connections, PER_SOURCE
       from each address from FIRST_SOURCE on, trickling a byte of an endless header every
-      INTERVAL seconds (idle: none; renew: each one the server closes is opened again). Prints
+      INTERVAL seconds (renew: each one the server closes is opened again). Prints
       "holding N", then "lost N" as the server closes some (N: all lost so far).
   ask PORT COUNT SOURCE [PATH [STATUS]]: COUNT requests for PATH (rank 1) one after another,
       each on a new connection, up to the first not answered STATUS (200) within 5 s; prints
       how many were, and the 50th and 99th percentile and the longest time of their answers
       in ms.
-  raw PORT: sends what stdin holds on one connection; prints the status answered within 5 s
-      (0: none).
   flood PORT MEGABYTES header|body: the status answered (0: none) and the megabytes taken.
   burst PORT COUNT SOURCE: COUNT connections, then a request on each; prints how many were
       answered and how many closed without an answer.
@@ -60,7 +58,7 @@ def hold(port, count, first_source, per_source, interval, mode=None):
         try:
             conn = connect(port, source)
             conn.setblocking(False)
-            conn.send(b"" if mode == "idle" else b"GET / HTTP/1.1\r\nX-Slow: ")
+            conn.send(b"GET / HTTP/1.1\r\nX-Slow: ")
             return conn
         except OSError:
             return None
@@ -72,9 +70,9 @@ def hold(port, count, first_source, per_source, interval, mode=None):
         time.sleep(float(interval))
         for i, conn in enumerate(conns):
             try:
-                if conn is None or (mode == "idle" and conn.recv(1) == b""):
+                if conn is None:
                     raise ConnectionResetError
-                conn.send(b"" if mode == "idle" else b"a")
+                conn.send(b"a")
             except BlockingIOError:
                 pass
             except OSError:
@@ -106,11 +104,6 @@ def ask(port, count, source, path=None, status="200"):
     pick = lambda share: times[min(len(times) - 1, int(share * len(times)))] if times else 0
     print(len(times), "%.1f %.1f %.1f" % (pick(0.5), pick(0.99), pick(1)))
 
-def raw(port):
-    conn = connect(port)
-    conn.sendall(sys.stdin.buffer.read())
-    print(read_answer(conn))
-
 def flood(port, megabytes, kind):
     megabytes, sent, conn = int(megabytes), 0, connect(port, timeout=10)
     if kind == "header":
@@ -136,7 +129,7 @@ def burst(port, count, source):
     answered = sum(read_answer(conn) != 0 for conn in conns)
     print(answered, len(conns) - answered)
 
-MODES = {"hold": hold, "ask": ask, "raw": raw, "flood": flood, "burst": burst}
+MODES = {"hold": hold, "ask": ask, "flood": flood, "burst": burst}
 if len(sys.argv) < 3 or sys.argv[1] not in MODES:
     sys.exit(__doc__)
 MODES[sys.argv[1]](int(sys.argv[2]), *sys.argv[3:])
