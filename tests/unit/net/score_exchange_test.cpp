@@ -250,6 +250,8 @@ TEST(ScoreServerChoice, AddressesAndWhichChoiceWins) {
     EXPECT_STREQ(scoreServerHost(), "chosen.example:9");
     setenv("ORBELLE_SCORE_SERVER", "env.example:7", 1);
     EXPECT_STREQ(scoreServerHost(), "env.example:7");
+    setenv("ORBELLE_SCORE_SERVER", "", 1); // set to nothing: chooses nothing
+    EXPECT_STREQ(scoreServerHost(), "chosen.example:9");
     unsetenv("ORBELLE_SCORE_SERVER");
     chooseScoreServer("");
     EXPECT_EQ(scoreServerHost(), builtIn);
