@@ -1,6 +1,7 @@
-// Replays as anyone may send them to a score server, checked by the game's simulation: the
-// check ends within its limits and its verdict holds together. Half the inputs get their check
-// sum made right, so that the fuzzer reaches the frames behind it.
+// Replays as anyone may send them to a score server: whatever is read back encodes to a file
+// that reads back the same, and the game's simulation checks it within its limits to a verdict
+// that holds together. Half the inputs get their check sum made right, so that the fuzzer
+// reaches the fields and frames behind it.
 #include <zlib.h>
 
 #include <string>
@@ -18,11 +19,18 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
         for (int i = 0; i < 4; ++i)
             bytes += char(crc >> (8 * i));
     }
+    Replay replay, again;
+    const bool readable = decodeReplay(bytes, &replay) == ReplayReadError::none;
+    if (readable) {
+        FUZZ_CHECK(replay.name.size() <= replayMaxNameLength);
+        FUZZ_CHECK(replay.frames.size() <= replayMaxFrames);
+        FUZZ_CHECK(decodeReplay(encodeReplay(replay), &again) == ReplayReadError::none);
+        // Every field is in the file, so equal files mean equal replays.
+        FUZZ_CHECK(encodeReplay(again) == encodeReplay(replay));
+    }
     VerifyLimits limits;
     limits.maxFrames = 4096;
     const ReplayVerdict verdict = verifyReplay(bytes, limits);
-    Replay replay;
-    const bool readable = decodeReplay(bytes, &replay) == ReplayReadError::none;
     FUZZ_CHECK(readable == (verdict.kind != ReplayVerdictKind::malformed));
     FUZZ_CHECK(verdict.frames <= verdict.claimedFrames && verdict.frames <= limits.maxFrames);
     if (verdict.kind == ReplayVerdictKind::ok)

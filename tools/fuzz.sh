@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 build=${ORBELLE_FUZZ_BUILD_DIR:-build-fuzz}
 seconds=${FUZZ_SECONDS:-30}
-targets=(hisc_file config_file score_answer score_request replay_file replay_check)
+targets=(hisc_file config_file score_answer score_request replay_check)
 
 cmake -S . -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORBELLE_FUZZ=ON -DBUILD_TESTING=OFF -DORBELLE_BENCH=OFF \
