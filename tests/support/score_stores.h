@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -72,4 +73,38 @@ struct StoreTest : testing::Test {
     StoreSettings settings;
     ScoreStore store;
     std::string error;
+};
+
+// A connection of its own to a store's database, as an operator's tool would open one.
+struct RawDatabase {
+    explicit RawDatabase(const std::string& location) {
+        if (isPostgresLocation(location))
+            pg = PQconnectdb(location.c_str());
+        else
+            sqlite3_open(location.c_str(), &lite);
+    }
+    ~RawDatabase() {
+        PQfinish(pg);
+        sqlite3_close(lite);
+    }
+    // The first field of the last result, "" for none, or "error".
+    std::string run(const std::string& sql) {
+        std::string first;
+        if (pg != nullptr) {
+            PGresult* result = PQexec(pg, sql.c_str());
+            ExecStatusType status = PQresultStatus(result);
+            first = status == PGRES_TUPLES_OK    ? PQgetvalue(result, 0, 0)
+                    : status == PGRES_COMMAND_OK ? ""
+                                                 : "error";
+            PQclear(result);
+            return first;
+        }
+        auto keep = [](void* out, int, char** values, char**) {
+            return *static_cast<std::string*>(out) = values[0], 0;
+        };
+        return sqlite3_exec(lite, sql.c_str(), keep, &first, nullptr) == SQLITE_OK ? first
+                                                                                   : "error";
+    }
+    PGconn* pg = nullptr;
+    sqlite3* lite = nullptr;
 };

@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <future>
@@ -64,7 +64,7 @@ std::string rank(const std::string& text) {
 }
 
 // The routes on a fresh store, served on a free port of 127.0.0.1 once start() is called,
-// with the log on a pipe that logged() reads.
+// with the log on a socket whose lines logged() reads.
 struct ScoreServerTest : StoreTest {
     void SetUp() override {
         StoreTest::SetUp();
@@ -80,7 +80,10 @@ struct ScoreServerTest : StoreTest {
         http.bodyRoutes = {{"POST", scoreReplayPath, replayMaxFileBytes}};
         http.limits.requestLineLength = 100;
         http.bodyBudget = 1000;
-        ASSERT_EQ(pipe2(log, O_CLOEXEC | O_NONBLOCK), 0);
+        ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, log), 0);
+        const timeval tenSeconds{10, 0}; // the longest logged() waits for a line
+        setsockopt(log[0], SOL_SOCKET, SO_RCVTIMEO, &tenSeconds, sizeof tenSeconds);
+        logReader = fdopen(log[0], "r");
         startServerLog(log[1], 1 << 16);
     }
     void start() {
@@ -92,23 +95,15 @@ struct ScoreServerTest : StoreTest {
         stopWorkPool(storeWork);
         stopHttpDaemon(http);
         stopServerLog(1000);
-        close(log[0]);
+        if (logReader != nullptr)
+            fclose(logReader);
         close(log[1]);
         StoreTest::TearDown();
     }
-    // The next line of the log, waited for up to 10 s.
     std::string logged() {
-        for (size_t end; (end = logText.find('\n')) == std::string::npos;) {
-            pollfd ready{log[0], POLLIN, 0};
-            char buffer[4096];
-            ssize_t size = poll(&ready, 1, 10000) == 1 ? read(log[0], buffer, sizeof buffer) : 0;
-            if (size <= 0)
-                return "nothing logged";
-            logText.append(buffer, size_t(size));
-        }
-        std::string line = logText.substr(0, logText.find('\n'));
-        logText.erase(0, line.size() + 1);
-        return line;
+        char line[4096];
+        return fgets(line, sizeof line, logReader) ? std::string(line, strcspn(line, "\n"))
+                                                   : "nothing logged";
     }
     // The answer straight from the routes, its work done here.
     std::string answer(const std::string& target, const char* method = "GET",
@@ -124,11 +119,11 @@ struct ScoreServerTest : StoreTest {
         HttpAnswer got = answerNow(routeScoreRequest(routes, request));
         return std::to_string(got.status) + " " + got.body.substr(0, got.body.find(':'));
     }
-    std::string logText;
     WorkPool storeWork, replayWork;
     ScoreRoutes routes;
     HttpDaemon http;
     int log[2] = {-1, -1};
+    FILE* logReader = nullptr;
 };
 } // namespace
 

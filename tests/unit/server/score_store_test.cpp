@@ -1,39 +1,16 @@
 // The store's tables on SQLite and PostgreSQL: a database of the first version brought up at
 // start, replays that go with their entries, and bans.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include "server/score_store.h"
 #include "tests/support/score_stores.h"
 
 namespace {
-// Runs SQL straight on the database, as an operator's tool would: the first field of the
-// last result, "" for none, or "error".
-std::string runSql(const std::string& location, const std::string& sql) {
-    std::string first;
-    if (isPostgresLocation(location)) {
-        PGconn* connection = PQconnectdb(location.c_str());
-        PGresult* result = PQexec(connection, sql.c_str());
-        ExecStatusType status = PQresultStatus(result);
-        first = status == PGRES_TUPLES_OK    ? PQgetvalue(result, 0, 0)
-                : status == PGRES_COMMAND_OK ? ""
-                                             : "error";
-        PQclear(result);
-        PQfinish(connection);
-        return first;
-    }
-    sqlite3* db = nullptr;
-    sqlite3_open(location.c_str(), &db);
-    auto keep = [](void* out, int, char** values, char**) {
-        return *static_cast<std::string*>(out) = values[0], 0;
-    };
-    if (sqlite3_exec(db, sql.c_str(), keep, &first, nullptr) != SQLITE_OK)
-        first = "error";
-    sqlite3_close(db);
-    return first;
-}
-
 using ScoreStoreTest = StoreTest;
+
+std::string runSql(const std::string& location, const std::string& sql) {
+    return RawDatabase(location).run(sql);
+}
 } // namespace
 
 // The tables of the first version, as its servers made them: the entries stay, and the

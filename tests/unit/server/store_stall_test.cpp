@@ -1,7 +1,6 @@
 // A store whose database another program has locked (an operator's transaction, a backup):
 // calls end at their deadline or at the server's stop instead of waiting out the lock.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <future>
 #include <thread>
@@ -13,24 +12,12 @@ namespace {
 using std::chrono::milliseconds;
 
 // Holds the write lock of an SQLite file, or LOCK TABLE scores in PostgreSQL, while it lives.
-struct Locker {
-    explicit Locker(const std::string& location) {
-        if (isPostgresLocation(location)) {
-            pg = PQconnectdb(location.c_str());
-            PQclear(PQexec(pg, "BEGIN; LOCK TABLE scores"));
-            locked = PQtransactionStatus(pg) == PQTRANS_INTRANS;
-        } else {
-            sqlite3_open(location.c_str(), &lite);
-            locked = sqlite3_exec(lite, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
-        }
-    }
-    ~Locker() {
-        PQfinish(pg);
-        sqlite3_close(lite);
-    }
-    PGconn* pg = nullptr;
-    sqlite3* lite = nullptr;
-    bool locked = false;
+struct Locker : RawDatabase {
+    explicit Locker(const std::string& location)
+        : RawDatabase(location),
+          locked(run(isPostgresLocation(location) ? "BEGIN; LOCK TABLE scores"
+                                                  : "BEGIN IMMEDIATE") == "") {}
+    bool locked;
 };
 
 struct StoreStallTest : StoreTest {
