@@ -1,23 +1,15 @@
-// Servers on 127.0.0.1 and score stores for the network and server tests.
+// Servers on 127.0.0.1 for the network tests.
 #pragma once
 
 #include <httplib.h>
 
-#include <gtest/gtest.h>
-#include <libpq-fe.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
-
-#include "server/score_server.h"
 
 // A loopback address on which nothing listens: connections to it are refused.
 const char* const refusingHost = "127.0.0.1:1";
@@ -71,27 +63,3 @@ struct LocalHttpServer {
     std::mutex guard;
     std::vector<httplib::Request> seen;
 };
-
-// A fresh, empty database: a new SQLite file name, or, when ORBELLE_TEST_PG names the state
-// file of the private PostgreSQL cluster (tests/pg/cluster.sh), a new database in it.
-inline std::string freshScoreDatabase() {
-    static std::atomic<int> count{0};
-    std::string tag = "orbelle_" + std::to_string(getpid()) + "_" + std::to_string(++count);
-    const char* state = getenv("ORBELLE_TEST_PG");
-    if (state == nullptr || *state == '\0') {
-        std::string path = testing::TempDir() + tag + ".db";
-        std::remove(path.c_str());
-        return path;
-    }
-    std::ifstream file(state);
-    std::string line, base;
-    while (std::getline(file, line))
-        if (line.rfind("uri=", 0) == 0)
-            base = line.substr(4);
-    PGconn* connection = PQconnectdb(base.c_str());
-    PGresult* result = PQexec(connection, ("CREATE DATABASE " + tag).c_str());
-    EXPECT_EQ(PQresultStatus(result), PGRES_COMMAND_OK) << PQerrorMessage(connection);
-    PQclear(result);
-    PQfinish(connection);
-    return base.replace(base.find("/postgres?"), 10, "/" + tag + "?");
-}

@@ -1,7 +1,7 @@
 // Who holds the server's connections: client groups, the header deadline and making room.
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -18,11 +18,14 @@ SlotClock::time_point at(int seconds) {
     return start + std::chrono::seconds(seconds);
 }
 
-sockaddr_in6 ipv6Address(const char* text) {
-    sockaddr_in6 address{};
-    address.sin6_family = AF_INET6;
-    inet_pton(AF_INET6, text, &address.sin6_addr);
-    return address;
+// The group of the socket address that text names.
+std::string groupOfSocketAddress(const char* text) {
+    addrinfo hints{}, *found = nullptr;
+    hints.ai_flags = AI_NUMERICHOST;
+    EXPECT_EQ(getaddrinfo(text, nullptr, &hints, &found), 0) << text;
+    std::string group = found ? clientGroup(found->ai_addr) : "";
+    freeaddrinfo(found);
+    return group;
 }
 
 // Connections as socket pairs: the test holds the client's end and sees the server's end
@@ -62,15 +65,10 @@ TEST(ClientGroup, IPv4WholeMappedOrNotAndIPv6ByItsSlash64) {
         {"::1", "::", true},
         {"::ffff:0.0.0.1", "::1", false},
     };
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
         EXPECT_EQ(clientGroup(c.one) == clientGroup(c.other), c.same) << c.one << " " << c.other;
-    sockaddr_in ipv4{};
-    ipv4.sin_family = AF_INET;
-    inet_pton(AF_INET, "10.0.0.1", &ipv4.sin_addr);
-    sockaddr_in6 mapped = ipv6Address("::ffff:10.0.0.1"), ipv6 = ipv6Address("2001:db8::7");
-    EXPECT_EQ(clientGroup(reinterpret_cast<sockaddr*>(&ipv4)), clientGroup("10.0.0.1"));
-    EXPECT_EQ(clientGroup(reinterpret_cast<sockaddr*>(&mapped)), clientGroup("10.0.0.1"));
-    EXPECT_EQ(clientGroup(reinterpret_cast<sockaddr*>(&ipv6)), clientGroup("2001:db8::1"));
+        EXPECT_EQ(groupOfSocketAddress(c.one) == clientGroup(c.other), c.same) << c.one;
+    }
 }
 
 // Three slots, two per group, headers due within 5 s of waiting.

@@ -1,70 +1,24 @@
 // The store's tables on SQLite and PostgreSQL: a database of the first version brought up at
 // start, replays that go with their entries, and bans.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include "server/score_store.h"
-#include "tests/support/local_servers.h"
+#include "tests/support/score_stores.h"
 
 namespace {
-// Runs SQL straight on the database, as an operator's tool would: the first field of the
-// last result, "" for none, or "error".
+using ScoreStoreTest = StoreTest;
+
 std::string runSql(const std::string& location, const std::string& sql) {
-    std::string first;
-    if (isPostgresLocation(location)) {
-        PGconn* connection = PQconnectdb(location.c_str());
-        PGresult* result = PQexec(connection, sql.c_str());
-        ExecStatusType status = PQresultStatus(result);
-        first = status == PGRES_TUPLES_OK    ? PQgetvalue(result, 0, 0)
-                : status == PGRES_COMMAND_OK ? ""
-                                             : "error";
-        PQclear(result);
-        PQfinish(connection);
-        return first;
-    }
-    sqlite3* db = nullptr;
-    sqlite3_open(location.c_str(), &db);
-    auto keep = [](void* out, int, char** values, char**) {
-        return *static_cast<std::string*>(out) = values[0], 0;
-    };
-    if (sqlite3_exec(db, sql.c_str(), keep, &first, nullptr) != SQLITE_OK)
-        first = "error";
-    sqlite3_close(db);
-    return first;
+    return RawDatabase(location).run(sql);
 }
-
-StoreClock::time_point soon() {
-    return StoreClock::now() + std::chrono::seconds(2);
-}
-
-// The list as "name score +;" for verified entries, "name score -;" for the others, or
-// "unavailable".
-std::string listed(ScoreStore& store, bool verifiedOnly = false) {
-    std::vector<RankedScore> scores;
-    if (!fetchTopScores(store, 10, verifiedOnly, &scores, soon()))
-        return "unavailable";
-    std::string text;
-    for (const RankedScore& entry : scores)
-        text += entry.name + " " + std::to_string(entry.score) + (entry.replayId ? " +;" : " -;");
-    return text;
-}
-
-struct ScoreStoreTest : testing::Test {
-    void TearDown() override {
-        closeScoreStore(store);
-        if (!isPostgresLocation(settings.location))
-            std::remove(settings.location.c_str());
-    }
-    void SetUp() override { settings.location = freshScoreDatabase(); }
-    StoreSettings settings;
-    ScoreStore store;
-    std::string error;
-};
 } // namespace
 
 // The tables of the first version, as its servers made them: the entries stay, and the
 // entries can be proven once the database is opened. A newer version is left alone.
 TEST_F(ScoreStoreTest, AFirstVersionDatabaseIsBroughtUpWithItsEntries) {
+    closeScoreStore(store);
+    std::remove(settings.location.c_str());
+    settings.location = freshScoreDatabase(); // without this server's tables
     bool pg = isPostgresLocation(settings.location);
     std::string firstVersion = std::string("CREATE TABLE scores (id ") +
                                (pg ? "bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY, name bytea"
@@ -77,10 +31,10 @@ TEST_F(ScoreStoreTest, AFirstVersionDatabaseIsBroughtUpWithItsEntries) {
                                (pg ? "'\\x4afc'::bytea" : "x'4afc'") + ", 10), (" +
                                (pg ? "'Old'::bytea" : "x'4f6c64'") + ", 20);";
     ASSERT_EQ(runSql(settings.location, firstVersion), "");
-    ASSERT_TRUE(openScoreStore(store, settings, &error)) << error;
-    EXPECT_EQ(listed(store), "Old 20 -;J\xFC 10 -;");
+    reopen();
+    EXPECT_EQ(listedScores(store), "Old 20 -;J\xFC 10 -;");
     EXPECT_EQ(store.backend->storeReplay({"J\xFC", 10}, "round", "R", soon()), StoreAnswer::done);
-    EXPECT_EQ(listed(store), "Old 20 -;J\xFC 10 +;");
+    EXPECT_EQ(listedScores(store), "Old 20 -;J\xFC 10 +;");
     EXPECT_EQ(runSql(settings.location, "SELECT max(version) FROM schema_version"), "2");
     closeScoreStore(store);
     runSql(settings.location, "UPDATE schema_version SET version = 3");
@@ -90,7 +44,6 @@ TEST_F(ScoreStoreTest, AFirstVersionDatabaseIsBroughtUpWithItsEntries) {
 
 // Each step on the store in turn, with what it must answer and the list it leaves.
 TEST_F(ScoreStoreTest, ReplaysGoWithTheirEntriesAndBannedNamesStoreNothing) {
-    ASSERT_TRUE(openScoreStore(store, settings, &error)) << error;
     ScoreBackend& b = *store.backend;
     std::string replay;
     const struct {
@@ -119,10 +72,10 @@ TEST_F(ScoreStoreTest, ReplaysGoWithTheirEntriesAndBannedNamesStoreNothing) {
     };
     for (const auto& s : steps) {
         EXPECT_EQ(s.act(), s.answer) << s.step;
-        EXPECT_EQ(listed(store), s.list) << s.step;
+        EXPECT_EQ(listedScores(store), s.list) << s.step;
     }
     EXPECT_EQ(replay, "r1");
-    EXPECT_EQ(listed(store, true), "B 9 +;D 5 +;");
+    EXPECT_EQ(listedScores(store, true), "B 9 +;D 5 +;");
     // An operator deleting the entry by hand takes its replay along.
     runSql(settings.location, "DELETE FROM scores WHERE score = 9");
     EXPECT_EQ(runSql(settings.location, "SELECT count(*) FROM replays"), "1");
@@ -131,7 +84,6 @@ TEST_F(ScoreStoreTest, ReplaysGoWithTheirEntriesAndBannedNamesStoreNothing) {
 // The database refuses every write, as a full disk or an operator's trigger would, then every
 // read: each call is unavailable, nothing changes, and each reason is reported once.
 TEST_F(ScoreStoreTest, WhatTheDatabaseRefusesIsUnavailableAndReportedOnce) {
-    ASSERT_TRUE(openScoreStore(store, settings, &error)) << error;
     ScoreBackend& b = *store.backend;
     ASSERT_EQ(b.store({"A", 5}, soon()), StoreAnswer::done);
     const bool pg = isPostgresLocation(settings.location);
@@ -147,43 +99,29 @@ TEST_F(ScoreStoreTest, WhatTheDatabaseRefusesIsUnavailableAndReportedOnce) {
                            " BEGIN SELECT RAISE(ABORT, 'refused'); END;";
     ASSERT_EQ(runSql(settings.location, refuse), "");
     testing::internal::CaptureStderr();
+    // clang-format off
     const std::function<StoreAnswer()> writes[] = {
-        [&] {
-            return b.store({"B", 6}, soon());
-        },
-        [&] {
-            return b.store({"A", 5}, soon());
-        },
-        [&] {
-            return b.storeReplay({"B", 6}, "b", "r", soon());
-        },
-        [&] {
-            return b.storeReplay({"A", 5}, "a", "r", soon());
-        },
-        [&] {
-            return b.remove({"A", 5}, soon());
-        },
-        [&] { return b.setBanned("C", true, soon()); },
+        [&] { return b.store({"B", 6}, soon()); }, [&] { return b.store({"A", 5}, soon()); },
+        [&] { return b.storeReplay({"B", 6}, "b", "r", soon()); },
+        [&] { return b.storeReplay({"A", 5}, "a", "r", soon()); },
+        [&] { return b.remove({"A", 5}, soon()); }, [&] { return b.setBanned("C", true, soon()); },
     };
+    // clang-format on
     for (size_t i = 0; i < std::size(writes); ++i) {
         EXPECT_EQ(writes[i](), StoreAnswer::unavailable) << "write " << i;
-        EXPECT_EQ(listed(store), "A 5 -;") << "write " << i;
+        EXPECT_EQ(listedScores(store), "A 5 -;") << "write " << i;
     }
     ASSERT_EQ(runSql(settings.location, "ALTER TABLE scores RENAME TO kept"), "");
-    EXPECT_EQ(listed(store), "unavailable");
-    EXPECT_EQ(listed(store), "unavailable");
+    EXPECT_EQ(listedScores(store) + listedScores(store), "unavailableunavailable");
     std::string reported = testing::internal::GetCapturedStderr();
     ASSERT_EQ(runSql(settings.location, "ALTER TABLE kept RENAME TO scores"), "");
-    const std::string told = "; requests are answered with 503\n",
-                      subject = "orbelle-score-server: " +
-                                (pg ? std::string("database") : settings.location) + ": ";
-    std::vector<std::string> reports;
-    for (size_t at = 0, end; (end = reported.find(told, at)) != std::string::npos;
-         at = end + told.size())
-        reports.push_back(reported.substr(at, end - at));
-    ASSERT_EQ(reports.size(), 2u) << reported;
-    ASSERT_EQ(2 * told.size() + reports[0].size() + reports[1].size(), reported.size()) << reported;
-    for (const std::string& report : reports)
-        EXPECT_EQ(report.rfind(subject, 0), 0u) << report;
-    EXPECT_NE(reports[0].find("refused"), std::string::npos) << reports[0];
+    // Two lines, the first with the trigger's reason, each naming the store.
+    const std::string subject = "orbelle-score-server: " +
+                                (pg ? std::string("database") : settings.location) + ": ",
+                      told = "; requests are answered with 503\n";
+    const size_t first = reported.find(told) + told.size();
+    EXPECT_EQ(reported.rfind(subject, 0), 0u) << reported;
+    EXPECT_EQ(reported.find(subject, first), first) << reported;
+    EXPECT_EQ(reported.find(told, first) + told.size(), reported.size()) << reported;
+    EXPECT_NE(reported.substr(0, first).find("refused"), std::string::npos) << reported;
 }

@@ -1,62 +1,33 @@
 // A store whose database another program has locked (an operator's transaction, a backup):
 // calls end at their deadline or at the server's stop instead of waiting out the lock.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <future>
 #include <thread>
 
 #include "server/score_store.h"
-#include "tests/support/local_servers.h"
+#include "tests/support/score_stores.h"
 
 namespace {
 using std::chrono::milliseconds;
 
 // Holds the write lock of an SQLite file, or LOCK TABLE scores in PostgreSQL, while it lives.
-struct Locker {
-    explicit Locker(const std::string& location) {
-        if (isPostgresLocation(location)) {
-            pg = PQconnectdb(location.c_str());
-            PQclear(PQexec(pg, "BEGIN; LOCK TABLE scores"));
-            locked = PQtransactionStatus(pg) == PQTRANS_INTRANS;
-        } else {
-            sqlite3_open(location.c_str(), &lite);
-            locked = sqlite3_exec(lite, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
-        }
-    }
-    ~Locker() {
-        PQfinish(pg);
-        sqlite3_close(lite);
-    }
-    PGconn* pg = nullptr;
-    sqlite3* lite = nullptr;
-    bool locked = false;
+struct Locker : RawDatabase {
+    explicit Locker(const std::string& location)
+        : RawDatabase(location),
+          locked(run(isPostgresLocation(location) ? "BEGIN; LOCK TABLE scores"
+                                                  : "BEGIN IMMEDIATE") == "") {}
+    bool locked;
 };
 
-struct StoreStallTest : testing::Test {
+struct StoreStallTest : StoreTest {
     void SetUp() override {
-        settings.location = freshScoreDatabase();
-        settings.statementTime = milliseconds(200);
-        ASSERT_TRUE(openScoreStore(store, settings, &error)) << error;
-        ASSERT_EQ(storeScore(store, {"Ann", 5}, soon()), StoreAnswer::done);
+        settings.statementTime = milliseconds(200); // as long as a call may wait
+        StoreTest::SetUp();
+        ASSERT_EQ(storeScore(store, {"Ann", 5}, shortly()), StoreAnswer::done);
     }
-    void TearDown() override {
-        closeScoreStore(store);
-        std::remove(settings.location.c_str());
-    }
-    static StoreClock::time_point soon() { return StoreClock::now() + milliseconds(200); }
-    std::string top() {
-        std::vector<RankedScore> scores;
-        if (!fetchTopScores(store, 10, false, &scores, soon()))
-            return "unavailable";
-        std::string text;
-        for (const RankedScore& entry : scores)
-            text += entry.name + " " + std::to_string(entry.score) + ";";
-        return text;
-    }
-    StoreSettings settings;
-    ScoreStore store;
-    std::string error;
+    static StoreClock::time_point shortly() { return StoreClock::now() + milliseconds(200); }
+    std::string top() { return listedScores(store, false, shortly()); }
 };
 } // namespace
 
@@ -65,19 +36,18 @@ TEST_F(StoreStallTest, CallsFailAtTheirDeadlineWhileLockedAndSucceedAfter) {
     {
         Locker locker(settings.location);
         ASSERT_TRUE(locker.locked);
-        EXPECT_EQ(storeScore(store, {"Bo", 7}, soon()), StoreAnswer::unavailable);
-        EXPECT_EQ(top(), isPostgresLocation(settings.location) ? "unavailable" : "Ann 5;");
+        EXPECT_EQ(storeScore(store, {"Bo", 7}, shortly()), StoreAnswer::unavailable);
+        EXPECT_EQ(top(), isPostgresLocation(settings.location) ? "unavailable" : "Ann 5 -;");
     }
-    EXPECT_EQ(storeScore(store, {"Bo", 7}, soon()), StoreAnswer::done);
-    EXPECT_EQ(top(), "Bo 7;Ann 5;");
+    EXPECT_EQ(storeScore(store, {"Bo", 7}, shortly()), StoreAnswer::done);
+    EXPECT_EQ(top(), "Bo 7 -;Ann 5 -;");
 }
 
 // A call that would wait a minute for the lock ends once the store is interrupted, as the
 // server does at SIGTERM, and every later call fails at once, the lock gone or not.
 TEST_F(StoreStallTest, AnInterruptEndsACallWaitingForTheLockAndAllAfterIt) {
     settings.statementTime = std::chrono::minutes(1);
-    closeScoreStore(store);
-    ASSERT_TRUE(openScoreStore(store, settings, &error)) << error;
+    reopen();
     StoreClock::time_point deadline = StoreClock::now() + std::chrono::minutes(1);
     {
         Locker locker(settings.location);
