@@ -77,17 +77,19 @@ std::string withByte(std::string bytes, size_t offset, uint8_t value) {
 }
 
 // A replay of two frames, so with no check values, whose packed columns are the given bytes: the
-// two inputs, then the milliseconds as base-128 numbers.
-std::string withColumns(const std::string& columns) {
+// two inputs, then the milliseconds as base-128 numbers; after, if any, follows the packed stream.
+std::string withColumns(const std::string& columns, const std::string& after = "") {
     Replay replay;
     replay.frames = {{16, 0}, {16, 0}};
     uLongf size = compressBound(uLong(columns.size()));
     std::string packed(size, '\0');
     compress(reinterpret_cast<Bytef*>(&packed[0]), &size,
              reinterpret_cast<const Bytef*>(columns.data()), uLong(columns.size()));
+    packed = packed.substr(0, size) + after;
+    size = uLongf(packed.size());
     const char sizeBytes[4] = {char(size), char(size >> 8), char(size >> 16), char(size >> 24)};
-    return withByte(encodeReplay(replay).substr(0, 6 + 25) + std::string(sizeBytes, 4) +
-                        packed.substr(0, size) + std::string(4, '\0'),
+    return withByte(encodeReplay(replay).substr(0, 6 + 25) + std::string(sizeBytes, 4) + packed +
+                        std::string(4, '\0'),
                     0, 'O');
 }
 
@@ -155,6 +157,8 @@ TEST(ReplayFormat, RefusesWhatIsNoSoundReplay) {
          damaged},
         {"milliseconds unended", withColumns(std::string("\0\0\x10\x90", 4)), damaged},
         {"a byte after the milliseconds", withColumns(std::string("\0\0\x10\x10\x10", 5)), damaged},
+        {"a byte after the packed columns", withColumns(std::string("\0\0\x10\x10", 4), "x"),
+         damaged},
         {"fewer inputs than frames", withColumns(std::string("\0", 1)), damaged},
         {"more frames than any round", encodedWith(framesOf<replayMaxFrames + 1>), damaged},
         {"as many frames as any round", encodedWith(framesOf<replayMaxFrames>),
