@@ -156,7 +156,7 @@ e2e_play_installed() {
     echo "$1 drew its scene (deviation $spread), moving ($changed pixels changed)"
 }
 
-# e2e_start_hostile MODE: a score server misbehaving so (tests/fault/hostile_server.py).
+# e2e_start_hostile hang: a score server that never answers (tests/fault/hostile_server.py).
 e2e_start_hostile() {
     rm -f "$e2e_work"/hostile.*
     python3 "$ORBELLE_SOURCE_DIR/tests/fault/hostile_server.py" "$1" "$e2e_work/hostile.count" \
