@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 #include <pwd.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -63,4 +65,23 @@ TEST(UserPaths, OldConfigMovesOnceWholeAndNeverOverwrites) {
         std::filesystem::remove_all(oldFolder);
     }
     EXPECT_FALSE(moveOldConfig(dir.path + "/none.txt", dir.path + "/other.txt"));
+    // Into a folder the player may not write, from another file system: no move, nothing lost
+    // (root gives up its rights for this in a child of its own).
+    const std::string shm = "/dev/shm/" + dir.path.substr(5) + "-old";
+    ASSERT_TRUE(makeDirectories(shm) && makeDirectories(dir.path + "/locked"));
+    writeWholeFile((shm + "/config.txt").c_str(), "640 480 16 1 1 1");
+    ASSERT_EQ(chmod((dir.path + "/locked").c_str(), 0555) + chmod(dir.path.c_str(), 0755) +
+                  chmod(shm.c_str(), 0777),
+              0);
+    const pid_t child = fork();
+    if (child == 0)
+        _exit((geteuid() != 0 || setuid(65534) == 0) &&
+                      !moveOldConfig(shm + "/config.txt", dir.path + "/locked/config.txt")
+                  ? 0
+                  : 1);
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_EQ(status, 0) << "the move did not fail as it should";
+    EXPECT_EQ(readWholeFile((shm + "/config.txt").c_str()), "640 480 16 1 1 1");
+    std::filesystem::remove_all(shm);
 }
