@@ -73,6 +73,8 @@ TEST(UploadQuery, AcceptedOnlyWellFormedAndSignedAsTheGameSigns) {
         {uploadQuery("Ann", "10", std::string(ann10).substr(1)), UploadCheck::badRequest, 0},
         {uploadQuery("ABCDEFGHIJKLMNOP", "7", ann10), UploadCheck::badRequest, 0},
         {uploadQuery("A\rB", "7", ann10), UploadCheck::badRequest, 0},
+        {uploadQuery("A\nB", "7", ann10), UploadCheck::badRequest, 0},
+        {uploadQuery(std::string("A\0B", 3), "7", ann10), UploadCheck::badRequest, 0},
         {twice, UploadCheck::badRequest, 0},
         {{{"name", "Ann"}, {"score", "10"}}, UploadCheck::badRequest, 0},
     };
