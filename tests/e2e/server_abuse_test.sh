@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The score server abused: too many connections from one address, header and body floods
-# (bounded memory); then SIGKILL among uploads loses no acknowledged entry.
+# The score server abused: header and body floods (bounded memory); then SIGKILL among uploads
+# loses no acknowledged entry. (Connections past a client's share: ScoreServerTest; held and
+# trickling connections beside normal clients: server_drip_test.sh.)
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 e2e_setup server-abuse
@@ -11,16 +12,12 @@ clients() { python3 "$e2e_clients" "$@"; }
 db=$(e2e_score_db "$e2e_work") || e2e_fail "no database"
 e2e_start_server --db "$db" --quiet && port=$e2e_server_port
 
-# One address may hold 32 connections; the rest are closed without an answer. (Held and
-# trickling connections beside normal clients: server_drip_test.sh.)
-read -r answered closed < <(clients burst "$port" 40 127.0.0.9)
-[ "$answered $closed" = "32 8" ] || e2e_fail "40 connections from one address: $answered answered, $closed closed"
 # 300 MB of header lines and a 200 MB body: refused long before the end.
 read -r status taken < <(clients flood "$port" 300 header)
 [ "$status" = 431 ] && [ "$taken" -lt 300 ] || e2e_fail "header flood: status $status after $taken MB"
 read -r status taken < <(clients flood "$port" 200 body)
 [ "$status" = 413 ] && [ "$taken" -lt 200 ] || e2e_fail "large body: status $status after $taken MB"
-peak=$(e2e_peak_kb "$e2e_server_pid")
+peak=$(grep '^VmHWM' "/proc/$e2e_server_pid/status" | tr -dc '0-9')
 [ "$peak" -lt "$max_peak_kb" ] || e2e_fail "peak memory $peak kB"
 [ "$(e2e_http "$port" "$rank")" = "200 " ] || e2e_fail "no answer after the floods"
 e2e_stop_server
@@ -48,5 +45,5 @@ missing=$(e2e_acked_missing "$acks" "$db")
 [[ "$(e2e_http "$e2e_server_port" "$rank")" =~ ^200\ r[0-9][ab]\ [0-9]+\ [0-9]+$ ]] ||
     e2e_fail "rank 1 after the kills: $(cat "$e2e_work/body")"
 e2e_stop_server
-echo "PASS: 8 of 40 connections refused, floods refused, peak memory" \
+echo "PASS: floods refused, peak memory" \
     "$((peak / 1024)) MB; $acknowledged acknowledged uploads over 6 kills, none lost"

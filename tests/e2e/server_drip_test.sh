@@ -2,7 +2,7 @@
 # The score server's connections under attack, in a network namespace of its own: a drip of
 # connections from many IPv4 addresses and then from many addresses of one IPv6 /64 fills
 # every slot, and a normal client is still answered; IPv4 clients of a server on :: keep
-# upload limits of their own. (Headers trickling past their deadline: HttpDaemonTest.)
+# upload limits of their own. (Headers trickling past their deadline: ScoreServerTest.)
 set -euo pipefail
 # A network namespace needs root (or a user namespace) and util-linux's unshare.
 [ -n "${E2E_OWN_NETWORK:-}" ] || E2E_OWN_NETWORK=1 exec unshare --net bash "$0"
