@@ -270,8 +270,10 @@ e2e_http() {
     curl -s --noproxy '*' -m 10 -o "$e2e_work/body" -w '%{http_code} ' "${@:3}" "http://127.0.0.1:$1$2"
     cat "$e2e_work/body"
 }
-# e2e_rank_lines PORT: the ten rank lines of the server as the game fetches them.
-e2e_rank_lines() { local k; for k in {1..10}; do echo "$(e2e_http "$1" "/velmo/orbelle/haeennatykset.php?sija=$k")"; done; }
+# e2e_rank PORT [RANK]: the status and line of rank RANK (1) as the game fetches it;
+# e2e_rank_lines PORT: all ten, one a line.
+e2e_rank() { e2e_http "$1" "/velmo/orbelle/haeennatykset.php?sija=${2:-1}"; }
+e2e_rank_lines() { local k; for k in {1..10}; do echo "$(e2e_rank "$1" "$k")"; done; }
 
 # e2e_upload PORT SOURCE SCORE NAME_HEX...: uploads each name (given in hex) from the loopback
 # address SOURCE, signed as the game signs, every byte %-encoded; prints the statuses.

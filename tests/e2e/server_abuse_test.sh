@@ -7,7 +7,6 @@ source "$(dirname "$0")/lib.sh"
 e2e_setup server-abuse
 max_peak_kb=65536 # 64 MB; AddressSanitizer's shadow memory and quarantine take a few times more
 if ldd "$e2e_server" | grep -q libasan; then max_peak_kb=$((max_peak_kb * 4)); fi
-rank='/velmo/orbelle/haeennatykset.php?sija=1'
 clients() { python3 "$e2e_clients" "$@"; }
 db=$(e2e_score_db "$e2e_work") || e2e_fail "no database"
 e2e_start_server --db "$db" --quiet && port=$e2e_server_port
@@ -19,7 +18,7 @@ read -r status taken < <(clients flood "$port" 200 body)
 [ "$status" = 413 ] && [ "$taken" -lt 200 ] || e2e_fail "large body: status $status after $taken MB"
 peak=$(grep '^VmHWM' "/proc/$e2e_server_pid/status" | tr -dc '0-9')
 [ "$peak" -lt "$max_peak_kb" ] || e2e_fail "peak memory $peak kB"
-[ "$(e2e_http "$port" "$rank")" = "200 " ] || e2e_fail "no answer after the floods"
+[ "$(e2e_rank "$port")" = "200 " ] || e2e_fail "no answer after the floods"
 e2e_stop_server
 
 acks="$e2e_work/acks"
@@ -42,7 +41,7 @@ acknowledged=$(wc -l <"$acks")
 e2e_start_server --db "$db" --quiet
 missing=$(e2e_acked_missing "$acks" "$db")
 [ "$missing" = 0 ] || e2e_fail "$missing of $acknowledged acknowledged uploads are not in the database"
-[[ "$(e2e_http "$e2e_server_port" "$rank")" =~ ^200\ r[0-9][ab]\ [0-9]+\ [0-9]+$ ]] ||
+[[ "$(e2e_rank "$e2e_server_port")" =~ ^200\ r[0-9][ab]\ [0-9]+\ [0-9]+$ ]] ||
     e2e_fail "rank 1 after the kills: $(cat "$e2e_work/body")"
 e2e_stop_server
 echo "PASS: floods refused, peak memory" \

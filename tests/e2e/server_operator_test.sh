@@ -24,7 +24,6 @@ grep -q -- "--port N .*(8765)" help || e2e_fail "--help does not give the defaul
 [[ "$("$e2e_server" --version)" =~ ^orbelle-score-server\ [0-9]+\.[0-9]+ ]] || e2e_fail "--version"
 
 db="$e2e_work/scores.db"
-ranks() { for k in "$@"; do e2e_http "$e2e_server_port" "/velmo/orbelle/haeennatykset.php?sija=$k" && echo; done; }
 e2e_start_server --db "$db" && port=$e2e_server_port
 
 # A second server: on the same port it must not get the database; on the same database it
@@ -52,7 +51,7 @@ with open(sys.argv[1], "r+b") as f:
     f.write(b"\xff" * 16)
 PY
 e2e_start_server --db "$db"
-answers=$(ranks 1 && e2e_http "$e2e_server_port" /health)
+answers=$(e2e_rank "$e2e_server_port" && echo && e2e_http "$e2e_server_port" /health)
 [ "$answers" = $'503 \n503 ' ] || e2e_fail "a damaged database was answered: $answers"
 [ "$(e2e_upload "$e2e_server_port" 127.0.0.1 9 45)" = 503 ] || e2e_fail "an upload into a damaged database was not 503"
 reports=$(grep -cF "$db" "$e2e_server_err" || true)
@@ -66,7 +65,7 @@ rm -f "$db"*
 ulimit -S -f 200 && e2e_start_server --db "$db" && ulimit -S -f "$(ulimit -H -f)" && port=$e2e_server_port
 for score in $(seq 100); do status=$(e2e_upload "$port" 127.0.0.1 "$score" 46) && [ "$status" = 200 ] || break; done
 [ "$status" = 503 ] || e2e_fail "upload $score at the file-size limit: $status"
-[ "$(e2e_upload "$port" 127.0.0.1 999 46):$(ranks 1)" = "503:200 F $((score - 1))" ] ||
+[ "$(e2e_upload "$port" 127.0.0.1 999 46):$(e2e_rank "$port")" = "503:200 F $((score - 1))" ] ||
     e2e_fail "at the file-size limit: $(cat "$e2e_work/body")"
 [ "$(grep -c 'disk I/O error (files may hold 204800 bytes at most)' "$e2e_server_err")" = 1 ] || e2e_fail "the limit reported as: $(grep -v GET "$e2e_server_err")"
 e2e_stop_server
