@@ -15,8 +15,6 @@ e2e_start_hostile; e2e_start_display
 e2e_start_game ORBELLE_SCORE_SERVER="127.0.0.1:$e2e_hostile_port"
 size=$(xdotool getwindowgeometry "$e2e_window" | sed -n 's/^ *Geometry: //p')
 [ "$size" = 800x600 ] || e2e_fail "the window is $size, not 800x600"
-grep -q 'trying 800x600, depth 32, windowed' "$e2e_work/game.err" ||
-    e2e_fail "no word of the refused settings: $(cat "$e2e_work/game.err")"
 
 # The screen-sized window SDL maps for full screen is viewable while it is shown.
 full_screen() {
@@ -56,7 +54,6 @@ for shot in later full back; do
     moved=$(differing "$e2e_work/paused.png" "$e2e_work/$shot.png")
     [ "$moved" = 0 ] || e2e_fail "the $shot picture differs from the paused one by $moved pixels"
 done
-e2e_shows paused=1 || e2e_fail "F11 ended the pause"
 xdotool windowfocus "$e2e_window"
 e2e_press p; e2e_wait_frame 10 paused=0; e2e_wait_frames 10 10; e2e_shot "$e2e_work/play.png"
 moved=$(differing "$e2e_work/paused.png" "$e2e_work/play.png")
@@ -66,7 +63,6 @@ e2e_play_to_entry
 [ "$(e2e_hostile_connections)" = 0 ] || e2e_fail "the server was contacted during the round"
 setxkbmap -display "$DISPLAY" de
 e2e_press j shift; e2e_press udiaeresis; e2e_press p; e2e_press m
-e2e_shows paused=0 || e2e_fail "P paused the name entry"
 e2e_wait_frames 3 10; e2e_shot "$e2e_work/nameentry.png"
 # The second letter's cell, from x 398 and y 304 (the name stands at 390, 280): its dots are
 # exactly white, each two pixels tall, and nothing else in the cell is.
