@@ -72,13 +72,11 @@ while read -r package path; do
 done <<<"$layout"
 ! grep -q '^usr/share/games/' "$e2e_work/orbelle.list" || e2e_fail "the game's own package holds data"
 [ "$(dpkg-deb -f "${deb[orbelle-data]}" Architecture)" = all ] || e2e_fail "orbelle-data is not for all architectures"
-version=$(dpkg-deb -f "${deb[orbelle]}" Version)
-dpkg-deb -f "${deb[orbelle]}" Depends | tr , '\n' | sed 's/^ *//' | grep -qxF "orbelle-data (= $version)" ||
-    e2e_fail "orbelle does not depend on orbelle-data $version: $(dpkg-deb -f "${deb[orbelle]}" Depends)"
-# Linked, the mixer and libcurl are dependencies with the versions their symbols need.
-for library in libsdl-mixer1.2 libcurl4; do
-    dpkg-deb -f "${deb[orbelle]}" Depends | tr , '\n' | grep -qx " *$library (>= [0-9.]*)" ||
-        e2e_fail "orbelle does not depend on a version of $library: $(dpkg-deb -f "${deb[orbelle]}" Depends)"
+depends=$(dpkg-deb -f "${deb[orbelle]}" Depends | tr , '\n' | sed 's/^ *//')
+# The data of its own version; linked, the mixer and libcurl with the versions their symbols need.
+for dependency in "orbelle-data (= $(dpkg-deb -f "${deb[orbelle]}" Version))" \
+    'libsdl-mixer1\.2 (>= [0-9.]*)' 'libcurl4 (>= [0-9.]*)'; do
+    grep -qx "$dependency" <<<"$depends" || e2e_fail "orbelle does not depend on $dependency: $depends"
 done
 
 # The packages unpacked into a folder: the tree an installation makes, without installing.
@@ -100,7 +98,7 @@ playAndAsk() {
     e2e_play_installed "$1/usr/games/orbelle"
     e2e_server="$1/usr/bin/orbelle-score-server"
     e2e_start_server --db "$(mktemp -u "$e2e_work/scores-XXXXXX.db")"
-    [ "$(e2e_http "$e2e_server_port" '/velmo/orbelle/haeennatykset.php?sija=1')" = "200 " ] ||
+    [ "$(e2e_rank "$e2e_server_port")" = "200 " ] ||
         e2e_fail "the server under ${1:-/} did not answer a rank request: $(cat "$e2e_work/body")"
     e2e_stop_server
 }

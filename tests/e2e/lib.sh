@@ -102,10 +102,9 @@ e2e_press() {
     for key in "$1" "${@:2}"; do xdotool keyup "$key" && e2e_settle; done
 }
 
-# e2e_play_to_entry [HOOK]: sweeps the field diagonally one way, then the other, with short
-# straight stretches, across the falling spikes and rising bubbles until a spike ball ends the
-# round (120 s at most) and the name entry opens; HOOK gets the latest frame every 50 ms.
-# e2e_end_score is the score the frame log showed then.
+# e2e_play_to_entry: sweeps the field diagonally one way, then the other, with short straight
+# stretches, across the falling spikes and rising bubbles until a spike ball ends the round
+# (120 s at most) and the name entry opens; e2e_end_score is the score the frame log showed then.
 e2e_play_to_entry() {
     local sweeps=("Right Up" "Left" "Left Down" "Up" "Right Down" "Left Up") keys tick sweep=0
     local deadline=$((SECONDS + 120))
@@ -116,7 +115,6 @@ e2e_play_to_entry() {
         for tick in $(seq 24); do
             sleep 0.05
             ! e2e_shows over=1 || break
-            if [ $# -gt 0 ]; then "$1" "$(e2e_last_frame)"; fi
         done
         xdotool keyup $keys
     done
@@ -156,10 +154,9 @@ e2e_play_installed() {
     echo "$1 drew its scene (deviation $spread), moving ($changed pixels changed)"
 }
 
-# e2e_start_hostile hang: a score server that never answers (tests/fault/hostile_server.py).
+# e2e_start_hostile: a score server that never answers (tests/fault/hostile_server.py).
 e2e_start_hostile() {
-    rm -f "$e2e_work"/hostile.*
-    python3 "$ORBELLE_SOURCE_DIR/tests/fault/hostile_server.py" "$1" "$e2e_work/hostile.count" \
+    python3 "$ORBELLE_SOURCE_DIR/tests/fault/hostile_server.py" "$e2e_work/hostile.count" \
         >"$e2e_work/hostile.port" 2>"$e2e_work/hostile.err" &
     e2e_track $!
     e2e_wait 10 "hostile server" test -s "$e2e_work/hostile.port"
@@ -167,7 +164,6 @@ e2e_start_hostile() {
 }
 e2e_hostile_connections() { cat "$e2e_work/hostile.count" 2>/dev/null || echo 0; }
 e2e_connected() { e2e_still_playing && [ "$(e2e_hostile_connections)" -ge "$1" ]; }
-e2e_wait_connections() { e2e_wait "$2" "connection $1 to the server" e2e_connected "$1"; }
 
 # e2e_shot FILE: the game's 800x600 window (at the top-left of the screen) as a PNG.
 e2e_shot() {
@@ -188,7 +184,6 @@ e2e_bright_pixels() {
     [[ "$count" =~ ^[0-9]+$ ]] || e2e_fail "could not count bright pixels of $1: $count"
     echo "$count"
 }
-e2e_peak_kb() { grep '^VmHWM' "/proc/$1/status" | tr -dc '0-9'; } # PID's peak resident memory, kB
 # e2e_write_lows: the run's hisc.dat of ten negative scores (e2e_lows), which any round beats.
 e2e_write_lows() {
     local k; e2e_lows=()
@@ -275,8 +270,10 @@ e2e_http() {
     curl -s --noproxy '*' -m 10 -o "$e2e_work/body" -w '%{http_code} ' "${@:3}" "http://127.0.0.1:$1$2"
     cat "$e2e_work/body"
 }
-# e2e_rank_lines PORT: the ten rank lines of the server as the game fetches them.
-e2e_rank_lines() { local k; for k in {1..10}; do echo "$(e2e_http "$1" "/velmo/orbelle/haeennatykset.php?sija=$k")"; done; }
+# e2e_rank PORT [RANK]: the status and line of rank RANK (1) as the game fetches it;
+# e2e_rank_lines PORT: all ten, one a line.
+e2e_rank() { e2e_http "$1" "/velmo/orbelle/haeennatykset.php?sija=${2:-1}"; }
+e2e_rank_lines() { local k; for k in {1..10}; do echo "$(e2e_rank "$1" "$k")"; done; }
 
 # e2e_upload PORT SOURCE SCORE NAME_HEX...: uploads each name (given in hex) from the loopback
 # address SOURCE, signed as the game signs, every byte %-encoded; prints the statuses.

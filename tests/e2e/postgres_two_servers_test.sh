@@ -35,15 +35,14 @@ done)
 [ "$(e2e_rank_lines "$portB")" = "$expected" ] || e2e_fail "server B's rank lines differ"
 
 upload() { e2e_upload "$portA" 127.0.0.1 "$2" "$(printf '%s' "$1" | xxd -p)"; }
-rank1() { e2e_http "$1" '/velmo/orbelle/haeennatykset.php?sija=1'; }
 resumed=0; bash "$cluster" pause "$ORBELLE_TEST_PG"
 for attempt in 1 2 3; do
     [ "$(upload during 20)" = 503 ] || e2e_fail "upload $attempt during the outage was not 503"
-    [ "$(rank1 "$portB")" = "503 " ] || e2e_fail "rank 1 during the outage: $(rank1 "$portB")"
+    [ "$(e2e_rank "$portB")" = "503 " ] || e2e_fail "rank 1 during the outage: $(e2e_rank "$portB")"
 done
 bash "$cluster" resume "$ORBELLE_TEST_PG"; resumed=1
 # Reconnecting waits out a back-off of at most 2 s; allow for a loaded machine.
-served_again() { [ "$(rank1 "$portA") $(rank1 "$portB")" = "${expected%%$'\n'*} ${expected%%$'\n'*}" ]; }
+served_again() { [ "$(e2e_rank "$portA") $(e2e_rank "$portB")" = "${expected%%$'\n'*} ${expected%%$'\n'*}" ]; }
 e2e_wait 30 "answer after the database came back" served_again
 for entry in "both 39 120" "during 200" "after 300" "during 200"; do
     [ "$(upload "${entry% *}" "${entry##* }")" = 200 ] || e2e_fail "upload $entry after the outage"

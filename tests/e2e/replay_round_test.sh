@@ -5,11 +5,10 @@
 # after the signed uploads of the table, and the server checks it, lists the entry as verified
 # under the name as typed and serves the replay back byte for byte; the game draws the list it
 # then fetches; `orbelle --replay` shows the same round to its end, until Escape. On SQLite only:
-# the stores meet replays in server_page_test.sh. ORBELLE_SCREENSHOT_DIR keeps the shots.
+# the stores meet replays in server_page_test.sh.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 e2e_setup replay
-shots="${ORBELLE_SCREENSHOT_DIR:-$e2e_work}"
 e2e_write_lows
 e2e_start_server --db "$e2e_work/scores.db" --quiet && port=$e2e_server_port
 e2e_start_display
@@ -21,9 +20,9 @@ end_score=$e2e_end_score
 setxkbmap -display "$DISPLAY" de
 for key in J udiaeresis Return; do e2e_press "$key"; done
 e2e_wait_frame 30 scores=1 entry=0
-e2e_wait_frames 3 10; e2e_shot "$shots/highscores.png"; e2e_not_flat "$shots/highscores.png" >/dev/null
+e2e_wait_frames 3 10; e2e_shot "$e2e_work/highscores.png"; e2e_not_flat "$e2e_work/highscores.png" >/dev/null
 # The column of internet lines to the right of the rank numbers, ranks 1 to 10.
-internet=215x210+585+320 && listed=$(e2e_bright_pixels "$shots/highscores.png" $internet)
+internet=215x210+585+320 && listed=$(e2e_bright_pixels "$e2e_work/highscores.png" $internet)
 
 replays=("$e2e_run"/replays/*.orbr)
 [ ${#replays[@]} = 1 ] && [ -f "${replays[0]}" ] || e2e_fail "not one replay beside hisc.dat: $(ls -A "$e2e_run/replays" 2>&1)"
@@ -45,8 +44,8 @@ e2e_http "$port" /replays/1 >/dev/null && cmp -s "$e2e_work/body" "$replay" ||
 expected=$(printf '200 J\xfc %s\n' "$score" && printf '200 %s\n' "${e2e_lows[@]:0:9}" | tr : ' ')
 [ "$(e2e_rank_lines "$port")" = "$expected" ] || e2e_fail "the server lists: $(e2e_rank_lines "$port")"
 e2e_wait_frame 20 scores=1 menu=1
-e2e_wait_frames 3 10; e2e_shot "$shots/internet.png"
-drawn=$(e2e_bright_pixels "$shots/internet.png" $internet)
+e2e_wait_frames 3 10; e2e_shot "$e2e_work/internet.png"
+drawn=$(e2e_bright_pixels "$e2e_work/internet.png" $internet)
 [ "$drawn" -gt $((listed + 300)) ] || e2e_fail "the ten entries are not drawn ($drawn bright pixels, $listed before)"
 e2e_exit_from_score_screen
 e2e_stop_server

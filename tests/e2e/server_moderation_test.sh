@@ -23,11 +23,11 @@ expected="   1   999999999 -              Cheater
 steps=(
     "--ban Cheater|0 banned|upload 5 $cheater|403"
     "--ban Cheater|0 Cheater|upload 6 $cheater|403"
-    "--remove Cheater 999999999|0 removed|e2e_http $port /velmo/orbelle/haeennatykset.php?sija=1|200 J\xfcrgen 500"
+    "--remove Cheater 999999999|0 removed|e2e_rank $port|200 J\xfcrgen 500"
     "--remove Cheater 999999999|1 orbelle-score-server:|upload 999999999 $cheater|403"
-    "--remove J\xfcrgen 500|0 removed|e2e_http $port /velmo/orbelle/haeennatykset.php?sija=1|200 Tab\tX 300"
+    "--remove J\xfcrgen 500|0 removed|e2e_rank $port|200 Tab\tX 300"
     "--unban Cheater|0 unbanned|upload 7 $cheater|200"
-    "--unban Cheater|0 Cheater|e2e_http $port /velmo/orbelle/haeennatykset.php?sija=2|200 Cheater 7"
+    "--unban Cheater|0 Cheater|e2e_rank $port 2|200 Cheater 7"
 )
 for step in "${steps[@]}"; do
     IFS='|' read -r command outcome request answer <<<"$step"

@@ -1,21 +1,16 @@
 #!/usr/bin/env bash
 # The score server as its operator meets it: command lines, a second server on its port or
-# database, names with control characters, SIGINT, a damaged database, a file-size limit and a
-# standard error that nobody reads (the access log, without times for the journal). On SQLite
-# only: one owner per file, damaged pages and file sizes are matters of SQLite files, and the
-# rest concerns no store.
+# database, SIGINT, a damaged database, a file-size limit and a standard error that nobody
+# reads (the access log, without times for the journal). On SQLite only: one owner per file,
+# damaged pages and file sizes are matters of SQLite files, and the rest concerns no store.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 e2e_setup server-operator
 mkdir "$e2e_work/bare" && cd "$e2e_work/bare"
 
 # The messages themselves are pinned by the unit tests; here the real program ends on them.
-for bad in "--port 70000|--port 70000" "--colour blue|--colour"; do
-    status=0
-    "$e2e_server" ${bad%|*} >/dev/null 2>err || status=$?
-    [ "$status" = 2 ] || e2e_fail "'${bad%|*}' gave status $status"
-    for word in ${bad#*|}; do grep -qF -- "$word" err || e2e_fail "'${bad%|*}' gave '$(cat err)'"; done
-done
+status=0 && "$e2e_server" --port 70000 >/dev/null 2>err || status=$?
+[ "$status" = 2 ] && grep -qF -- "--port '70000'" err || e2e_fail "'--port 70000' gave status $status, '$(cat err)'"
 [ "$(ls)" = err ] || e2e_fail "a bad command line created $(ls)"
 # A password file that cannot be read ends the start before any database is tried.
 status=0 && "$e2e_server" --db postgresql://nobody@/none --db-password-file "$e2e_work/none" 2>err || status=$?
@@ -29,8 +24,6 @@ grep -q -- "--port N .*(8765)" help || e2e_fail "--help does not give the defaul
 [[ "$("$e2e_server" --version)" =~ ^orbelle-score-server\ [0-9]+\.[0-9]+ ]] || e2e_fail "--version"
 
 db="$e2e_work/scores.db"
-upload() { e2e_upload "$e2e_server_port" "$@"; }
-ranks() { for k in "$@"; do e2e_http "$e2e_server_port" "/velmo/orbelle/haeennatykset.php?sija=$k" && echo; done; }
 e2e_start_server --db "$db" && port=$e2e_server_port
 
 # A second server: on the same port it must not get the database; on the same database it
@@ -44,11 +37,8 @@ done
 [ ! -e other.db ] || e2e_fail "the second server created its database"
 [ "$(md5sum "$db"*)" = "$before" ] || e2e_fail "the second server changed the database"
 
-# Escape is stored and comes back byte for byte; NUL, CR and LF are refused. SIGINT ends the
-# server as SIGTERM does.
-[ "$(upload 127.0.0.4 76 1b5b33316d526564 410042 410d42 410a42)" = "200 400 400 400" ] ||
-    e2e_fail "names with Escape, NUL, CR, LF were not answered 200 400 400 400"
-[ "$(ranks 1 2)" = $'200 \e[31mRed 76\n200 ' ] || e2e_fail "the name did not come back byte for byte"
+# An entry for the damage below to meet; SIGINT ends the server as SIGTERM does.
+[ "$(e2e_upload "$port" 127.0.0.1 76 52)" = 200 ] || e2e_fail "an upload was refused"
 e2e_stop_server INT
 
 # The page of the scores table damaged (its first bytes give the page's kind).
@@ -61,9 +51,9 @@ with open(sys.argv[1], "r+b") as f:
     f.write(b"\xff" * 16)
 PY
 e2e_start_server --db "$db"
-answers=$(ranks 1 && e2e_http "$e2e_server_port" /health)
+answers=$(e2e_rank "$e2e_server_port" && echo && e2e_http "$e2e_server_port" /health)
 [ "$answers" = $'503 \n503 ' ] || e2e_fail "a damaged database was answered: $answers"
-[ "$(upload 127.0.0.1 9 45)" = 503 ] || e2e_fail "an upload into a damaged database was not 503"
+[ "$(e2e_upload "$e2e_server_port" 127.0.0.1 9 45)" = 503 ] || e2e_fail "an upload into a damaged database was not 503"
 reports=$(grep -cF "$db" "$e2e_server_err" || true)
 [ "$reports" = 1 ] || e2e_fail "$reports reports of the damage: $(cat "$e2e_server_err")"
 e2e_stop_server
@@ -71,14 +61,11 @@ e2e_stop_server
 # A file-size limit (ulimit -f, systemd's LimitFSIZE=) reached by the database: uploads get
 # 503 and the server reads on, where the signal of the limit would end it without a word.
 rm -f "$db"*
-e2e_server_err="$e2e_work/limited.err"
-(ulimit -f 200 && exec "$e2e_server" --listen 127.0.0.1 --port 0 --db "$db") >limited.out 2>"$e2e_server_err" &
-e2e_server_pid=$! && e2e_track "$e2e_server_pid"
-e2e_wait 10 "listening line" e2e_server_listens limited.out
-port=$e2e_server_port
+# The server takes the limit along; this shell and what it starts later are without.
+ulimit -S -f 200 && e2e_start_server --db "$db" && ulimit -S -f "$(ulimit -H -f)" && port=$e2e_server_port
 for score in $(seq 100); do status=$(e2e_upload "$port" 127.0.0.1 "$score" 46) && [ "$status" = 200 ] || break; done
 [ "$status" = 503 ] || e2e_fail "upload $score at the file-size limit: $status"
-[ "$(e2e_upload "$port" 127.0.0.1 999 46):$(ranks 1)" = "503:200 F $((score - 1))" ] ||
+[ "$(e2e_upload "$port" 127.0.0.1 999 46):$(e2e_rank "$port")" = "503:200 F $((score - 1))" ] ||
     e2e_fail "at the file-size limit: $(cat "$e2e_work/body")"
 [ "$(grep -c 'disk I/O error (files may hold 204800 bytes at most)' "$e2e_server_err")" = 1 ] || e2e_fail "the limit reported as: $(grep -v GET "$e2e_server_err")"
 e2e_stop_server
@@ -108,5 +95,5 @@ logged() { [ "$(grep -c ' GET /velmo/orbelle/haeennatykset.php?sija=1 200 ' log.
 e2e_wait 10 "the 300 access log lines" logged
 ! grep -q '^20[0-9][0-9]-' log.out || e2e_fail "access-log lines to the journal carry times"
 e2e_stop_server
-echo "PASS: bad options named, one server per port and database, Escape kept, damage reported," \
+echo "PASS: bad options named, one server per port and database, damage reported," \
     "file-size limit met with 503, served while stderr was not read"

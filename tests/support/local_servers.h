@@ -22,7 +22,8 @@ struct LocalHttpServer {
     // Every request is logged in order of arrival, whatever its answer.
     bool start() {
         server.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response&) {
-            log(request);
+            std::lock_guard<std::mutex> lock(guard);
+            seen.push_back(request);
             return httplib::Server::HandlerResponse::Unhandled;
         });
         port = server.bind_to_any_port("127.0.0.1");
@@ -43,10 +44,6 @@ struct LocalHttpServer {
     }
     std::string hostAndPort() const { return "127.0.0.1:" + std::to_string(port); }
     std::string url(const std::string& path) const { return "http://" + hostAndPort() + path; }
-    void log(const httplib::Request& request) {
-        std::lock_guard<std::mutex> lock(guard);
-        seen.push_back(request);
-    }
     std::vector<httplib::Request> requests() {
         std::lock_guard<std::mutex> lock(guard);
         return seen;

@@ -182,13 +182,14 @@ TEST_F(ScoreServerTest, EachRouteAndMethodGetsItsAnswer) {
 }
 
 // Each replay is refused whole: no entry stored, none marked. A genuine round is kept once, for
-// the name and score it carries, and only for those.
+// the name and score it carries, and only for those. (Each way a replay can part from its
+// round: VerifyCommand.)
 TEST_F(ScoreServerTest, ForgedReplaysAreRefusedAndNothingIsKept) {
     using Change = std::function<void(Replay&)>;
     const std::string genuine = referenceReplay("3"), nothing = "200 text/plain ",
                       kept = "200 text/plain script 410";
     UploadLimiter limiter;
-    limiter.perMinute = 9;
+    limiter.perMinute = 6;
     routes.uploads = &limiter;
     ASSERT_EQ(store.backend->setBanned("x", true, soon()), StoreAnswer::done);
     // clang-format off
@@ -197,9 +198,6 @@ TEST_F(ScoreServerTest, ForgedReplaysAreRefusedAndNothingIsKept) {
         std::string file, answer, rankOne;
     } cases[] = {
         {"one input changed", changedReplay("3", Change([](Replay& r) { r.frames[700].input ^= replayHeldLeft; })), "422 Does not play out as claimed", nothing},
-        {"a higher score claimed", changedReplay("3", Change([](Replay& r) { r.score += 1; })), "422 Does not play out as claimed", nothing},
-        {"cut short", changedReplay("3", Change([](Replay& r) { r.frames.resize(1600); })), "422 Does not play out as claimed", nothing},
-        {"the start edited", changedReplay("3", Change([](Replay& r) { r.start.randomState ^= 1; })), "422 Does not play out as claimed", nothing},
         {"damaged", genuine.substr(0, genuine.size() - 1), "400 Not a replay", nothing},
         {"genuine", genuine, "200 Verified\n", kept},
         {"genuine again", genuine, "200 Verified\n", kept},
@@ -234,14 +232,13 @@ TEST_F(ScoreServerTest, ReplaysPastTheCheckLimitsAreNotChecked) {
 // bytes and backslashes escaped and the signature left out, the status and the microseconds.
 TEST_F(ScoreServerTest, EachRequestGetsItsStatusAndOneEscapedLogLine) {
     start();
-    const std::string rank = std::string(scoreRankPath) + "?sija=1";
     const std::string hash = "710dbc618e9e892d99a35713964eb01e"; // md5 of "A7kovrenaltu37"
     const struct {
         std::string bytes;
         int status;
         std::string logged; // with the status, without time, client and microseconds
     } cases[] = {
-        {request("GET " + rank), 200, "GET " + rank + " 200"},
+        {request("GET " + rank("1")), 200, "GET " + rank("1") + " 200"},
         {request("GET " + std::string(scoreUploadPath) + "?hashcheck=" + hash + "&name=A&score=7"),
          200, "GET /velmo/orbelle/lisaaennatys.php?name=A&score=7 200"},
         {request("GET /a\x1b[b\\c?x=\x7f\xff&hashcheck=1"), 404,
@@ -301,8 +298,7 @@ TEST_F(ScoreServerTest, ConnectionsPastTheClientsShareOrTheirHeaderTimeAreClosed
 TEST_F(ScoreServerTest, AFullCheckQueueAnswersAtOnceAndRanksGoOn) {
     http.accessLog = false;
     start();
-    const std::string rank = request("GET " + std::string(scoreRankPath) + "?sija=1"),
-                      replay = referenceReplay("0");
+    const std::string replay = referenceReplay("0");
     auto send = [&] {
         return statusOf(
             http.port,
@@ -324,13 +320,11 @@ TEST_F(ScoreServerTest, AFullCheckQueueAnswersAtOnceAndRanksGoOn) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ASSERT_EQ(queued(), 1u);
     EXPECT_EQ(send(), 503);
-    EXPECT_EQ(statusOf(http.port, rank), 200);
+    EXPECT_EQ(statusOf(http.port, request("GET " + rank("1"))), 200);
     EXPECT_EQ(waiting.wait_for(std::chrono::milliseconds(0)), std::future_status::timeout);
     release.set_value();
     EXPECT_EQ(waiting.get(), 200);
-    std::vector<RankedScore> best;
-    ASSERT_TRUE(fetchTopScores(store, 1, true, &best, StoreClock::now() + std::chrono::seconds(2)));
-    EXPECT_EQ(rankLineText(best.at(0).name, best.at(0).score), "script 226");
+    EXPECT_EQ(listedScores(store), "script 226 +;");
     logMessage("end");
     EXPECT_EQ(logged(), "orbelle-score-server: end");
 }

@@ -1,4 +1,5 @@
-// Who holds the server's connections: client groups, the header deadline and making room.
+// What each client may take: its group of addresses, its connection slots (with the header
+// deadline and making room) and its uploads, on a clock of our own.
 #include <gtest/gtest.h>
 
 #include <netdb.h>
@@ -7,15 +8,18 @@
 #include <unistd.h>
 
 #include <map>
+#include <set>
 
 #include "server/client_group.h"
 #include "server/connection_slots.h"
+#include "server/upload_limit.h"
 
 namespace {
 const SlotClock::time_point start{};
 
-SlotClock::time_point at(int seconds) {
-    return start + std::chrono::seconds(seconds);
+SlotClock::time_point at(double seconds) {
+    return start +
+           std::chrono::duration_cast<SlotClock::duration>(std::chrono::duration<double>(seconds));
 }
 
 // The group of the socket address that text names.
@@ -78,6 +82,7 @@ TEST(ConnectionSlots, GroupsAreCappedOverdueHeadersDroppedAndTheLongestWaitingMa
     slots.perGroup = 2;
     Connections connections;
     std::map<std::string, Slot*> held;
+    std::set<std::string> dropped;
     enum Step { open, refused, busy, waiting, overdue, closed };
     const struct {
         int second;
@@ -96,9 +101,6 @@ TEST(ConnectionSlots, GroupsAreCappedOverdueHeadersDroppedAndTheLongestWaitingMa
     };
     for (const auto& s : steps) {
         SCOPED_TRACE(std::to_string(s.second) + " s " + s.name + s.droppedNow);
-        std::map<std::string, bool> before;
-        for (auto& [name, ends] : connections.open)
-            before[name] = connections.droppedByServer(name);
         switch (s.step) {
         case open:
         case refused: // a first look, then the slot that decides
@@ -122,7 +124,7 @@ TEST(ConnectionSlots, GroupsAreCappedOverdueHeadersDroppedAndTheLongestWaitingMa
         }
         std::string droppedNow;
         for (auto& [name, ends] : connections.open)
-            if (!before[name] && connections.droppedByServer(name))
+            if (connections.droppedByServer(name) && dropped.insert(name).second)
                 droppedNow += name;
         EXPECT_EQ(droppedNow, s.droppedNow);
     }
@@ -130,4 +132,28 @@ TEST(ConnectionSlots, GroupsAreCappedOverdueHeadersDroppedAndTheLongestWaitingMa
         closeSlot(slots, slot);
     EXPECT_EQ(slots.held, 0u);
     EXPECT_TRUE(slots.groups.empty());
+}
+
+// Two a minute: a burst of two, then one more every 30 s; IPv6 addresses share a bucket per
+// /64; a full table takes a new address only once a bucket is full again. Zero is no limit.
+TEST(UploadLimit, BucketsFillAtTheRateAndAreSharedPerAddressOrSlash64) {
+    UploadLimiter limiter;
+    limiter.perMinute = 2;
+    limiter.maxAddresses = 3;
+    const struct {
+        double seconds;
+        const char* address;
+        bool allowed;
+    } steps[] = {
+        {0, "10.0.0.1", true},          {0, "10.0.0.1", true},      {1, "10.0.0.1", false},
+        {1, "10.0.0.2", true},          {1, "10.0.0.2", true},      {29.9, "10.0.0.1", false},
+        {30.1, "10.0.0.1", true},       {30.2, "10.0.0.1", false},  {31, "2001:db8::1", true},
+        {31, "2001:db8::ffff:2", true}, {31, "2001:db8::3", false}, {32, "10.0.0.3", false},
+        {100, "10.0.0.3", true},
+    };
+    for (const auto& step : steps)
+        EXPECT_EQ(takeUploadToken(limiter, step.address, at(step.seconds)), step.allowed)
+            << step.address << " at " << step.seconds << " s";
+    limiter.perMinute = 0;
+    EXPECT_TRUE(takeUploadToken(limiter, "10.0.0.3", at(100)));
 }
