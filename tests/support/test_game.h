@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -19,9 +20,9 @@ void resetGameForTest();
 // Creates both fields (200 bubbles, 150 spikes) the first time; later calls reuse them.
 void ensureFieldsForTest();
 
-// For a test that runs start-up, which makes the fields anew (in the sprites it finds, from the
-// generator as it stands): the shared test fields are set aside, and the ones start-up made
-// are freed at the end of the scope.
+// For a test that makes the fields anew, as start-up does (in the sprites it finds, from the
+// generator as it stands): the shared test fields are set aside, and the ones made are freed
+// at the end of the scope.
 struct FieldsOfStartUp {
     FieldsOfStartUp();
     ~FieldsOfStartUp();
@@ -58,6 +59,16 @@ struct ScratchDirectory {
 inline std::string readWholeFile(const char* name) {
     std::ifstream in(name, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// All a temporary file holds; the file is closed.
+inline std::string textOf(FILE* file) {
+    std::rewind(file);
+    std::string text;
+    for (int c; (c = std::fgetc(file)) != EOF;)
+        text += char(c);
+    std::fclose(file);
+    return text;
 }
 
 inline void writeWholeFile(const char* name, const std::string& content) {

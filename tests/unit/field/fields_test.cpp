@@ -34,8 +34,7 @@ void startPlayScene() {
 // Expected values from a model of the generator in python3, not from the code under test.
 TEST(FieldCreation, SizesAndPlacesFollowTheGeneratorInDrawOrder) {
     resetGameForTest();
-    std::fill_n(game.bubbles, maxBubbles, nullptr); // creation frees the slots' sprites
-    std::fill_n(game.spikes, maxSpikes, nullptr);
+    FieldsOfStartUp fields;
     createBubbles(3);
     resetGameRand();
     createSpikes(3);
@@ -52,10 +51,6 @@ TEST(FieldCreation, SizesAndPlacesFollowTheGeneratorInDrawOrder) {
     }
     createBubbles(maxBubbles + 50); // held to the array's size
     EXPECT_EQ(game.bubbleCount, maxBubbles);
-    for (TSLPolygon*& slot : game.bubbles)
-        delete slot, slot = nullptr;
-    for (TSLPolygon*& slot : game.spikes)
-        delete slot, slot = nullptr;
 }
 
 TEST(FieldCreation, SpecialMaterialsFromTheirThresholdsUpTheMultiplierWinning) {

@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <functional>
 
-#include "engine/mp3_length.h"
 #include "game/replay_commands.h"
 #include "game/round_end.h"
 #include "replay/replay_play.h"
@@ -25,15 +24,6 @@ void turnAfter(Replay& replay, size_t from, size_t to, uint32_t millis, uint32_t
         replay.frames[i].millis = millis;
     replay.frames[to - 1].millis = lastMillis;
     replay.frames[to - 1].input |= replayMusicTurned;
-}
-
-std::string textOf(FILE* file) {
-    std::rewind(file);
-    std::string text;
-    for (int c; (c = std::fgetc(file)) != EOF;)
-        text += char(c);
-    std::fclose(file);
-    return text;
 }
 } // namespace
 
@@ -141,17 +131,6 @@ TEST(VerifyLimits, OverALimitIsTooCostly) {
                   std::make_tuple(c.kind, c.played, c.played ? 1646 % 64 : 0))
             << c.maxFrames << " frames, " << c.maxCpuMillis << " ms";
     }
-}
-
-// The shortest of the game's tracks decides how soon the music may turn again.
-TEST(VerifyLimits, TheMusicTurnsNoSoonerThanTheShortestTrackLessASecond) {
-    int shortest = 0;
-    for (const char* track : {"surr", "seagull", "organ"}) {
-        const std::string file = ScratchDirectory::sourceDirectory() + "/data/" + track + ".mp3";
-        const int length = mp3LengthMillis(file.c_str());
-        shortest = shortest ? std::min(shortest, length) : length;
-    }
-    EXPECT_EQ(replayMinTrackTurnMillis, uint32_t(shortest - 1000));
 }
 
 // Watching plays each recorded frame once, one a tick, then holds the last picture until Escape
