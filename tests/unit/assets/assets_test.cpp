@@ -4,9 +4,12 @@
 #include <SDL_image.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <string>
 
 #include "engine/mp3_length.h"
+#include "replay/verify_replay.h"
 
 namespace {
 std::string dataPath(const std::string& name) {
@@ -38,10 +41,14 @@ TEST(DataFiles, IconsHaveTheirSizeAndTransparentCornersAndTheBackgroundIsOpaque)
     }
 }
 
-// Read as the game reads them to time the next track.
-TEST(DataFiles, MusicTracksLastOneToTwoMinutes) {
+// Read as the game reads them to time the next track. The shortest decides how soon a replay's
+// music may turn again.
+TEST(DataFiles, MusicTracksLastOneToTwoMinutesTheShortestBoundingTheTurns) {
+    int shortest = INT_MAX;
     for (const char* name : {"surr.mp3", "seagull.mp3", "organ.mp3"}) {
         const int millis = mp3LengthMillis(dataPath(name).c_str());
         EXPECT_TRUE(millis >= 60000 && millis <= 120000) << name << ": " << millis << " ms";
+        shortest = std::min(shortest, millis);
     }
+    EXPECT_EQ(replayMinTrackTurnMillis, uint32_t(shortest - 1000));
 }
