@@ -56,20 +56,18 @@ TEST(FieldCreation, SizesAndPlacesFollowTheGeneratorInDrawOrder) {
 TEST(FieldCreation, SpecialMaterialsFromTheirThresholdsUpTheMultiplierWinning) {
     resetGameForTest();
     const char* const plain = bubbleMaterialName;
-    const struct {
-        int bonusDraw, multiplyDraw;
-        const char* material;
-    } cases[] = {{86, 97, plain},
-                 {87, 0, bonusBubbleMaterialName},
-                 {0, 98, multiplyBubbleMaterialName},
-                 {99, 99, multiplyBubbleMaterialName}};
-    for (const auto& c : cases) {
+    // The two draws, out of 100, and the material they give.
+    const std::tuple<int, int, const char*> cases[] = {{86, 97, plain},
+                                                       {87, 0, bonusBubbleMaterialName},
+                                                       {0, 98, multiplyBubbleMaterialName},
+                                                       {99, 99, multiplyBubbleMaterialName}};
+    for (const auto& [bonusDraw, multiplyDraw, material] : cases) {
         TSLPolygon bubble = sprite(0, 0, 20, 1);
         bubble.material = game.materials.GetMaterial(plain);
         useSprites({&bubble});
-        seedDraws({{100, c.bonusDraw}, {100, c.multiplyDraw}});
+        seedDraws({{100, bonusDraw}, {100, multiplyDraw}});
         assignSpecialBubbles();
-        EXPECT_EQ(bubble.material, game.materials.GetMaterial(c.material)) << c.bonusDraw;
+        EXPECT_EQ(bubble.material, game.materials.GetMaterial(material)) << bonusDraw;
     }
 }
 

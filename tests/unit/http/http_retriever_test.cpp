@@ -124,20 +124,16 @@ TEST_F(HttpRetrieverTest, FailuresKeepThePreviousTextAndRecordTheirCause) {
 
 // Anyone on the path of plain HTTP could otherwise send the game's requests to any machine.
 TEST_F(HttpRetrieverTest, RedirectsAreFollowedOnTheSameServerOnlyAndAFewTimesAtMost) {
-    const struct {
-        const char* path;
-        std::string text;
-        long status;
-    } cases[] = {{"/here", bodyOf(30), 200},
-                 {"/loop", "moved", 302},
-                 {"/elsewhere", "moved", 302},
-                 {"/otherhost", "moved", 302}};
-    for (const auto& c : cases) {
-        const char* text = get(c.path);
-        ASSERT_NE(text, nullptr) << c.path;
+    const std::pair<const char*, std::string> cases[] = {{"/here", bodyOf(30)},
+                                                         {"/loop", "moved"},
+                                                         {"/elsewhere", "moved"},
+                                                         {"/otherhost", "moved"}};
+    for (const auto& [path, expected] : cases) {
+        const char* text = get(path);
+        ASSERT_NE(text, nullptr) << path;
         EXPECT_EQ(std::make_pair(std::string(text), retriever.status),
-                  std::make_pair(c.text, c.status))
-            << c.path;
+                  std::make_pair(expected, expected == "moved" ? 302L : 200L))
+            << path;
     }
     EXPECT_EQ(other.requests().size(), 0u);
     // The first request and five redirects; the next one is not followed.

@@ -28,17 +28,14 @@ void turnAfter(Replay& replay, size_t from, size_t to, uint32_t millis, uint32_t
 TEST(ReferenceReplays, PlayOutToTheirClaims) {
     // Paused (1), given up with Escape in play (2) and while paused (6), a music turn (4), a name
     // entry left open and an entry made in mid-round (5).
-    const struct {
-        const char* round;
-        int32_t score;
-        uint32_t frames;
-    } cases[] = {{"0", 226, 839},  {"1", 126, 623}, {"2", 562, 702},        {"3", 410, 1718},
-                 {"4", 205, 1646}, {"5", 53, 302},  {"5-entered", 53, 301}, {"6", 0, 302}};
-    for (const auto& c : cases) {
-        const ReplayVerdict verdict = verifyReplay(referenceReplay(c.round));
+    const std::tuple<const char*, int32_t, uint32_t> cases[] = {
+        {"0", 226, 839},  {"1", 126, 623}, {"2", 562, 702},        {"3", 410, 1718},
+        {"4", 205, 1646}, {"5", 53, 302},  {"5-entered", 53, 301}, {"6", 0, 302}};
+    for (const auto& [round, score, frames] : cases) {
+        const ReplayVerdict verdict = verifyReplay(referenceReplay(round));
         EXPECT_EQ(std::make_tuple(verdict.kind, verdict.score, verdict.frames, verdict.reason),
-                  std::make_tuple(ReplayVerdictKind::ok, c.score, c.frames, std::string()))
-            << c.round;
+                  std::make_tuple(ReplayVerdictKind::ok, score, frames, std::string()))
+            << round;
     }
 }
 
@@ -112,22 +109,18 @@ TEST(VerifyCommand, RefusesEveryWayAFilePartsFromItsRound) {
 
 // A server bounds what a check costs: the frames it may play, the CPU time it may take.
 TEST(VerifyLimits, OverALimitIsTooCostly) {
-    const struct {
-        uint32_t maxFrames, maxCpuMillis;
-        ReplayVerdictKind kind;
-        bool played;
-    } cases[] = {{1646, 0, ReplayVerdictKind::ok, true},
-                 {1645, 0, ReplayVerdictKind::tooCostly, false},
-                 // The round takes some 10 ms: the check stops at a look at the clock.
-                 {1646, 1, ReplayVerdictKind::tooCostly, false}};
-    for (const auto& c : cases) {
-        VerifyLimits limits;
-        limits.maxFrames = c.maxFrames;
-        limits.maxCpuMillis = c.maxCpuMillis;
-        const ReplayVerdict verdict = verifyReplay(referenceReplay("4"), limits);
+    // The frames and milliseconds allowed, and whether the round is played out.
+    const std::tuple<uint32_t, uint32_t, bool> cases[] = {
+        {1646, 0, true},
+        {1645, 0, false},
+        // The round takes some 10 ms: the check stops at a look at the clock.
+        {1646, 1, false}};
+    for (const auto& [maxFrames, maxCpuMillis, played] : cases) {
+        const ReplayVerdict verdict = verifyReplay(referenceReplay("4"), {maxFrames, maxCpuMillis});
         EXPECT_EQ(std::make_tuple(verdict.kind, verdict.frames == 1646, verdict.frames % 64),
-                  std::make_tuple(c.kind, c.played, c.played ? 1646 % 64 : 0))
-            << c.maxFrames << " frames, " << c.maxCpuMillis << " ms";
+                  std::make_tuple(played ? ReplayVerdictKind::ok : ReplayVerdictKind::tooCostly,
+                                  played, played ? 1646 % 64 : 0))
+            << maxFrames << " frames, " << maxCpuMillis << " ms";
     }
 }
 
