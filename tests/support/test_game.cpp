@@ -66,7 +66,8 @@ void resetGameForTest() {
     resetGameRand();
 }
 
-void ensureFieldsForTest() {
+void resetGameWithFieldsForTest() {
+    resetGameForTest();
     if (!fieldsMade) {
         resetGameRand();
         createBubbles(maxBubbles);

@@ -102,8 +102,7 @@ TEST(FieldMotion, ACollectedBubbleComesBackInSightAndSpeedsStopAtTheCap) {
 }
 
 TEST(FieldMotion, ResetRoundKeepsHiddenBubblesAndRestartsTheRound) {
-    resetGameForTest();
-    ensureFieldsForTest();
+    resetGameWithFieldsForTest();
     game.bubbles[7]->visible = game.player.visible = false;
     game.eventActive = game.quakeActive = game.blurVisible = game.gameOver = true;
     game.savedBubbleSpeed = game.bubbleSpeed = game.score = game.player.width = 14;

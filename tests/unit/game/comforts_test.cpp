@@ -11,8 +11,7 @@
 namespace {
 // A round with an event running and Right held, from the start of the fields.
 void startRound() {
-    resetGameForTest();
-    ensureFieldsForTest();
+    resetGameWithFieldsForTest();
     resetRound();
     startEvent();
     game.lastTick = 0;

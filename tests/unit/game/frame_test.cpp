@@ -247,8 +247,7 @@ TEST(FrameTexts, EachScreenPrintsItsTextsInOrderAtTheirPlaces) {
 // The track that ended is never the next; a track still playing, or none at all (both the
 // position and the length 0), draws nothing beyond the frame's own two.
 TEST(Music, AnEndedTrackTurnsToAnotherDrawnAtRandom) {
-    ScratchDirectory dir;
-    dir.linkData();
+    const ScratchDirectory dir(true);
     const char* const tracks[] = {"data/surr.mp3", "data/seagull.mp3", "data/organ.mp3"};
     const struct {
         int playing;

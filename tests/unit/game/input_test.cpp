@@ -129,8 +129,7 @@ TEST(Poll, EachPollTakesTheNextEventOrSeesTheLastAgain) {
     setenv("ORBELLE_SCORE_SERVER", "127.0.0.1:1", 1); // nothing listens there
     for (const auto& c : cases) {
         ScratchDirectory scratch; // for the hisc.dat a commit writes
-        resetGameForTest();
-        ensureFieldsForTest();
+        resetGameWithFieldsForTest();
         game.downloader.lastError = game.uploader.lastError = 0;
         game.inMenu = c.mode != entry && c.mode != play;
         game.creditsVisible = game.scoreScreenVisible = c.mode == screens;

@@ -9,8 +9,7 @@
 // frame, only when the music setting is exactly 1, and the command line's choices for one run
 // hold over config.txt's.
 TEST(Startup, ConfigAndCommandLineChooseWindowAndMusic) {
-    ScratchDirectory dir;
-    dir.linkData();
+    const ScratchDirectory dir(true);
     using Window = RunOptions::Window;
     const struct {
         RunOptions options;
@@ -43,8 +42,7 @@ TEST(Startup, ConfigAndCommandLineChooseWindowAndMusic) {
 // A window the video system refuses (here it opens none) gets one more try with the default
 // size, depth and window flag, said on stderr, unless those were the settings refused.
 TEST(Startup, ARefusedWindowIsTriedOnceMoreWithTheDefaults) {
-    ScratchDirectory dir;
-    dir.linkData();
+    const ScratchDirectory dir(true);
     const std::pair<const char*, bool> cases[] = {{"1024 600 32 1 1 1", true},
                                                   {"800 768 32 1 1 1", true},
                                                   {"800 600 16 1 1 1", true},

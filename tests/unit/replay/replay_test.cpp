@@ -131,8 +131,7 @@ TEST(WatchReplay, PlaysEveryFrameThenHoldsItUntilEscapeOrClose) {
     Replay replay;
     ASSERT_EQ(decodeReplay(referenceReplay("5"), &replay), ReplayReadError::none);
     replay.frames.resize(8);
-    resetGameForTest();
-    ensureFieldsForTest();
+    resetGameWithFieldsForTest();
     setUpReplayedRound(replay);
     for (size_t i = 0; i < replay.frames.size(); ++i)
         playReplayedFrame(
@@ -140,8 +139,7 @@ TEST(WatchReplay, PlaysEveryFrameThenHoldsItUntilEscapeOrClose) {
     const uint32_t reached = roundStateCheck();
     ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_TIMER), 0);
     for (int leave : {int(SDL_QUIT), int(SDLK_ESCAPE)}) {
-        resetGameForTest();
-        ensureFieldsForTest();
+        resetGameWithFieldsForTest();
         pushTestEvent(SDL_KEYDOWN, 'a');
         static int leaving;
         leaving = leave;
