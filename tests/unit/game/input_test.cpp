@@ -16,17 +16,6 @@ void press(std::initializer_list<int> syms, int mod = 0) {
     }
 }
 
-void startNameEntry(float score = 0) {
-    resetGameForTest();
-    game.internetScoresEnabled = game.inMenu = game.player.visible = false;
-    game.gameOver = game.nameEntryActive = game.namePromptVisible = true;
-    game.score = score;
-    // Up held: each frame that steers adds a quarter to the velocity.
-    game.frameMillis = 1;
-    game.steerAcceleration = 0.25f;
-    TSLKeyhandler::SetTestKey(SDLK_UP, true);
-}
-
 // Play with the given keys held.
 void startSteering(uint32_t frameMillis, float steerAcceleration, std::initializer_list<int> keys) {
     resetGameForTest();
@@ -35,6 +24,13 @@ void startSteering(uint32_t frameMillis, float steerAcceleration, std::initializ
     game.steerAcceleration = steerAcceleration;
     for (int key : keys)
         TSLKeyhandler::SetTestKey(SDLKey(key), true);
+}
+
+void startNameEntry(float score = 0) {
+    startSteering(1, 0.25f, {SDLK_UP}); // each frame that steers adds a quarter to the velocity
+    game.internetScoresEnabled = game.player.visible = false;
+    game.gameOver = game.nameEntryActive = game.namePromptVisible = true;
+    game.score = score;
 }
 } // namespace
 
