@@ -3,15 +3,13 @@
 #include "game/config.h"
 #include "tests/support/test_game.h"
 
-namespace {
-std::string load(const char* path) {
+static std::string load(const char* path) {
     GameConfig c = loadConfig(path);
     char text[128];
     std::snprintf(text, sizeof text, "%d %d %d %d %d %d", c.screenWidth, c.screenHeight,
                   c.colourDepth, c.musicEnabled, c.initFlag, c.internetScoresEnabled);
     return text;
 }
-} // namespace
 
 TEST(Config, AMissingFileIsWrittenExactly) {
     ScratchDirectory dir;

@@ -15,15 +15,14 @@
 #include "tests/support/reference_replays.h"
 #include "tests/support/test_game.h"
 
-namespace {
 // Sets the milliseconds of frames [from, to) and marks a music turn in the last of them.
-void turnAfter(Replay& replay, size_t from, size_t to, uint32_t millis, uint32_t lastMillis) {
+static void turnAfter(Replay& replay, size_t from, size_t to, uint32_t millis,
+                      uint32_t lastMillis) {
     for (size_t i = from; i < to; ++i)
         replay.frames[i].millis = millis;
     replay.frames[to - 1].millis = lastMillis;
     replay.frames[to - 1].input |= replayMusicTurned;
 }
-} // namespace
 
 TEST(ReferenceReplays, PlayOutToTheirClaims) {
     // Paused (1), given up with Escape in play (2) and while paused (6), a music turn (4), a name
