@@ -11,19 +11,17 @@
 #include "engine/mp3_length.h"
 #include "replay/verify_replay.h"
 
-namespace {
-std::string dataPath(const std::string& name) {
+static std::string dataPath(const std::string& name) {
     return std::string(ORBELLE_TEST_SOURCE_DIR) + "/data/" + name;
 }
 
-Uint8 alphaAt(SDL_Surface* s, int x, int y) {
+static Uint8 alphaAt(SDL_Surface* s, int x, int y) {
     SDL_Color c;
     Uint32 pixel =
         *reinterpret_cast<Uint32*>(static_cast<Uint8*>(s->pixels) + y * s->pitch + x * 4);
     SDL_GetRGBA(pixel, s->format, &c.r, &c.g, &c.b, &c.unused);
     return c.unused;
 }
-} // namespace
 
 // Desktops pick an icon by the size it claims; the background stands in for the frame's clear.
 TEST(DataFiles, IconsHaveTheirSizeAndTransparentCornersAndTheBackgroundIsOpaque) {

@@ -8,28 +8,25 @@
 #include "record/random.h"
 #include "tests/support/test_game.h"
 
-namespace {
-TSLPolygon sprite(float x, float y, float size, float radius) {
+static TSLPolygon sprite(float x, float y, float size, float radius) {
     TSLPolygon made(x, y, 1, size, size, 0);
     made.radius = radius;
     return made;
 }
 
-void useSprites(std::initializer_list<TSLPolygon*> bubbles,
-                std::initializer_list<TSLPolygon*> spikes = {}) {
+static void useSprites(std::initializer_list<TSLPolygon*> bubbles,
+                       std::initializer_list<TSLPolygon*> spikes = {}) {
     game.bubbleCount = int(std::copy(bubbles.begin(), bubbles.end(), game.bubbles) - game.bubbles);
     game.spikeCount = int(std::copy(spikes.begin(), spikes.end(), game.spikes) - game.spikes);
 }
 
 // Play with empty fields, no network, and the player at (100, 100) with radius 2.
-void startPlayScene() {
+static void startPlayScene() {
     resetGameForTest();
     game.inMenu = game.internetScoresEnabled = false;
     game.player.x = game.player.y = 100;
     game.player.radius = 2;
 }
-
-} // namespace
 
 // Expected values from a model of the generator in python3, not from the code under test.
 TEST(FieldCreation, SizesAndPlacesFollowTheGeneratorInDrawOrder) {

@@ -7,9 +7,8 @@
 #include "record/game_state.h"
 #include "tests/support/test_game.h"
 
-namespace {
 // Each key press in a frame of its own.
-void press(std::initializer_list<int> syms, int mod = 0) {
+static void press(std::initializer_list<int> syms, int mod = 0) {
     for (int sym : syms) {
         pushTestEvent(SDL_KEYDOWN, sym, mod);
         handleInput();
@@ -17,7 +16,8 @@ void press(std::initializer_list<int> syms, int mod = 0) {
 }
 
 // Play with the given keys held.
-void startSteering(uint32_t frameMillis, float steerAcceleration, std::initializer_list<int> keys) {
+static void startSteering(uint32_t frameMillis, float steerAcceleration,
+                          std::initializer_list<int> keys) {
     resetGameForTest();
     game.inMenu = false;
     game.frameMillis = frameMillis;
@@ -26,13 +26,12 @@ void startSteering(uint32_t frameMillis, float steerAcceleration, std::initializ
         TSLKeyhandler::SetTestKey(SDLKey(key), true);
 }
 
-void startNameEntry(float score = 0) {
+static void startNameEntry(float score = 0) {
     startSteering(1, 0.25f, {SDLK_UP}); // each frame that steers adds a quarter to the velocity
     game.internetScoresEnabled = game.player.visible = false;
     game.gameOver = game.nameEntryActive = game.namePromptVisible = true;
     game.score = score;
 }
-} // namespace
 
 TEST(NameEntry, CharactersLimitBackspaceAndCommitKeys) {
     startNameEntry();
