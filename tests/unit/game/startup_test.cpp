@@ -28,11 +28,10 @@ TEST(Startup, ConfigAndCommandLineChooseWindowAndMusic) {
         ASSERT_TRUE(initGame(c.options));
         int width = 0, height = 0, internet = 0;
         std::sscanf(c.config, "%d %d %*d %*d %*d %d", &width, &height, &internet);
-        EXPECT_EQ(std::make_tuple(game.screenWidth, game.screenHeight, game.internetScoresEnabled),
-                  std::make_tuple(width, height, internet == 1))
+        EXPECT_EQ(std::make_tuple(game.screenWidth, game.screenHeight, game.internetScoresEnabled,
+                                  game.bubbleCount, game.spikeCount, game.music.CurrentFile()),
+                  std::make_tuple(width, height, internet == 1, 200, 150, std::string()))
             << c.config;
-        EXPECT_EQ(std::make_pair(game.bubbleCount, game.spikeCount), std::make_pair(200, 150));
-        EXPECT_EQ(game.music.CurrentFile(), "");
         ASSERT_TRUE(finishStartUp());
         EXPECT_EQ(game.music.CurrentFile(), c.track) << c.config;
         EXPECT_EQ(TSLIsFullScreen(), c.fullScreen) << c.config;
