@@ -38,13 +38,11 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
     // One spelling per score: what printing the int32 gives back.
     int32_t score = 0;
     auto parsed = std::from_chars(scoreText.data(), scoreText.data() + scoreText.size(), score);
-    bool wellFormed = params.count("name") == 1 && params.count("score") == 1 &&
-                      params.count("hashcheck") == 1 && name.size() <= 15 &&
-                      parsed.ec == std::errc() && std::to_string(score) == scoreText &&
-                      hashcheck.size() == 32 &&
-                      hashcheck.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
-    for (char c : name)
-        wellFormed = wellFormed && c != '\0' && c != '\r' && c != '\n';
+    const bool wellFormed =
+        params.count("name") == 1 && params.count("score") == 1 && params.count("hashcheck") == 1 &&
+        name.size() <= 15 && name.find_first_of(std::string("\0\r\n", 3)) == std::string::npos &&
+        parsed.ec == std::errc() && std::to_string(score) == scoreText && hashcheck.size() == 32 &&
+        hashcheck.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
     for (char& c : hashcheck)
         c = char(std::tolower(static_cast<unsigned char>(c)));
     if (!wellFormed)

@@ -21,14 +21,6 @@ TSLPolygon* savedBubbles[maxBubbles];
 TSLPolygon* savedSpikes[maxSpikes];
 bool fieldsMade = false;
 
-void resetSprite(TSLPolygon& sprite, float x, float y, float width, float height) {
-    sprite.x = x;
-    sprite.y = y;
-    sprite.width = width;
-    sprite.height = height;
-    sprite.visible = true;
-}
-
 void restoreFields() {
     game.bubbleCount = maxBubbles;
     game.spikeCount = maxSpikes;
@@ -54,7 +46,10 @@ void resetGameForTest() {
     static_cast<GameValues&>(game) = GameValues{};
     if (fieldsMade)
         restoreFields();
-    resetSprite(game.player, 400, 300, 10, 10);
+    game.player.x = 400;
+    game.player.y = 300;
+    game.player.width = game.player.height = 10;
+    game.player.visible = true;
     game.player.radius = float(10 * bubbleRadiusFactor);
     for (auto& line : game.internetScores)
         line.clear();
@@ -71,7 +66,8 @@ void resetGameForTest() {
     resetGameRand();
 }
 
-void ensureFieldsForTest() {
+void resetGameWithFieldsForTest() {
+    resetGameForTest();
     if (!fieldsMade) {
         resetGameRand();
         createBubbles(maxBubbles);

@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -16,12 +17,12 @@
 // made once, no held test keys, printed texts or queued SDL events.
 void resetGameForTest();
 
-// Creates both fields (200 bubbles, 150 spikes) the first time; later calls reuse them.
-void ensureFieldsForTest();
+// The same, with both fields (200 bubbles, 150 spikes): made the first time, later reused.
+void resetGameWithFieldsForTest();
 
-// For a test that runs start-up, which makes the fields anew (in the sprites it finds, from the
-// generator as it stands): the shared test fields are set aside, and the ones start-up made
-// are freed at the end of the scope.
+// For a test that makes the fields anew, as start-up does (in the sprites it finds, from the
+// generator as it stands): the shared test fields are set aside, and the ones made are freed
+// at the end of the scope.
 struct FieldsOfStartUp {
     FieldsOfStartUp();
     ~FieldsOfStartUp();
@@ -36,19 +37,20 @@ void pushTestEvent(int type, int sym = 0, int mod = 0);
 
 std::vector<int> takeQueuedEventTypes();
 
-// A fresh directory under /tmp to work in until the end of the scope.
+// A fresh directory under /tmp to work in until the end of the scope, with the game's data
+// folder linked into it if asked.
 struct ScratchDirectory {
-    ScratchDirectory() : oldDirectory(std::filesystem::current_path()) {
+    explicit ScratchDirectory(bool withData = false)
+        : oldDirectory(std::filesystem::current_path()) {
         char pattern[] = "/tmp/orbelle-test-XXXXXX";
         path = mkdtemp(pattern);
         std::filesystem::current_path(path);
+        if (withData)
+            std::filesystem::create_directory_symlink(sourceDirectory() + "/data", "data");
     }
     ~ScratchDirectory() {
         std::filesystem::current_path(oldDirectory);
         std::filesystem::remove_all(path);
-    }
-    void linkData() {
-        std::filesystem::create_directory_symlink(sourceDirectory() + "/data", "data");
     }
     // Every test program sets this variable before its tests run.
     static std::string sourceDirectory() { return std::getenv("ORBELLE_SOURCE_DIR"); }
@@ -58,6 +60,16 @@ struct ScratchDirectory {
 inline std::string readWholeFile(const char* name) {
     std::ifstream in(name, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// All a temporary file holds; the file is closed.
+inline std::string textOf(FILE* file) {
+    std::rewind(file);
+    std::string text;
+    for (int c; (c = std::fgetc(file)) != EOF;)
+        text += char(c);
+    std::fclose(file);
+    return text;
 }
 
 inline void writeWholeFile(const char* name, const std::string& content) {

@@ -4,23 +4,24 @@
 #include <SDL_image.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <string>
 
 #include "engine/mp3_length.h"
+#include "replay/verify_replay.h"
 
-namespace {
-std::string dataPath(const std::string& name) {
+static std::string dataPath(const std::string& name) {
     return std::string(ORBELLE_TEST_SOURCE_DIR) + "/data/" + name;
 }
 
-Uint8 alphaAt(SDL_Surface* s, int x, int y) {
+static Uint8 alphaAt(SDL_Surface* s, int x, int y) {
     SDL_Color c;
     Uint32 pixel =
         *reinterpret_cast<Uint32*>(static_cast<Uint8*>(s->pixels) + y * s->pitch + x * 4);
     SDL_GetRGBA(pixel, s->format, &c.r, &c.g, &c.b, &c.unused);
     return c.unused;
 }
-} // namespace
 
 // Desktops pick an icon by the size it claims; the background stands in for the frame's clear.
 TEST(DataFiles, IconsHaveTheirSizeAndTransparentCornersAndTheBackgroundIsOpaque) {
@@ -38,10 +39,14 @@ TEST(DataFiles, IconsHaveTheirSizeAndTransparentCornersAndTheBackgroundIsOpaque)
     }
 }
 
-// Read as the game reads them to time the next track.
-TEST(DataFiles, MusicTracksLastOneToTwoMinutes) {
+// Read as the game reads them to time the next track. The shortest decides how soon a replay's
+// music may turn again.
+TEST(DataFiles, MusicTracksLastOneToTwoMinutesTheShortestBoundingTheTurns) {
+    int shortest = INT_MAX;
     for (const char* name : {"surr.mp3", "seagull.mp3", "organ.mp3"}) {
         const int millis = mp3LengthMillis(dataPath(name).c_str());
         EXPECT_TRUE(millis >= 60000 && millis <= 120000) << name << ": " << millis << " ms";
+        shortest = std::min(shortest, millis);
     }
+    EXPECT_EQ(replayMinTrackTurnMillis, uint32_t(shortest - 1000));
 }

@@ -67,10 +67,7 @@ TEST(FrameTiles, ChangedTilesBecomeDisjointBoxesWithinTheWindow) {
 // Partial frames only on Mesa's software renderers, by the name GL_RENDERER gives; hardware
 // (even where the name mentions LLVM or llvmpipe further in) swaps whole frames.
 TEST(FrameRenderer, OnlySoftwareRenderersShowPartsOfTheBackBuffer) {
-    const struct {
-        const char* renderer;
-        bool software;
-    } cases[] = {
+    const std::pair<const char*, bool> cases[] = {
         {"llvmpipe (LLVM 15.0.6, 256 bits)", true},
         {"softpipe", true},
         {"swrast", true},
@@ -85,6 +82,6 @@ TEST(FrameRenderer, OnlySoftwareRenderersShowPartsOfTheBackBuffer) {
         {"", false},
         {nullptr, false},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(tslDrawsInSoftware(c.renderer), c.software) << (c.renderer ? c.renderer : "null");
+    for (const auto& [renderer, software] : cases)
+        EXPECT_EQ(tslDrawsInSoftware(renderer), software) << (renderer ? renderer : "null");
 }

@@ -5,14 +5,12 @@
 
 #include "engine/raster_font.h"
 
-namespace {
-std::string rows(unsigned char c, int first = 0, int last = glyphRows - 1) {
+static std::string rows(unsigned char c, int first = 0, int last = glyphRows - 1) {
     std::string text;
     for (int row = first; row <= last; ++row)
         text += std::string(glyphPicture(c)[row]) + "|";
     return text;
 }
-} // namespace
 
 TEST(RasterFont, ControlBytesAloneShowTheBoxEveryOtherByteItsOwnCell) {
     const unsigned char box = 0;

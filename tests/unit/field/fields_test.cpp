@@ -8,34 +8,30 @@
 #include "record/random.h"
 #include "tests/support/test_game.h"
 
-namespace {
-TSLPolygon sprite(float x, float y, float size, float radius) {
+static TSLPolygon sprite(float x, float y, float size, float radius) {
     TSLPolygon made(x, y, 1, size, size, 0);
     made.radius = radius;
     return made;
 }
 
-void useSprites(std::initializer_list<TSLPolygon*> bubbles,
-                std::initializer_list<TSLPolygon*> spikes = {}) {
+static void useSprites(std::initializer_list<TSLPolygon*> bubbles,
+                       std::initializer_list<TSLPolygon*> spikes = {}) {
     game.bubbleCount = int(std::copy(bubbles.begin(), bubbles.end(), game.bubbles) - game.bubbles);
     game.spikeCount = int(std::copy(spikes.begin(), spikes.end(), game.spikes) - game.spikes);
 }
 
 // Play with empty fields, no network, and the player at (100, 100) with radius 2.
-void startPlayScene() {
+static void startPlayScene() {
     resetGameForTest();
     game.inMenu = game.internetScoresEnabled = false;
     game.player.x = game.player.y = 100;
     game.player.radius = 2;
 }
 
-} // namespace
-
 // Expected values from a model of the generator in python3, not from the code under test.
 TEST(FieldCreation, SizesAndPlacesFollowTheGeneratorInDrawOrder) {
     resetGameForTest();
-    std::fill_n(game.bubbles, maxBubbles, nullptr); // creation frees the slots' sprites
-    std::fill_n(game.spikes, maxSpikes, nullptr);
+    FieldsOfStartUp fields;
     createBubbles(3);
     resetGameRand();
     createSpikes(3);
@@ -52,29 +48,23 @@ TEST(FieldCreation, SizesAndPlacesFollowTheGeneratorInDrawOrder) {
     }
     createBubbles(maxBubbles + 50); // held to the array's size
     EXPECT_EQ(game.bubbleCount, maxBubbles);
-    for (TSLPolygon*& slot : game.bubbles)
-        delete slot, slot = nullptr;
-    for (TSLPolygon*& slot : game.spikes)
-        delete slot, slot = nullptr;
 }
 
 TEST(FieldCreation, SpecialMaterialsFromTheirThresholdsUpTheMultiplierWinning) {
     resetGameForTest();
     const char* const plain = bubbleMaterialName;
-    const struct {
-        int bonusDraw, multiplyDraw;
-        const char* material;
-    } cases[] = {{86, 97, plain},
-                 {87, 0, bonusBubbleMaterialName},
-                 {0, 98, multiplyBubbleMaterialName},
-                 {99, 99, multiplyBubbleMaterialName}};
-    for (const auto& c : cases) {
+    // The two draws, out of 100, and the material they give.
+    const std::tuple<int, int, const char*> cases[] = {{86, 97, plain},
+                                                       {87, 0, bonusBubbleMaterialName},
+                                                       {0, 98, multiplyBubbleMaterialName},
+                                                       {99, 99, multiplyBubbleMaterialName}};
+    for (const auto& [bonusDraw, multiplyDraw, material] : cases) {
         TSLPolygon bubble = sprite(0, 0, 20, 1);
         bubble.material = game.materials.GetMaterial(plain);
         useSprites({&bubble});
-        seedDraws({{100, c.bonusDraw}, {100, c.multiplyDraw}});
+        seedDraws({{100, bonusDraw}, {100, multiplyDraw}});
         assignSpecialBubbles();
-        EXPECT_EQ(bubble.material, game.materials.GetMaterial(c.material)) << c.bonusDraw;
+        EXPECT_EQ(bubble.material, game.materials.GetMaterial(material)) << bonusDraw;
     }
 }
 
@@ -109,8 +99,7 @@ TEST(FieldMotion, ACollectedBubbleComesBackInSightAndSpeedsStopAtTheCap) {
 }
 
 TEST(FieldMotion, ResetRoundKeepsHiddenBubblesAndRestartsTheRound) {
-    resetGameForTest();
-    ensureFieldsForTest();
+    resetGameWithFieldsForTest();
     game.bubbles[7]->visible = game.player.visible = false;
     game.eventActive = game.quakeActive = game.blurVisible = game.gameOver = true;
     game.savedBubbleSpeed = game.bubbleSpeed = game.score = game.player.width = 14;

@@ -8,18 +8,16 @@
 #include "record/game_state.h"
 #include "tests/support/test_game.h"
 
-namespace {
 // A round with an event running and Right held, from the start of the fields.
-void startRound() {
-    resetGameForTest();
-    ensureFieldsForTest();
+static void startRound() {
+    resetGameWithFieldsForTest();
     resetRound();
     startEvent();
     game.lastTick = 0;
     TSLKeyhandler::SetTestKey(SDLK_RIGHT, true);
 }
 
-void joystick(int type, int index, int value) {
+static void joystick(int type, int index, int value) {
     SDL_Event event = {};
     event.type = Uint8(type);
     if (type == SDL_JOYAXISMOTION)
@@ -30,7 +28,6 @@ void joystick(int type, int index, int value) {
         event.jbutton = {Uint8(type), Uint8(value), Uint8(index), 0};
     SDL_PushEvent(&event);
 }
-} // namespace
 
 // One event in each mode: only a round pauses, on P or when the keyboard or the window is lost,
 // and only P resumes; M and F11 act anywhere but the name entry, where all three type; none of

@@ -4,23 +4,7 @@
 #include <vector>
 
 #include "game/command_line.h"
-
-namespace {
-// The first line written to the file, which is closed.
-std::string firstLine(FILE* file) {
-    char line[200] = "";
-    std::rewind(file);
-    std::fgets(line, sizeof line, file);
-    std::fclose(file);
-    return line;
-}
-
-// The complaint about the quoted argument, or nothing.
-std::string unknown(const std::string& quoted) {
-    return quoted.empty() ? ""
-                          : "orbelle: unknown argument " + quoted + " (try 'orbelle --help')\n";
-}
-} // namespace
+#include "tests/support/test_game.h"
 
 // Options for playing come in any number and order, the last window choice winning; --help and
 // --version come alone.
@@ -52,6 +36,10 @@ TEST(CommandLine, HelpAndVersionPrintAndEndPlayOptionsAreTakenOtherArgumentsAreN
         {{"orbelle", "--no-sound", "--replay"}, 2, "", "'--replay'", "a01"},
         {{"orbelle", "--verify", "a", "b"}, 2, "", "'--verify'", "a00"},
     };
+    const auto unknown = [](const std::string& quoted) {
+        return quoted.empty() ? quoted
+                              : "orbelle: unknown argument " + quoted + " (try 'orbelle --help')\n";
+    };
     for (const auto& c : cases) {
         FILE* out = std::tmpfile();
         FILE* err = std::tmpfile();
@@ -63,8 +51,10 @@ TEST(CommandLine, HelpAndVersionPrintAndEndPlayOptionsAreTakenOtherArgumentsAreN
             std::string{"afw"[int(options.window)], char('0' + options.noMusic),
                         char('0' + options.noSound)} +
             options.replayFile;
+        const std::string said = textOf(out);
+        // Of the help, its first line.
         EXPECT_EQ(
-            std::make_tuple(status, firstLine(out), firstLine(err), taken),
+            std::make_tuple(status, said.substr(0, said.find('\n') + 1), textOf(err), taken),
             std::make_tuple(c.status, std::string(c.out), unknown(c.err), std::string(c.options)))
             << c.args.back();
     }

@@ -1,55 +1,28 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "game/config.h"
 #include "tests/support/test_game.h"
 
-namespace {
-std::string load(const char* path) {
+static std::string load(const char* path) {
     GameConfig c = loadConfig(path);
     char text[128];
     std::snprintf(text, sizeof text, "%d %d %d %d %d %d", c.screenWidth, c.screenHeight,
                   c.colourDepth, c.musicEnabled, c.initFlag, c.internetScoresEnabled);
     return text;
 }
-} // namespace
 
-TEST(Config, MissingFileIsWrittenExactlyAPresentOneNeverRewrittenAndBadValuesFallBackEach) {
+TEST(Config, AMissingFileIsWrittenExactly) {
     ScratchDirectory dir;
     EXPECT_EQ(load("config.txt"), "800 600 32 1 1 1");
     EXPECT_EQ(readWholeFile("config.txt"), "800\n600\n32\n1\n1\n1");
     // Nowhere to write it: the defaults all the same.
     EXPECT_EQ(load("no-such-directory/config.txt"), "800 600 32 1 1 1");
-    const std::string mine = "1024 768\n16\n2 0\n\n0\n";
-    writeWholeFile("config.txt", mine);
-    EXPECT_EQ(load("config.txt"), "1024 768 16 2 0 0");
-    EXPECT_EQ(readWholeFile("config.txt"), mine);
-    // Not a number, out of range, trailing junk, any music number, a flag of 2, a missing one.
-    writeWholeFile("config.txt", "abc 0 24x -7 2");
-    EXPECT_EQ(load("config.txt"), "800 600 32 -7 1 1");
-    EXPECT_EQ(readWholeFile("config.txt"), "abc 0 24x -7 2");
-    writeWholeFile("config.txt", "99999999999999999999 100000 640 1 0 " + std::string(5000, '1'));
-    EXPECT_EQ(load("config.txt"), "800 600 32 1 0 1");
 }
 
-TEST(Config, EachValueAtTheEdgesOfItsRange) {
-    ScratchDirectory dir;
-    const std::pair<std::string, const char*> cases[] = {
-        {"16384 16384 64 -2147483648 0 0", "16384 16384 64 -2147483648 0 0"},
-        {"16385 16385 65 2147483648 1 1", "800 600 32 1 1 1"},
-        {"1 1 1 2147483647 2 -1", "1 1 1 2147483647 1 1"},
-        // A token longer than any number is refused whole, not read cut short.
-        {"640 480 16 -" + std::string(38, '0') + "7", "640 480 16 1 1 1"}};
-    for (const auto& [text, expected] : cases) {
-        writeWholeFile("config.txt", text);
-        EXPECT_EQ(load("config.txt"), expected) << text;
-    }
-}
-
-// The six values stay what they are whatever lines follow; a line that names no setting, or
-// gives one a value it cannot take, changes nothing and is kept to be reported.
-TEST(Config, SettingLinesAfterTheSixValues) {
+// A present file is read and never rewritten: each value at the edges of its range, then
+// setting lines. The six values stay what they are whatever lines follow; a line that names no
+// setting, or gives one a value it cannot take, changes nothing and is kept to be reported.
+TEST(Config, APresentFileIsReadValueByValueAndLineByLineAndNeverRewritten) {
     ScratchDirectory dir;
     const std::string six = "640\n480\n16\n0\n0\n0";
     const struct {
@@ -58,6 +31,16 @@ TEST(Config, SettingLinesAfterTheSixValues) {
         bool shake;
         size_t ignored;
     } cases[] = {
+        {"1024 768\n16\n2 0\n\n0\n", "1024 768 16 2 0 0", "", true, 0},
+        // Not a number, out of range, trailing junk, any music number, a flag of 2, a missing one.
+        {"abc 0 24x -7 2", "800 600 32 -7 1 1", "", true, 0},
+        {"99999999999999999999 100000 640 1 0 " + std::string(5000, '1'), "800 600 32 1 0 1", "",
+         true, 0},
+        {"16384 16384 64 -2147483648 0 0", "16384 16384 64 -2147483648 0 0", "", true, 0},
+        {"16385 16385 65 2147483648 1 1", "800 600 32 1 1 1", "", true, 0},
+        {"1 1 1 2147483647 2 -1", "1 1 1 2147483647 1 1", "", true, 0},
+        // A token longer than any number is refused whole, not read cut short.
+        {"640 480 16 -" + std::string(38, '0') + "7", "640 480 16 1 1 1", "", true, 0},
         {six + "\nserver a.example\nshake 0\nserver b.example:8080", "640 480 16 0 0 0",
          "b.example:8080", false, 0},
         // After the sixth value its line belongs to no setting.

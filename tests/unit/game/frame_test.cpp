@@ -139,17 +139,14 @@ TEST(FramePass, StepsRunInTheirOrder) {
         ASSERT_EQ(takeQueuedEventTypes(), std::vector<int>{SDL_QUIT});
         EXPECT_EQ(game.paused, frame == 6) << frame;
         model.frame(right, up, 16);
-        EXPECT_EQ(gameRandState(), model.seed) << frame;
-        EXPECT_EQ(game.player.x, model.x) << frame;
-        EXPECT_EQ(game.player.y, model.y) << frame;
-        EXPECT_EQ(game.playerVelocityX, model.vx) << frame;
-        EXPECT_EQ(game.playerVelocityY, model.vy) << frame;
-        EXPECT_EQ(game.player.width, model.width) << frame;
-        EXPECT_EQ(game.score, model.score) << frame;
-        EXPECT_EQ(game.bubbleSpeed, model.bubbleSpeed) << frame;
-        EXPECT_EQ(game.spikeSpeed, model.spikeSpeed) << frame;
-        EXPECT_EQ(game.gameOver, model.over) << frame;
-        EXPECT_EQ(game.blip.playCount, model.blips) << frame;
+        EXPECT_EQ(std::make_tuple(gameRandState(), game.player.x, game.player.y,
+                                  game.playerVelocityX, game.playerVelocityY, game.player.width,
+                                  game.score, game.bubbleSpeed, game.spikeSpeed, game.gameOver,
+                                  game.blip.playCount),
+                  std::make_tuple(model.seed, model.x, model.y, model.vx, model.vy, model.width,
+                                  model.score, model.bubbleSpeed, model.spikeSpeed, model.over,
+                                  model.blips))
+            << frame;
         for (auto [mine, its] : {std::pair(&bubbles, &model.bubbles), {&spikes, &model.spikes}})
             for (size_t i = 0; i < mine->size(); ++i) {
                 const TSLPolygon &a = (*mine)[i], &b = (*its)[i];
@@ -250,8 +247,7 @@ TEST(FrameTexts, EachScreenPrintsItsTextsInOrderAtTheirPlaces) {
 // The track that ended is never the next; a track still playing, or none at all (both the
 // position and the length 0), draws nothing beyond the frame's own two.
 TEST(Music, AnEndedTrackTurnsToAnotherDrawnAtRandom) {
-    ScratchDirectory dir;
-    dir.linkData();
+    const ScratchDirectory dir(true);
     const char* const tracks[] = {"data/surr.mp3", "data/seagull.mp3", "data/organ.mp3"};
     const struct {
         int playing;

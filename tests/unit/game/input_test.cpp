@@ -7,28 +7,17 @@
 #include "record/game_state.h"
 #include "tests/support/test_game.h"
 
-namespace {
 // Each key press in a frame of its own.
-void press(std::initializer_list<int> syms, int mod = 0) {
+static void press(std::initializer_list<int> syms, int mod = 0) {
     for (int sym : syms) {
         pushTestEvent(SDL_KEYDOWN, sym, mod);
         handleInput();
     }
 }
 
-void startNameEntry(float score = 0) {
-    resetGameForTest();
-    game.internetScoresEnabled = game.inMenu = game.player.visible = false;
-    game.gameOver = game.nameEntryActive = game.namePromptVisible = true;
-    game.score = score;
-    // Up held: each frame that steers adds a quarter to the velocity.
-    game.frameMillis = 1;
-    game.steerAcceleration = 0.25f;
-    TSLKeyhandler::SetTestKey(SDLK_UP, true);
-}
-
 // Play with the given keys held.
-void startSteering(uint32_t frameMillis, float steerAcceleration, std::initializer_list<int> keys) {
+static void startSteering(uint32_t frameMillis, float steerAcceleration,
+                          std::initializer_list<int> keys) {
     resetGameForTest();
     game.inMenu = false;
     game.frameMillis = frameMillis;
@@ -36,7 +25,13 @@ void startSteering(uint32_t frameMillis, float steerAcceleration, std::initializ
     for (int key : keys)
         TSLKeyhandler::SetTestKey(SDLKey(key), true);
 }
-} // namespace
+
+static void startNameEntry(float score = 0) {
+    startSteering(1, 0.25f, {SDLK_UP}); // each frame that steers adds a quarter to the velocity
+    game.internetScoresEnabled = game.player.visible = false;
+    game.gameOver = game.nameEntryActive = game.namePromptVisible = true;
+    game.score = score;
+}
 
 TEST(NameEntry, CharactersLimitBackspaceAndCommitKeys) {
     startNameEntry();
@@ -129,8 +124,7 @@ TEST(Poll, EachPollTakesTheNextEventOrSeesTheLastAgain) {
     setenv("ORBELLE_SCORE_SERVER", "127.0.0.1:1", 1); // nothing listens there
     for (const auto& c : cases) {
         ScratchDirectory scratch; // for the hisc.dat a commit writes
-        resetGameForTest();
-        ensureFieldsForTest();
+        resetGameWithFieldsForTest();
         game.downloader.lastError = game.uploader.lastError = 0;
         game.inMenu = c.mode != entry && c.mode != play;
         game.creditsVisible = game.scoreScreenVisible = c.mode == screens;

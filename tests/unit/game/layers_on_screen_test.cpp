@@ -75,8 +75,7 @@ static std::vector<unsigned char> layeredPicture() {
 TEST(LayersOnScreen, EveryFrameShownMatchesTheLayeredDrawing) {
     if (!std::getenv("ORBELLE_ENGINE_ON_SCREEN"))
         GTEST_SKIP() << "needs a display; run tests/e2e/engine_render_test.sh";
-    resetGameForTest();
-    ensureFieldsForTest();
+    resetGameWithFieldsForTest();
     ASSERT_TRUE(game.background.material && game.background.material->texture);
     TSLBlur overlay(399, 299, 0, 800, 600, 0, 2048);
     overlay.overlayMaterial.SetDiffuseColor(0.8f, 0.85f, 0.9f, 0.8f);

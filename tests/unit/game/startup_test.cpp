@@ -9,8 +9,7 @@
 // frame, only when the music setting is exactly 1, and the command line's choices for one run
 // hold over config.txt's.
 TEST(Startup, ConfigAndCommandLineChooseWindowAndMusic) {
-    ScratchDirectory dir;
-    dir.linkData();
+    const ScratchDirectory dir(true);
     using Window = RunOptions::Window;
     const struct {
         RunOptions options;
@@ -29,11 +28,10 @@ TEST(Startup, ConfigAndCommandLineChooseWindowAndMusic) {
         ASSERT_TRUE(initGame(c.options));
         int width = 0, height = 0, internet = 0;
         std::sscanf(c.config, "%d %d %*d %*d %*d %d", &width, &height, &internet);
-        EXPECT_EQ(std::make_tuple(game.screenWidth, game.screenHeight, game.internetScoresEnabled),
-                  std::make_tuple(width, height, internet == 1))
+        EXPECT_EQ(std::make_tuple(game.screenWidth, game.screenHeight, game.internetScoresEnabled,
+                                  game.bubbleCount, game.spikeCount, game.music.CurrentFile()),
+                  std::make_tuple(width, height, internet == 1, 200, 150, std::string()))
             << c.config;
-        EXPECT_EQ(std::make_pair(game.bubbleCount, game.spikeCount), std::make_pair(200, 150));
-        EXPECT_EQ(game.music.CurrentFile(), "");
         ASSERT_TRUE(finishStartUp());
         EXPECT_EQ(game.music.CurrentFile(), c.track) << c.config;
         EXPECT_EQ(TSLIsFullScreen(), c.fullScreen) << c.config;
@@ -43,8 +41,7 @@ TEST(Startup, ConfigAndCommandLineChooseWindowAndMusic) {
 // A window the video system refuses (here it opens none) gets one more try with the default
 // size, depth and window flag, said on stderr, unless those were the settings refused.
 TEST(Startup, ARefusedWindowIsTriedOnceMoreWithTheDefaults) {
-    ScratchDirectory dir;
-    dir.linkData();
+    const ScratchDirectory dir(true);
     const std::pair<const char*, bool> cases[] = {{"1024 600 32 1 1 1", true},
                                                   {"800 768 32 1 1 1", true},
                                                   {"800 600 16 1 1 1", true},

@@ -10,23 +10,6 @@
 #include "game/user_paths.h"
 #include "tests/support/test_game.h"
 
-namespace {
-// Sets an environment variable (nullptr unsets it) for the scope, then puts it back.
-struct ScopedEnv {
-    ScopedEnv(const char* name, const char* value) : name(name) {
-        const char* old = std::getenv(name);
-        had = old != nullptr;
-        saved = old ? old : "";
-        value ? setenv(name, value, 1) : unsetenv(name);
-    }
-    ~ScopedEnv() { had ? setenv(name, saved.c_str(), 1) : unsetenv(name); }
-    const char* name;
-    bool had;
-    std::string saved;
-};
-
-} // namespace
-
 // The XDG variables count only when absolute, HOME only when absolute (else the account's home).
 TEST(UserPaths, UserFoldersFollowAbsoluteXdgVariablesAndHome) {
     EXPECT_EQ(xdgUserDir("/x/config", "/home/p", ".config"), "/x/config/orbelle");
@@ -37,10 +20,12 @@ TEST(UserPaths, UserFoldersFollowAbsoluteXdgVariablesAndHome) {
     EXPECT_EQ(xdgUserDir("/x/data", "", ".local/share"), "/x/data/orbelle");
     const passwd* account = getpwuid(getuid());
     ASSERT_NE(account, nullptr);
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : account->pw_dir;
     for (const char* value : {"/somewhere/else", "", "relative", (const char*)nullptr}) {
-        ScopedEnv home("HOME", value);
+        value ? setenv("HOME", value, 1) : unsetenv("HOME");
         EXPECT_EQ(homeDir(), value && *value == '/' ? value : account->pw_dir) << value;
     }
+    setenv("HOME", home.c_str(), 1);
 }
 
 // An older version kept config.txt beside hisc.dat: it moves once, whole (also to another file

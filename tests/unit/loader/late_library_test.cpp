@@ -8,22 +8,21 @@
 #include "loader/late_library.h"
 
 TEST(LateLibrary, AMissingLibraryOrFunctionIsToldOnceAndTheLibraryIsNotUsed) {
-    const struct {
-        const char *soname, *function, *reason; // the reason: what dlerror says after the name
-    } cases[] = {
+    // The library, the function asked for, and what dlerror says after the name.
+    const char* const cases[][3] = {
         {"liborbelle-absent.so.3", "getpid", "cannot open shared object file"},
         {"libc.so.6", "orbelle_absent_function", "undefined symbol: orbelle_absent_function"},
     };
-    for (const auto& c : cases) {
-        LateLibrary library{c.soname, "no tests this run"};
+    for (const auto& [soname, function, reason] : cases) {
+        LateLibrary library{soname, "no tests this run"};
         testing::internal::CaptureStderr();
-        EXPECT_EQ(lateSymbol(library, c.function), nullptr);
+        EXPECT_EQ(lateSymbol(library, function), nullptr);
         EXPECT_EQ(lateSymbol(library, "getpid"), nullptr) << "a failed library is still used";
         EXPECT_EQ(openLateLibrary(library), nullptr);
         const std::string told = testing::internal::GetCapturedStderr();
-        const std::string start = std::string("orbelle: cannot open ") + c.soname + " (";
+        const std::string start = std::string("orbelle: cannot open ") + soname + " (";
         EXPECT_EQ(told.substr(0, start.size()) + told.substr(told.find(')')),
                   start + "): no tests this run\n");
-        EXPECT_NE(told.find(c.reason), std::string::npos) << told;
+        EXPECT_NE(told.find(reason), std::string::npos) << told;
     }
 }

@@ -116,22 +116,19 @@ TEST_F(ScoreExchangeTest, ElevenRequestsEachWay) {
 // Only a 2xx answer is a line of the list; an error page for rank 1, the test request, means
 // no server worth the name.
 TEST_F(ScoreExchangeTest, AnErrorPageIsNoLineOfTheList) {
-    const struct {
-        const char* rank;
-        int status, result;
-        const char *line3, *message;
-    } cases[] = {{"3", 299, 1, "Server oops", ""},
-                 {"3", 300, 1, "old 2", ""},
-                 {"1", 500, -1, "old 2", noConnection}};
-    for (const auto& c : cases) {
+    // The failing rank, its status, and the third line after.
+    const std::tuple<const char*, int, const char*> cases[] = {
+        {"3", 299, "Server oops"}, {"3", 300, "old 2"}, {"1", 500, "old 2"}};
+    for (const auto& [rank, status, line3] : cases) {
         for (int i = 0; i < 10; ++i)
             game.internetScores[i] = "old " + std::to_string(i);
-        failingRank = c.rank, failingStatus = c.status;
-        EXPECT_EQ(downloadInternetScores(), c.result) << c.status;
-        std::vector<std::string> lines = c.result < 0 ? linesOf("old ", 0) : linesOf("line ", 1);
-        lines[2] = c.line3;
+        failingRank = rank, failingStatus = status;
+        const bool noServer = failingRank == "1";
+        EXPECT_EQ(downloadInternetScores(), noServer ? -1 : 1) << status;
+        std::vector<std::string> lines = noServer ? linesOf("old ", 0) : linesOf("line ", 1);
+        lines[2] = line3;
         expectLines(lines);
-        EXPECT_STREQ(game.statusMessage, c.message);
+        EXPECT_STREQ(game.statusMessage, noServer ? noConnection : "");
     }
 }
 

@@ -118,8 +118,7 @@ TEST(ReplayFormat, LayoutAsAnIndependentReaderSeesItAndReadBack) {
     EXPECT_EQ(readWithPython(written), expected);
     Replay read;
     ASSERT_EQ(decodeReplay(written, &read), ReplayReadError::none);
-    EXPECT_EQ(readWithPython(encodeReplay(read)), expected);
-    EXPECT_TRUE(encodeReplay(read) == written) << "a frame after the tenth or a check differs";
+    EXPECT_TRUE(encodeReplay(read) == written) << "a field read back differs";
 }
 
 TEST(ReplayFormat, RefusesWhatIsNoSoundReplay) {
@@ -164,10 +163,6 @@ TEST(ReplayFormat, RefusesWhatIsNoSoundReplay) {
         {"as many frames as any round", encodedWith(framesOf<replayMaxFrames>),
          ReplayReadError::none},
     };
-    Replay read;
-    EXPECT_EQ(decodeReplay(withColumns(std::string("\0\0\x10\xFF\xFF\xFF\xFF\x0F", 8)), &read),
-              ReplayReadError::none);
-    EXPECT_EQ(read.frames[1].millis, 0xFFFFFFFFu);
     for (const Case& c : cases) {
         Replay read;
         EXPECT_EQ(decodeReplay(c.bytes, &read), c.expected) << c.what;

@@ -5,11 +5,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <functional>
 
-#include "engine/mp3_length.h"
 #include "game/replay_commands.h"
 #include "game/round_end.h"
 #include "replay/replay_play.h"
@@ -18,39 +15,26 @@
 #include "tests/support/reference_replays.h"
 #include "tests/support/test_game.h"
 
-namespace {
 // Sets the milliseconds of frames [from, to) and marks a music turn in the last of them.
-void turnAfter(Replay& replay, size_t from, size_t to, uint32_t millis, uint32_t lastMillis) {
+static void turnAfter(Replay& replay, size_t from, size_t to, uint32_t millis,
+                      uint32_t lastMillis) {
     for (size_t i = from; i < to; ++i)
         replay.frames[i].millis = millis;
     replay.frames[to - 1].millis = lastMillis;
     replay.frames[to - 1].input |= replayMusicTurned;
 }
 
-std::string textOf(FILE* file) {
-    std::rewind(file);
-    std::string text;
-    for (int c; (c = std::fgetc(file)) != EOF;)
-        text += char(c);
-    std::fclose(file);
-    return text;
-}
-} // namespace
-
 TEST(ReferenceReplays, PlayOutToTheirClaims) {
     // Paused (1), given up with Escape in play (2) and while paused (6), a music turn (4), a name
     // entry left open and an entry made in mid-round (5).
-    const struct {
-        const char* round;
-        int32_t score;
-        uint32_t frames;
-    } cases[] = {{"0", 226, 839},  {"1", 126, 623}, {"2", 562, 702},        {"3", 410, 1718},
-                 {"4", 205, 1646}, {"5", 53, 302},  {"5-entered", 53, 301}, {"6", 0, 302}};
-    for (const auto& c : cases) {
-        const ReplayVerdict verdict = verifyReplay(referenceReplay(c.round));
+    const std::tuple<const char*, int32_t, uint32_t> cases[] = {
+        {"0", 226, 839},  {"1", 126, 623}, {"2", 562, 702},        {"3", 410, 1718},
+        {"4", 205, 1646}, {"5", 53, 302},  {"5-entered", 53, 301}, {"6", 0, 302}};
+    for (const auto& [round, score, frames] : cases) {
+        const ReplayVerdict verdict = verifyReplay(referenceReplay(round));
         EXPECT_EQ(std::make_tuple(verdict.kind, verdict.score, verdict.frames, verdict.reason),
-                  std::make_tuple(ReplayVerdictKind::ok, c.score, c.frames, std::string()))
-            << c.round;
+                  std::make_tuple(ReplayVerdictKind::ok, score, frames, std::string()))
+            << round;
     }
 }
 
@@ -124,34 +108,19 @@ TEST(VerifyCommand, RefusesEveryWayAFilePartsFromItsRound) {
 
 // A server bounds what a check costs: the frames it may play, the CPU time it may take.
 TEST(VerifyLimits, OverALimitIsTooCostly) {
-    const struct {
-        uint32_t maxFrames, maxCpuMillis;
-        ReplayVerdictKind kind;
-        bool played;
-    } cases[] = {{1646, 0, ReplayVerdictKind::ok, true},
-                 {1645, 0, ReplayVerdictKind::tooCostly, false},
-                 // The round takes some 10 ms: the check stops at a look at the clock.
-                 {1646, 1, ReplayVerdictKind::tooCostly, false}};
-    for (const auto& c : cases) {
-        VerifyLimits limits;
-        limits.maxFrames = c.maxFrames;
-        limits.maxCpuMillis = c.maxCpuMillis;
-        const ReplayVerdict verdict = verifyReplay(referenceReplay("4"), limits);
+    // The frames and milliseconds allowed, and whether the round is played out.
+    const std::tuple<uint32_t, uint32_t, bool> cases[] = {
+        {1646, 0, true},
+        {1645, 0, false},
+        // The round takes some 10 ms: the check stops at a look at the clock.
+        {1646, 1, false}};
+    for (const auto& [maxFrames, maxCpuMillis, played] : cases) {
+        const ReplayVerdict verdict = verifyReplay(referenceReplay("4"), {maxFrames, maxCpuMillis});
         EXPECT_EQ(std::make_tuple(verdict.kind, verdict.frames == 1646, verdict.frames % 64),
-                  std::make_tuple(c.kind, c.played, c.played ? 1646 % 64 : 0))
-            << c.maxFrames << " frames, " << c.maxCpuMillis << " ms";
+                  std::make_tuple(played ? ReplayVerdictKind::ok : ReplayVerdictKind::tooCostly,
+                                  played, played ? 1646 % 64 : 0))
+            << maxFrames << " frames, " << maxCpuMillis << " ms";
     }
-}
-
-// The shortest of the game's tracks decides how soon the music may turn again.
-TEST(VerifyLimits, TheMusicTurnsNoSoonerThanTheShortestTrackLessASecond) {
-    int shortest = 0;
-    for (const char* track : {"surr", "seagull", "organ"}) {
-        const std::string file = ScratchDirectory::sourceDirectory() + "/data/" + track + ".mp3";
-        const int length = mp3LengthMillis(file.c_str());
-        shortest = shortest ? std::min(shortest, length) : length;
-    }
-    EXPECT_EQ(replayMinTrackTurnMillis, uint32_t(shortest - 1000));
 }
 
 // Watching plays each recorded frame once, one a tick, then holds the last picture until Escape
@@ -161,8 +130,7 @@ TEST(WatchReplay, PlaysEveryFrameThenHoldsItUntilEscapeOrClose) {
     Replay replay;
     ASSERT_EQ(decodeReplay(referenceReplay("5"), &replay), ReplayReadError::none);
     replay.frames.resize(8);
-    resetGameForTest();
-    ensureFieldsForTest();
+    resetGameWithFieldsForTest();
     setUpReplayedRound(replay);
     for (size_t i = 0; i < replay.frames.size(); ++i)
         playReplayedFrame(
@@ -170,8 +138,7 @@ TEST(WatchReplay, PlaysEveryFrameThenHoldsItUntilEscapeOrClose) {
     const uint32_t reached = roundStateCheck();
     ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_TIMER), 0);
     for (int leave : {int(SDL_QUIT), int(SDLK_ESCAPE)}) {
-        resetGameForTest();
-        ensureFieldsForTest();
+        resetGameWithFieldsForTest();
         pushTestEvent(SDL_KEYDOWN, 'a');
         static int leaving;
         leaving = leave;
