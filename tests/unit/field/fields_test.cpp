@@ -169,6 +169,19 @@ TEST(Collisions, TwoSpikesInOneFrameEndTheRoundOnceAndQualifyByWholePoints) {
     }
 }
 
+// A spike pops a bubble only while the bubble is within a third of its height of the field.
+TEST(Collisions, SpikesPopBubblesOnlyNearTheField) {
+    const std::pair<float, bool> cases[] = {
+        {810, true}, {810.001f, false}, {-10, true}, {-10.001f, false}};
+    for (const auto& [y, popped] : cases) {
+        startPlayScene();
+        TSLPolygon bubble = sprite(300, y, 30, 5), spike = sprite(300, y, 20, 5);
+        useSprites({&bubble}, {&spike});
+        checkCollisions();
+        EXPECT_EQ(bubble.visible, !popped) << y;
+    }
+}
+
 TEST(Events, EachKindSetsItsRulesAndTheSixthPopEndsItEvenAfterTheRound) {
     startPlayScene();
     game.bubbleSpeed = game.savedBubbleSpeed = 1.5f;

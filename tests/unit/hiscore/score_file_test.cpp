@@ -139,9 +139,9 @@ TEST_F(ScoreFile, SaveGoesThroughLinksKeepsModesLiveSavesAndWorksInAReadOnlyFold
     EXPECT_EQ(access(live, F_OK), 0) << "a live save's temp file was removed";
     close(held);
     // A link: it stays, and the file behind it takes the table.
-    ASSERT_EQ(mkdir("real", 0755) + symlink("real/scores", "linked.dat"), 0);
+    ASSERT_EQ(mkdir("real", 0755) + symlink("scores", "real/linked.dat"), 0); // to real/scores
     writeWholeFile("real/scores", Bytes(320, '\0'));
-    EXPECT_TRUE(table.save("linked.dat") && fs::is_symlink("linked.dat"));
+    EXPECT_TRUE(table.save("real/linked.dat") && fs::is_symlink("real/linked.dat"));
     EXPECT_EQ(describeFile("real/scores"), describe(table));
     // A writable hisc.dat in a folder that is not: for root, through an account that may
     // write the file only.

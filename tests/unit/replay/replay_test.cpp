@@ -100,6 +100,11 @@ TEST(VerifyCommand, RefusesEveryWayAFilePartsFromItsRound) {
         const std::string said = textOf(out) + textOf(err);
         EXPECT_EQ(status, c.status) << c.what << ": " << said;
         EXPECT_NE(said.find(c.says), std::string::npos) << c.what << ": " << said;
+        // --replay opens what reads as a replay, without a word, and names the rest.
+        Replay watched;
+        err = std::tmpfile();
+        EXPECT_EQ(loadReplayFile("file.orbr", &watched, err), c.status != 2) << c.what;
+        EXPECT_EQ(textOf(err).empty(), c.status != 2) << c.what;
     }
     FILE* err = std::tmpfile();
     EXPECT_EQ(verifyReplayFile("missing.orbr", stdout, err), 2);
