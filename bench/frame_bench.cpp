@@ -110,17 +110,20 @@ void BM_SimulationFrame(benchmark::State& state) {
 }
 BENCHMARK(BM_SimulationFrame);
 
-// The same frame through the whole pass, with input, texts and the (headless) draw calls.
-void BM_HeadlessFramePass(benchmark::State& state) {
-    const Snapshot& start = midRound();
-    uint32_t now = 0;
+// One frame pass from start, again and again.
+void timeFramePasses(benchmark::State& state, const Snapshot& start) {
     for (auto _ : state) {
         state.PauseTiming();
         restore(start);
-        now = game.lastTick + 16;
+        const uint32_t now = game.lastTick + 16;
         state.ResumeTiming();
         benchmark::DoNotOptimize(runFramePass(now));
     }
+}
+
+// The same frame through the whole pass, with input, texts and the (headless) draw calls.
+void BM_HeadlessFramePass(benchmark::State& state) {
+    timeFramePasses(state, midRound());
 }
 BENCHMARK(BM_HeadlessFramePass);
 
@@ -128,14 +131,7 @@ BENCHMARK(BM_HeadlessFramePass);
 void BM_RecordedFramePass(benchmark::State& state) {
     const Snapshot& start = midRound();
     startRecordedRound();
-    uint32_t now = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        restore(start);
-        now = game.lastTick + 16;
-        state.ResumeTiming();
-        benchmark::DoNotOptimize(runFramePass(now));
-    }
+    timeFramePasses(state, start);
 }
 BENCHMARK(BM_RecordedFramePass);
 
