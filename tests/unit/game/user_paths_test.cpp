@@ -70,3 +70,13 @@ TEST(UserPaths, OldConfigMovesOnceWholeAndNeverOverwrites) {
     EXPECT_EQ(readWholeFile((shm + "/config.txt").c_str()), "640 480 16 1 1 1");
     std::filesystem::remove_all(shm);
 }
+
+// An installed game looks for its data beside its own folder first, so that a prefix moved
+// elsewhere still finds it, then where it was installed; started by name alone (found on
+// PATH), only there.
+TEST(UserPaths, InstalledDataIsLookedForBesideTheProgramFirst) {
+    const std::vector<std::string> moved = installedDataCandidates("/opt/o/bin/orbelle");
+    ASSERT_FALSE(moved.empty());
+    EXPECT_EQ(moved[0].rfind("/opt/o/", 0), 0u) << moved[0];
+    EXPECT_EQ(installedDataCandidates("orbelle").size(), moved.size() - 1);
+}
