@@ -88,7 +88,8 @@ TEST(Gamepad, SteersWhileHeldAndPressesMenuKeys) {
     resetGameForTest();
     for (const auto& [type, index, value] : menuSteps) {
         joystick(type, index, value);
-        handleInput();
+        if (index != 9) // the pause button waits for the next: two pad events in one frame
+            handleInput();
     }
     EXPECT_EQ(std::make_tuple(game.menuSelection, game.creditsVisible, game.paused),
               std::make_tuple(2, true, false));
