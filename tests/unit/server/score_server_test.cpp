@@ -288,7 +288,8 @@ TEST_F(ScoreServerTest, ConnectionsPastTheClientsShareOrTheirHeaderTimeAreClosed
         close(fd);
     }
     EXPECT_GE(std::chrono::steady_clock::now() - opened, std::chrono::seconds(1));
-    EXPECT_EQ(statusOf(http.port, request("GET /")), 200);
+    for (int i = 0; i < 3; ++i) // each gives its slot back when it closes
+        EXPECT_EQ(statusOf(http.port, request("GET /")), 200) << i;
     EXPECT_EQ(logged().substr(0, 20), "127.0.0.1 GET / 200 ");
 }
 
