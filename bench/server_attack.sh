@@ -19,10 +19,8 @@ fi
 requests="${1:-20000}"
 buildDir="${BUILD_DIR:-$root/build-perf}"
 clients="$root/tests/fault/server_clients.py"
-if [ -z "${SERVER:-}" ]; then
-    [ -f "$buildDir/CMakeCache.txt" ] || cmake -S "$root" -B "$buildDir" -DBUILD_TESTING=OFF >/dev/null
-    cmake --build "$buildDir" -j2 --target orbelle-score-server >/dev/null
-fi
+. "$root/bench/build_server.sh"
+[ -n "${SERVER:-}" ] || bench_build_server "$buildDir"
 export ORBELLE_SOURCE_DIR="$root" ORBELLE_BUILD_DIR="$buildDir"
 . "$root/tests/e2e/lib.sh"
 e2e_server=${SERVER:-$e2e_server}

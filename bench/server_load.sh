@@ -58,10 +58,8 @@ baseline="${BASELINE_SERVER:-}"
 clients="$root/tests/fault/server_clients.py"
 
 command -v wrk >/dev/null || { echo "needs wrk (tools/install-deps.sh)" >&2; exit 1; }
-if [ ! -f "$buildDir/CMakeCache.txt" ]; then
-    cmake -S "$root" -B "$buildDir" -DBUILD_TESTING=OFF >/dev/null
-fi
-cmake --build "$buildDir" -j2 --target orbelle-score-server >/dev/null
+. "$root/bench/build_server.sh"
+bench_build_server "$buildDir"
 for binary in $baseline; do
     [ -x "$binary" ] || { echo "no server at $binary" >&2; exit 1; }
 done

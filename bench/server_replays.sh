@@ -16,10 +16,8 @@ rounds="${ROUNDS:-2}"
 buildDir="${BUILD_DIR:-$root/build-perf}"
 server="$buildDir/server/orbelle-score-server"
 command -v wrk >/dev/null || { echo "needs wrk (tools/install-deps.sh)" >&2; exit 1; }
-if [ ! -f "$buildDir/CMakeCache.txt" ]; then
-    cmake -S "$root" -B "$buildDir" -DBUILD_TESTING=OFF >/dev/null
-fi
-cmake --build "$buildDir" -j2 --target orbelle-score-server >/dev/null
+. "$root/bench/build_server.sh"
+bench_build_server "$buildDir"
 
 work="$(mktemp -d)"
 pids=()
